@@ -1,0 +1,40 @@
+#pragma once
+// The five routines through which every registry read, write and delete of
+// the program passes. Each call opens (or creates) its key afresh, makes one
+// read, write or delete of one value and closes the key before it returns.
+//
+// Reads report nothing: a missing key or value, or one of another type, reads
+// as no text or 0. Writes and deletes say whether the platform accepted them,
+// so that the operations never report a refused write as a success.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "registry/RegistryApi.h"
+
+namespace quillon::reg {
+
+class Registry {
+public:
+    explicit Registry(RegistryApi& api) : api_(api) {}
+
+    // A REG_SZ value read up to its first NUL; no text for a missing value or
+    // one of any other type (REG_EXPAND_SZ included).
+    std::optional<std::string> GetStringValue(Handle root, const std::string& path,
+                                              const std::string& name);
+    // Stores the text as REG_SZ of exactly its length: no terminating NUL.
+    [[nodiscard]] bool SetStringValue(Handle root, const std::string& path,
+                                      const std::string& name, const std::string& text);
+    // A REG_DWORD value; 0 for anything else or nothing.
+    std::int32_t GetDwordValue(Handle root, const std::string& path, const std::string& name);
+    [[nodiscard]] bool SetDwordValue(Handle root, const std::string& path,
+                                     const std::string& name, std::int32_t number);
+    // True when the value is gone afterwards: deleted, or never there.
+    [[nodiscard]] bool DeleteValue(Handle root, const std::string& path, const std::string& name);
+
+private:
+    RegistryApi& api_;
+};
+
+}  // namespace quillon::reg
