@@ -75,6 +75,16 @@ bool AtOrBelow(std::string_view key, std::string_view prefix) {
     return key.size() == prefix.size() || key[prefix.size()] == '\\';
 }
 
+bool SameKey(std::string_view a, std::string_view b) {
+    if (!a.empty() && a.back() == '\\') {
+        a.remove_suffix(1);
+    }
+    if (!b.empty() && b.back() == '\\') {
+        b.remove_suffix(1);
+    }
+    return SameText(a, b);
+}
+
 }  // namespace
 
 struct MemoryRegistry::Node {
@@ -150,7 +160,7 @@ std::optional<Status> MemoryRegistry::Injected(Op op, std::string_view key) cons
         return it->second;
     }
     for (const Rule& rule : rules_) {
-        if (rule.op == op && AtOrBelow(key, rule.path)) {
+        if (rule.op == op && (rule.exact ? SameKey(key, rule.path) : AtOrBelow(key, rule.path))) {
             return rule.status;
         }
     }
@@ -333,7 +343,11 @@ std::map<std::string, StoredValue> MemoryRegistry::Snapshot() const {
 }
 
 void MemoryRegistry::FailBelow(Op op, std::string_view path, Status status) {
-    rules_.push_back(Rule{op, std::string(path), status});
+    rules_.push_back(Rule{op, std::string(path), status, false});
+}
+
+void MemoryRegistry::FailExactly(Op op, std::string_view path, Status status) {
+    rules_.push_back(Rule{op, std::string(path), status, true});
 }
 
 void MemoryRegistry::FailCall(std::size_t index, Status status) { failAt_[index] = status; }

@@ -46,22 +46,20 @@ public:
 
     Status RegOpenKeyA(Handle root, const std::string& path, Handle& key) override;
     Status RegCreateKeyA(Handle root, const std::string& path, Handle& key) override;
-    Status RegQueryValueExA(Handle key, const std::string& name, ValueType* type,
-                            std::uint8_t* data, std::uint32_t* size) override;
-    Status RegSetValueExA(Handle key, const std::string& name, ValueType type,
-                          const std::uint8_t* data, std::uint32_t size) override;
+    Status RegQueryValueExA(Handle key, const std::string& name, ValueType* type, std::uint8_t* data,
+                            std::uint32_t* size) override;
+    Status RegSetValueExA(Handle key, const std::string& name, ValueType type, const std::uint8_t* data,
+                          std::uint32_t size) override;
     Status RegDeleteValueA(Handle key, const std::string& name) override;
     Status RegCloseKey(Handle key) override;
 
     // Seeding and inspection, all relative to HKEY_LOCAL_MACHINE.
-    void Seed(std::string_view path, std::string_view name, ValueType type,
-              std::vector<std::uint8_t> bytes);
+    void Seed(std::string_view path, std::string_view name, ValueType type, std::vector<std::uint8_t> bytes);
     void SeedString(std::string_view path, std::string_view name, std::string_view text);
     void SeedDword(std::string_view path, std::string_view name, std::uint32_t number);
     void SeedKey(std::string_view path);
     [[nodiscard]] bool KeyExists(std::string_view path) const;
-    [[nodiscard]] std::optional<StoredValue> Value(std::string_view path,
-                                                   std::string_view name) const;
+    [[nodiscard]] std::optional<StoredValue> Value(std::string_view path, std::string_view name) const;
     // Every key path and value as "path|name", for before/after comparisons.
     [[nodiscard]] std::map<std::string, StoredValue> Snapshot() const;
 
@@ -71,6 +69,8 @@ public:
 
     // Every call of kind `op` on a key at or below `path` fails with `status`.
     void FailBelow(Op op, std::string_view path, Status status);
+    // Every call of kind `op` on exactly that key fails with `status`.
+    void FailExactly(Op op, std::string_view path, Status status);
     // The call with this position in the log (0 for the first call logged
     // after the last ClearCalls) fails with `status`.
     void FailCall(std::size_t index, Status status);
@@ -82,6 +82,7 @@ private:
         Op op;
         std::string path;
         Status status;
+        bool exact;
     };
 
     Node* Resolve(Handle root, std::string_view path, bool create, Status& status);

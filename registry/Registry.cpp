@@ -40,8 +40,8 @@ std::optional<std::string> Registry::GetStringValue(Handle root, const std::stri
     // A buffer of `size` blanks; what the data does not overwrite stays blank.
     std::string buffer(size, ' ');
     ValueType scratchType = kRegNone;
-    const Status status = api_.RegQueryValueExA(
-        handle, name, &scratchType, reinterpret_cast<std::uint8_t*>(buffer.data()), &size);
+    const Status status = api_.RegQueryValueExA(handle, name, &scratchType,
+                                                reinterpret_cast<std::uint8_t*>(buffer.data()), &size);
     if (status != kErrorSuccess) {
         return std::nullopt;
     }
@@ -56,13 +56,12 @@ bool Registry::SetStringValue(Handle root, const std::string& path, const std::s
     const Status created = api_.RegCreateKeyA(root, path, handle);
     KeyCloser closer(api_, handle);
     const auto length = static_cast<std::uint32_t>(text.size());
-    const Status written = api_.RegSetValueExA(
-        handle, name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()), length);
+    const Status written =
+        api_.RegSetValueExA(handle, name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()), length);
     return created == kErrorSuccess && written == kErrorSuccess;
 }
 
-std::int32_t Registry::GetDwordValue(Handle root, const std::string& path,
-                                     const std::string& name) {
+std::int32_t Registry::GetDwordValue(Handle root, const std::string& path, const std::string& name) {
     Handle handle = kNullHandle;
     static_cast<void>(api_.RegOpenKeyA(root, path, handle));
     KeyCloser closer(api_, handle);

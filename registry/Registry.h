@@ -21,15 +21,14 @@ public:
 
     // A REG_SZ value read up to its first NUL; no text for a missing value or
     // one of any other type (REG_EXPAND_SZ included).
-    std::optional<std::string> GetStringValue(Handle root, const std::string& path,
-                                              const std::string& name);
+    std::optional<std::string> GetStringValue(Handle root, const std::string& path, const std::string& name);
     // Stores the text as REG_SZ of exactly its length: no terminating NUL.
-    [[nodiscard]] bool SetStringValue(Handle root, const std::string& path,
-                                      const std::string& name, const std::string& text);
+    [[nodiscard]] bool SetStringValue(Handle root, const std::string& path, const std::string& name,
+                                      const std::string& text);
     // A REG_DWORD value; 0 for anything else or nothing.
     std::int32_t GetDwordValue(Handle root, const std::string& path, const std::string& name);
-    [[nodiscard]] bool SetDwordValue(Handle root, const std::string& path,
-                                     const std::string& name, std::int32_t number);
+    [[nodiscard]] bool SetDwordValue(Handle root, const std::string& path, const std::string& name,
+                                     std::int32_t number);
     // True when the value is gone afterwards: deleted, or never there.
     [[nodiscard]] bool DeleteValue(Handle root, const std::string& path, const std::string& name);
 

@@ -52,8 +52,8 @@ public:
     virtual Status RegCreateKeyA(Handle root, const std::string& path, Handle& key) = 0;
     // With a null `data` reports the type and the size; with a buffer copies
     // the data. `type` and `size` may be null as in the Win32 call.
-    virtual Status RegQueryValueExA(Handle key, const std::string& name, ValueType* type,
-                                    std::uint8_t* data, std::uint32_t* size) = 0;
+    virtual Status RegQueryValueExA(Handle key, const std::string& name, ValueType* type, std::uint8_t* data,
+                                    std::uint32_t* size) = 0;
     virtual Status RegSetValueExA(Handle key, const std::string& name, ValueType type,
                                   const std::uint8_t* data, std::uint32_t size) = 0;
     virtual Status RegDeleteValueA(Handle key, const std::string& name) = 0;

@@ -9,10 +9,10 @@ class Win32Registry final : public RegistryApi {
 public:
     Status RegOpenKeyA(Handle root, const std::string& path, Handle& key) override;
     Status RegCreateKeyA(Handle root, const std::string& path, Handle& key) override;
-    Status RegQueryValueExA(Handle key, const std::string& name, ValueType* type,
-                            std::uint8_t* data, std::uint32_t* size) override;
-    Status RegSetValueExA(Handle key, const std::string& name, ValueType type,
-                          const std::uint8_t* data, std::uint32_t size) override;
+    Status RegQueryValueExA(Handle key, const std::string& name, ValueType* type, std::uint8_t* data,
+                            std::uint32_t* size) override;
+    Status RegSetValueExA(Handle key, const std::string& name, ValueType type, const std::uint8_t* data,
+                          std::uint32_t size) override;
     Status RegDeleteValueA(Handle key, const std::string& name) override;
     Status RegCloseKey(Handle key) override;
 };

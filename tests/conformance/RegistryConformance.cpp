@@ -43,8 +43,9 @@ protected:
     void Store(const std::string& path, const std::string& name, ValueType type, const Bytes& bytes) {
         Handle key = kNullHandle;
         ASSERT_EQ(Api().RegCreateKeyA(kHkeyLocalMachine, path, key), reg::kErrorSuccess);
-        EXPECT_EQ(Api().RegSetValueExA(key, name, type, bytes.data(), static_cast<std::uint32_t>(bytes.size())),
-                  reg::kErrorSuccess);
+        EXPECT_EQ(
+            Api().RegSetValueExA(key, name, type, bytes.data(), static_cast<std::uint32_t>(bytes.size())),
+            reg::kErrorSuccess);
         EXPECT_EQ(Api().RegCloseKey(key), reg::kErrorSuccess);
     }
 
@@ -255,7 +256,8 @@ TEST_F(Conformance, TrailingBackslashNamesTheSameKey) {
 
 TEST_F(Conformance, KeyAndValueNamesIgnoreCase) {
     Store(Path("Interfaces\\{AbC}"), "ServiceName", reg::kRegSz, B("{AbC}"));
-    EXPECT_EQ(Routines().GetStringValue(kHkeyLocalMachine, Path("INTERFACES\\{abc}"), "servicename"), "{AbC}");
+    EXPECT_EQ(Routines().GetStringValue(kHkeyLocalMachine, Path("INTERFACES\\{abc}"), "servicename"),
+              "{AbC}");
     ASSERT_TRUE(Routines().SetDwordValue(kHkeyLocalMachine, Path("interfaces\\{ABC}"), "mtu", 1400));
     EXPECT_EQ(Routines().GetDwordValue(kHkeyLocalMachine, Path("Interfaces\\{AbC}"), "MTU"), 1400);
     EXPECT_TRUE(Routines().DeleteValue(kHkeyLocalMachine, Path("Interfaces\\{abc}"), "Mtu"));

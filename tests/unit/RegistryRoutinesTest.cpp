@@ -101,8 +101,8 @@ TEST_F(RoutinesOnModel, BlanksNotOverwrittenStayInTheText) {
         reg::Status RegCreateKeyA(reg::Handle r, const std::string& p, reg::Handle& k) override {
             return inner_.RegCreateKeyA(r, p, k);
         }
-        reg::Status RegQueryValueExA(reg::Handle k, const std::string& n, reg::ValueType* t,
-                                     std::uint8_t* d, std::uint32_t* s) override {
+        reg::Status RegQueryValueExA(reg::Handle k, const std::string& n, reg::ValueType* t, std::uint8_t* d,
+                                     std::uint32_t* s) override {
             const reg::Status status = inner_.RegQueryValueExA(k, n, t, d, s);
             if (d == nullptr && s != nullptr) {
                 *s += 2;

@@ -1,0 +1,206 @@
+#include "settings/Module1.h"
+
+#include "settings/MtuNumber.h"
+
+namespace quillon::settings {
+
+namespace {
+
+using reg::kHkeyLocalMachine;
+
+// NT family.
+const std::string kNetworkCardsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
+const std::string kInterfacesKey = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
+const std::string kTcpipParametersKey = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\";
+const std::string kServiceName = "ServiceName";
+const std::string kMtu = "MTU";
+const std::string kEnablePmtuDiscovery = "EnablePMTUDiscovery";
+
+// 9x family.
+const std::string kNetTransKey = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
+const std::string kMstcpKey = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
+const char* const kIpAddress = "IPAddress";
+const char* const kDriverDate = "DriverDate";
+const std::string kMaxMtu = "MaxMTU";
+const std::string kPmtuDiscovery = "PMTUDiscovery";
+
+// What the user is told.
+const std::string kApplied = "MTU setting applied successfully.";
+const std::string kRemoved = "Your MTU setting has been removed.";
+const std::string kNoAdapter = "No network adapter was found. The MTU setting was not applied.";
+const std::string kNotSaved =
+    "The MTU setting could not be saved. Run Quillon MTU Tool as an administrator and try again.";
+const std::string kNotRemoved =
+    "The MTU setting could not be removed. Run Quillon MTU Tool as an administrator and try again.";
+const std::string kNotANumber = "The MTU setting was not applied: the MTU must be a number from 88 to 1500.";
+
+bool InUse(const std::optional<std::string>& probe) { return probe.has_value() && !probe->empty(); }
+
+std::optional<std::int32_t> ConvertMtuNt(const std::string& text) {
+    const auto number = ReadAsNumber(text);
+    return number ? RoundToInt32(*number) : std::nullopt;
+}
+
+// "0000" to "0029": three zeros before one digit, two before two.
+std::string TransportName(std::int16_t slot) {
+    const std::string digits = std::to_string(slot);
+    return (digits.size() == 1 ? "000" : "00") + digits;
+}
+
+}  // namespace
+
+template <typename Visit>
+bool Module1::ForEachSlotInUse(const ProbeTable& probes, Visit&& visit) {
+    bool any = false;
+    for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
+        if (InUse(probes[Cell()])) {
+            any = true;
+            visit(*probes[Cell()]);
+        }
+    }
+    return any;
+}
+
+void Module1::ReportApply(bool anySlotInUse, bool allSaved) {
+    ui::MessageBoxes& boxes = windows_.Messages();
+    if (!anySlotInUse) {
+        boxes.MsgBox(kNoAdapter, ui::kMbIconWarning, kToolTitle);
+    } else if (!allSaved) {
+        boxes.MsgBox(kNotSaved, ui::kMbIconError, kToolTitle);
+    } else {
+        boxes.MsgBox(kApplied, ui::kMbIconInformation, kToolTitle);
+    }
+}
+
+void Module1::FinishRemove(ui::TextBox& box, bool allRemoved) {
+    if (!allRemoved) {
+        // The box keeps its value so that the user can try again.
+        windows_.Messages().MsgBox(kNotRemoved, ui::kMbIconError, kToolTitle);
+        return;
+    }
+    box.SetText("");
+    windows_.Messages().MsgBox(kRemoved, ui::kMbIconInformation, kToolTitle);
+}
+
+// ---- NT family ----
+
+void Module1::ScanNtAdapters() {
+    for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
+        CardNumbers[Cell()] = SlotIndex + 1;
+    }
+    for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
+        CardKeyPaths[Cell()] = kNetworkCardsKey + std::to_string(CardNumbers[Cell()]);
+    }
+    for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
+        ServiceNames[Cell()] =
+            registry_.GetStringValue(kHkeyLocalMachine, CardKeyPaths[Cell()], kServiceName);
+    }
+}
+
+bool Module1::DisablePmtuDiscoveryNt() {
+    return registry_.SetDwordValue(kHkeyLocalMachine, kTcpipParametersKey, kEnablePmtuDiscovery, 0);
+}
+
+bool Module1::RestorePmtuDiscoveryNt() {
+    return registry_.DeleteValue(kHkeyLocalMachine, kTcpipParametersKey, kEnablePmtuDiscovery);
+}
+
+void Module1::ApplyMtuNt() {
+    ScanNtAdapters();
+    NtMtuText = windows_.NtMtuBox().Text();
+    bool allSaved = true;
+    bool readable = true;
+    const bool any = ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
+        const std::optional<std::int32_t> mtu = ConvertMtuNt(NtMtuText);
+        if (!mtu) {
+            readable = false;
+            return;
+        }
+        allSaved &= registry_.SetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu, *mtu);
+        allSaved &= DisablePmtuDiscoveryNt();
+    });
+    if (any && !readable) {
+        windows_.Messages().MsgBox(kNotANumber, ui::kMbIconWarning, kToolTitle);
+        return;
+    }
+    ReportApply(any, allSaved);
+}
+
+void Module1::RemoveMtuNt() {
+    ScanNtAdapters();
+    bool allRemoved = true;
+    ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
+        allRemoved &= registry_.DeleteValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu);
+        allRemoved &= RestorePmtuDiscoveryNt();
+    });
+    FinishRemove(windows_.NtMtuBox(), allRemoved);
+}
+
+void Module1::RetrieveMtuNt() {
+    ScanNtAdapters();
+    ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
+        NtCurrentMtu =
+            std::to_string(registry_.GetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu));
+    });
+    windows_.NtMtuBox().SetText(NtCurrentMtu);
+}
+
+// ---- 9x family ----
+
+void Module1::ScanTransports9x(const char* probe, const char* fallback) {
+    for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
+        TransportIndexes[Cell()] = TransportName(SlotIndex);
+    }
+    for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
+        const std::string key = kNetTransKey + TransportIndexes[Cell()];
+        TransportProbes[Cell()] = registry_.GetStringValue(kHkeyLocalMachine, key, probe);
+        if (fallback != nullptr && !InUse(TransportProbes[Cell()])) {
+            TransportProbes[Cell()] = registry_.GetStringValue(kHkeyLocalMachine, key, fallback);
+        }
+    }
+}
+
+bool Module1::DisablePmtuDiscovery9x() {
+    return registry_.SetStringValue(kHkeyLocalMachine, kMstcpKey, kPmtuDiscovery, "0");
+}
+
+bool Module1::RestorePmtuDiscovery9x() {
+    return registry_.DeleteValue(kHkeyLocalMachine, kMstcpKey, kPmtuDiscovery);
+}
+
+void Module1::ApplyMtu9x() {
+    ScanTransports9x(kIpAddress);
+    MtuText9x = windows_.MtuBox9x().Text();
+    bool allSaved = true;
+    const bool any = ForEachSlotInUse(TransportProbes, [&](const std::string&) {
+        allSaved &= registry_.SetStringValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()],
+                                             kMaxMtu, MtuText9x);
+        allSaved &= DisablePmtuDiscovery9x();
+    });
+    ReportApply(any, allSaved);
+}
+
+void Module1::RemoveMtu9x() {
+    // A transport that Apply wrote has an "IPAddress" text; one that only
+    // has a "DriverDate" text is visited as well.
+    ScanTransports9x(kDriverDate, kIpAddress);
+    bool allRemoved = true;
+    ForEachSlotInUse(TransportProbes, [&](const std::string&) {
+        allRemoved &=
+            registry_.DeleteValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()], kMaxMtu);
+        allRemoved &= RestorePmtuDiscovery9x();
+    });
+    FinishRemove(windows_.MtuBox9x(), allRemoved);
+}
+
+void Module1::RetrieveMtu9x() {
+    ScanTransports9x(kIpAddress);
+    ForEachSlotInUse(TransportProbes, [&](const std::string&) {
+        CurrentMaxMtu9x =
+            registry_.GetStringValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()], kMaxMtu)
+                .value_or("");
+    });
+    windows_.MtuBox9x().SetText(CurrentMaxMtu9x);
+}
+
+}  // namespace quillon::settings

@@ -1,0 +1,88 @@
+#pragma once
+// Module1: the MTU settings of both families of Windows. It finds the
+// adapters (NT) or transports (9x) in 30 numbered slots, writes, deletes and
+// reads their MTU value, and switches path-MTU discovery off and on beside it.
+// The operations read and write their window's MTU box and show their own
+// message boxes.
+//
+// This object holds the module's state for the whole run: the slot tables,
+// the texts and the one shared slot counter.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "registry/Registry.h"
+#include "ui/WindowServices.h"
+
+namespace quillon::settings {
+
+inline constexpr const char* kToolTitle = "Quillon MTU Tool";
+
+// How the operations reach their windows.
+class SettingsWindows {
+public:
+    SettingsWindows() = default;
+    SettingsWindows(const SettingsWindows&) = delete;
+    SettingsWindows& operator=(const SettingsWindows&) = delete;
+    virtual ~SettingsWindows() = default;
+    virtual ui::TextBox& NtMtuBox() = 0;  // Text3 of Form1
+    virtual ui::TextBox& MtuBox9x() = 0;  // Text4 of Form2
+    virtual ui::MessageBoxes& Messages() = 0;
+};
+
+class Module1 {
+public:
+    // Every loop visits slots 0 to 29; cell 30 of each table is never used.
+    static constexpr std::int16_t kSlots = 30;
+    static constexpr std::size_t kCells = 31;
+
+    Module1(reg::Registry& registry, SettingsWindows& windows) : registry_(registry), windows_(windows) {}
+
+    // NT family: "MTU" under each adapter's TCP/IP interface key.
+    void ApplyMtuNt();
+    void RemoveMtuNt();
+    void RetrieveMtuNt();
+    void ScanNtAdapters();
+    [[nodiscard]] bool DisablePmtuDiscoveryNt();
+    [[nodiscard]] bool RestorePmtuDiscoveryNt();
+
+    // 9x family: "MaxMTU" under each network transport's class key.
+    void ApplyMtu9x();
+    void RemoveMtu9x();
+    void RetrieveMtu9x();
+    // Reads `probe` for every slot; where it gives no text and `fallback` is
+    // named, reads `fallback` instead.
+    void ScanTransports9x(const char* probe, const char* fallback = nullptr);
+    [[nodiscard]] bool DisablePmtuDiscovery9x();
+    [[nodiscard]] bool RestorePmtuDiscovery9x();
+
+private:
+    using ProbeTable = std::array<std::optional<std::string>, kCells>;
+
+    template <typename Visit>
+    bool ForEachSlotInUse(const ProbeTable& probes, Visit&& visit);
+    void ReportApply(bool anySlotInUse, bool allSaved);
+    void FinishRemove(ui::TextBox& box, bool allRemoved);
+    [[nodiscard]] std::size_t Cell() const { return static_cast<std::size_t>(SlotIndex); }
+
+    reg::Registry& registry_;
+    SettingsWindows& windows_;
+
+    // The loop variable of every slot loop, shared by both families.
+    std::int16_t SlotIndex = 0;
+
+    std::array<std::int32_t, kCells> CardNumbers{};
+    std::array<std::string, kCells> CardKeyPaths;
+    ProbeTable ServiceNames;
+    std::string NtMtuText;
+    std::string NtCurrentMtu;
+
+    std::array<std::string, kCells> TransportIndexes;
+    ProbeTable TransportProbes;
+    std::string MtuText9x;
+    std::string CurrentMaxMtu9x;
+};
+
+}  // namespace quillon::settings

@@ -1,0 +1,74 @@
+#include "settings/MtuNumber.h"
+
+#include <limits>
+
+namespace quillon::settings {
+
+namespace {
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
+
+std::optional<MtuNumber> ReadAsNumber(std::string_view text) {
+    MtuNumber number;
+    bool point = false;
+    bool digits = false;
+    for (const char c : text) {
+        if (c == '.') {
+            if (point) {
+                return std::nullopt;
+            }
+            point = true;
+        } else if (IsDigit(c)) {
+            digits = true;
+            if (point) {
+                number.fraction.push_back(c);
+            } else if (!number.whole.empty() || c != '0') {
+                number.whole.push_back(c);
+            }
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) {
+        return std::nullopt;
+    }
+    while (!number.fraction.empty() && number.fraction.back() == '0') {
+        number.fraction.pop_back();
+    }
+    return number;
+}
+
+int Compare(const MtuNumber& number, std::uint32_t n) {
+    const std::string other = n == 0 ? std::string() : std::to_string(n);
+    if (number.whole.size() != other.size()) {
+        return number.whole.size() < other.size() ? -1 : 1;
+    }
+    if (const int order = number.whole.compare(other); order != 0) {
+        return order < 0 ? -1 : 1;
+    }
+    return number.fraction.empty() ? 0 : 1;
+}
+
+std::optional<std::int32_t> RoundToInt32(const MtuNumber& number) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    if (number.whole.size() > 10) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (const char c : number.whole) {
+        value = value * 10 + (c - '0');
+    }
+    if (!number.fraction.empty()) {
+        const char first = number.fraction.front();
+        const bool tie = first == '5' && number.fraction.size() == 1;
+        if (first > '5' || (first == '5' && !tie) || (tie && value % 2 != 0)) {
+            ++value;
+        }
+    }
+    if (value > kMax) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace quillon::settings

@@ -1,0 +1,90 @@
+#pragma once
+// A machine for the settings operations: the in-memory registry, the
+// headless window system and the two MTU boxes, wired to one Module1.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "registry/MemoryRegistry.h"
+#include "registry/Registry.h"
+#include "settings/Module1.h"
+#include "ui/headless/HeadlessUi.h"
+
+namespace quillon::test {
+
+inline const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
+inline const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
+inline const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+inline const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
+inline const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
+
+inline const ui::headless::RecordedBox kAppliedBox{"MTU setting applied successfully.", 64,
+                                                   "Quillon MTU Tool"};
+inline const ui::headless::RecordedBox kRemovedBox{"Your MTU setting has been removed.", 64,
+                                                   "Quillon MTU Tool"};
+inline const ui::headless::RecordedBox kNoAdapterBox{
+    "No network adapter was found. The MTU setting was not applied.", 48, "Quillon MTU Tool"};
+inline const ui::headless::RecordedBox kNotSavedBox{
+    "The MTU setting could not be saved. Run Quillon MTU Tool as an administrator and try again.", 16,
+    "Quillon MTU Tool"};
+inline const ui::headless::RecordedBox kNotRemovedBox{
+    "The MTU setting could not be removed. Run Quillon MTU Tool as an administrator and try again.", 16,
+    "Quillon MTU Tool"};
+
+inline std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+inline reg::StoredValue Dword(std::uint32_t n) {
+    return reg::StoredValue{reg::kRegDword,
+                            {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
+                             static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 24)}};
+}
+inline reg::StoredValue Sz(std::string_view text) { return reg::StoredValue{reg::kRegSz, Bytes(text)}; }
+
+class SettingsMachine : public ::testing::Test, public settings::SettingsWindows {
+protected:
+    ui::TextBox& NtMtuBox() override { return text3; }
+    ui::TextBox& MtuBox9x() override { return text4; }
+    ui::MessageBoxes& Messages() override { return ui; }
+
+    void TearDown() override { EXPECT_EQ(model.OpenHandles(), 0U) << "a registry handle was left open"; }
+
+    void Card(int number, std::string_view serviceName) {
+        model.SeedString(kCards + std::to_string(number), "ServiceName", serviceName);
+    }
+    std::optional<reg::StoredValue> Mtu(const std::string& serviceName) const {
+        return model.Value(kInterfaces + serviceName, "MTU");
+    }
+    void Transport(const std::string& name, std::optional<std::string> ip, std::optional<std::string> date) {
+        model.SeedKey(kNetTrans + name);
+        if (ip) {
+            model.SeedString(kNetTrans + name, "IPAddress", *ip);
+        }
+        if (date) {
+            model.SeedString(kNetTrans + name, "DriverDate", *date);
+        }
+    }
+    std::optional<reg::StoredValue> MaxMtu(const std::string& name) const {
+        return model.Value(kNetTrans + name, "MaxMTU");
+    }
+    // The calls of one kind, as "key|value", in the order they were made.
+    std::vector<std::string> CallsOf(reg::Op op) const {
+        std::vector<std::string> out;
+        for (const reg::Call& call : model.Calls()) {
+            if (call.op == op) {
+                out.push_back(call.key + "|" + call.value);
+            }
+        }
+        return out;
+    }
+    std::vector<ui::headless::RecordedBox> Boxes() const { return ui.Boxes(); }
+
+    reg::MemoryRegistry model;
+    reg::Registry routines{model};
+    ui::headless::HeadlessWindowSystem ui;
+    ui::headless::HeadlessTextBox text3{{}, 0};
+    ui::headless::HeadlessTextBox text4{{}, 0};
+    settings::Module1 module{routines, *this};
+};
+
+}  // namespace quillon::test
