@@ -113,7 +113,9 @@ public:
 class WindowSystem : public MessageBoxes {
 public:
     // A hidden top-level window whose client area has this size in twips.
-    virtual std::unique_ptr<Window> CreateTopLevel(int clientWidth, int clientHeight) = 0;
+    // The name tells automation which window it is.
+    virtual std::unique_ptr<Window> CreateTopLevel(const std::string& name, int clientWidth,
+                                                   int clientHeight) = 0;
     // Ends the program with this exit code once its handlers have returned.
     virtual void EndProgram(int exitCode) = 0;
 };

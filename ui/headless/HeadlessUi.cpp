@@ -64,8 +64,13 @@ void HeadlessMenuItem::Click() const {
     }
 }
 
-HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, int number, int clientWidth, int clientHeight)
-    : system_(system), number_(number), clientWidth_(clientWidth), clientHeight_(clientHeight) {}
+HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, std::string name, int number, int clientWidth,
+                               int clientHeight)
+    : system_(system),
+      name_(std::move(name)),
+      number_(number),
+      clientWidth_(clientWidth),
+      clientHeight_(clientHeight) {}
 
 HeadlessWindow::~HeadlessWindow() { system_.Forget(this); }
 
@@ -137,8 +142,9 @@ void HeadlessWindow::ClickCloseBox() const {
     }
 }
 
-std::unique_ptr<Window> HeadlessWindowSystem::CreateTopLevel(int clientWidth, int clientHeight) {
-    auto window = std::make_unique<HeadlessWindow>(*this, ++created_, clientWidth, clientHeight);
+std::unique_ptr<Window> HeadlessWindowSystem::CreateTopLevel(const std::string& name, int clientWidth,
+                                                             int clientHeight) {
+    auto window = std::make_unique<HeadlessWindow>(*this, name, ++created_, clientWidth, clientHeight);
     windows_.push_back(window.get());
     Note("create " + std::to_string(created_));
     return window;
@@ -157,6 +163,12 @@ void HeadlessWindowSystem::EndProgram(int exitCode) {
         exitCode_ = exitCode;
     }
     Note("end " + std::to_string(exitCode));
+}
+
+HeadlessWindow* HeadlessWindowSystem::Find(const std::string& name) const {
+    const auto it = std::find_if(windows_.begin(), windows_.end(),
+                                 [&](const HeadlessWindow* window) { return window->Name() == name; });
+    return it == windows_.end() ? nullptr : *it;
 }
 
 void HeadlessWindowSystem::Forget(const HeadlessWindow* window) {

@@ -106,7 +106,8 @@ private:
 
 class HeadlessWindow final : public Window {
 public:
-    HeadlessWindow(HeadlessWindowSystem& system, int number, int clientWidth, int clientHeight);
+    HeadlessWindow(HeadlessWindowSystem& system, std::string name, int number, int clientWidth,
+                   int clientHeight);
     ~HeadlessWindow() override;
 
     Frame& AddFrame(const TwipsRect& bounds) override;
@@ -127,6 +128,7 @@ public:
     [[nodiscard]] bool Closed() const { return closed_; }
     [[nodiscard]] const std::string& Caption() const { return caption_; }
     [[nodiscard]] int Number() const { return number_; }
+    [[nodiscard]] const std::string& Name() const { return name_; }
     [[nodiscard]] int ClientWidth() const { return clientWidth_; }
     [[nodiscard]] int ClientHeight() const { return clientHeight_; }
     // Controls in creation order, which is the tab order.
@@ -139,6 +141,7 @@ private:
     T& Keep(Args&&... args);
 
     HeadlessWindowSystem& system_;
+    std::string name_;
     int number_;
     int clientWidth_;
     int clientHeight_;
@@ -153,7 +156,8 @@ private:
 
 class HeadlessWindowSystem final : public WindowSystem {
 public:
-    std::unique_ptr<Window> CreateTopLevel(int clientWidth, int clientHeight) override;
+    std::unique_ptr<Window> CreateTopLevel(const std::string& name, int clientWidth,
+                                           int clientHeight) override;
     void MsgBox(const std::string& prompt, int style, const std::string& title) override;
     void EndProgram(int exitCode) override;
 
@@ -162,6 +166,7 @@ public:
     [[nodiscard]] std::optional<int> ExitCode() const { return exitCode_; }
     // Windows alive now, in creation order.
     [[nodiscard]] const std::vector<HeadlessWindow*>& Windows() const { return windows_; }
+    [[nodiscard]] HeadlessWindow* Find(const std::string& name) const;
     // What was done to the windows, in order, for example "show 1",
     // "caption 1 Quillon MTU Tool (X)", "box Your MTU setting has been removed.".
     [[nodiscard]] const std::vector<std::string>& Journal() const { return journal_; }
