@@ -2,7 +2,7 @@
 # build needs when any is missing.
 
 QUILLON_PACKAGES=(cmake ninja-build g++ libgtest-dev googletest
-  wine64 wine g++-mingw-w64-x86-64 xvfb xauth imagemagick)
+  wine64 wine fonts-wine g++-mingw-w64-x86-64 xvfb xauth imagemagick)
 
 quillon_missing_packages() {
   local missing=() p

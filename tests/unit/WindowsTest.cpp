@@ -44,8 +44,12 @@ protected:
     void Start() { program.Start(); }
     View Form1() { return View::Of(*ui.Find("Form1")); }
     View Form2() { return View::Of(*ui.Find("Form2")); }
-    void NtMachine(std::string_view name = "Windows 2000") { model.SeedString(kNtVersion, "ProductName", name); }
-    void NineXMachine(std::string_view name = "Windows 98") { model.SeedString(k9xVersion, "ProductName", name); }
+    void NtMachine(std::string_view name = "Windows 2000") {
+        model.SeedString(kNtVersion, "ProductName", name);
+    }
+    void NineXMachine(std::string_view name = "Windows 98") {
+        model.SeedString(k9xVersion, "ProductName", name);
+    }
 
     reg::MemoryRegistry model;
     reg::Registry routines{model};
@@ -96,10 +100,10 @@ TEST_F(Windows, InputCheckEnablesExactlyFrom88To1500) {
     NineXMachine();
     Start();
     const std::pair<const char*, bool> cases[] = {
-        {"87", false},   {"88", true},    {"1500", true}, {"1501", false}, {"87.5", false}, {"88.5", true},
-        {"0088", true},  {"0", false},    {"9999", false}, {"1499.", true}, {".5", false},  {"", false},
-        {"abc", false},  {" 88", false},  {"-1", false},  {"1e3", false},  {"&H58", false}, {"1.2.", false},
-        {"88 ", false},  {"1,50", false}, {"0000", false}, {"1000", true}, {"576", true},   {"100x", false}};
+        {"87", false},  {"88", true},    {"1500", true},  {"1501", false}, {"87.5", false}, {"88.5", true},
+        {"0088", true}, {"0", false},    {"9999", false}, {"1499.", true}, {".5", false},   {"", false},
+        {"abc", false}, {" 88", false},  {"-1", false},   {"1e3", false},  {"&H58", false}, {"1.2.", false},
+        {"88 ", false}, {"1,50", false}, {"0000", false}, {"1000", true},  {"576", true},   {"100x", false}};
     for (const View& v : {Form1(), Form2()}) {
         for (const auto& [text, enabled] : cases) {
             v.box.Retype(text);
@@ -213,11 +217,10 @@ TEST_F(Windows, BothFamiliesShowBothWindowsNtFirst) {
     Start();
     EXPECT_TRUE(Form1().window.Visible());
     EXPECT_TRUE(Form2().window.Visible());
-    EXPECT_EQ(ui.Journal(), (std::vector<std::string>{
-                                "create 1", "caption 1 Quillon MTU Tool", "hide 1", "create 2",
-                                "caption 2 Quillon MTU Tool", "hide 2", "show 1",
-                                "caption 1 Quillon MTU Tool (Windows 2000)", "show 2",
-                                "caption 2 Quillon MTU Tool (Windows 98)"}));
+    EXPECT_EQ(ui.Journal(), (std::vector<std::string>{"create 1", "caption 1 Quillon MTU Tool", "hide 1",
+                                                      "create 2", "caption 2 Quillon MTU Tool", "hide 2",
+                                                      "show 1", "caption 1 Quillon MTU Tool (Windows 2000)",
+                                                      "show 2", "caption 2 Quillon MTU Tool (Windows 98)"}));
     EXPECT_EQ(Form1().box.changes, 1);
     EXPECT_EQ(Form2().box.changes, 1);
 }

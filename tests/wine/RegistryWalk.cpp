@@ -87,6 +87,15 @@ RegistryImage WalkLocalMachine(const std::string& below) {
     return image;
 }
 
+bool KeyExists(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
 std::vector<std::string> Differences(const RegistryImage& before, const RegistryImage& after,
                                      const std::vector<std::string>& allowedNewKeys) {
     std::vector<std::string> out;

@@ -20,6 +20,8 @@ using RegistryImage = std::map<std::string, WalkedValue>;
 
 RegistryImage WalkLocalMachine(const std::string& below = "");
 
+bool KeyExists(const std::string& path);
+
 // What differs between two images, one line per entry; keys in `allowedNewKeys`
 // (and the entries below them) may have been created if they hold no values.
 std::vector<std::string> Differences(const RegistryImage& before, const RegistryImage& after,

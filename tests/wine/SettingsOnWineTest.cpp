@@ -110,7 +110,8 @@ TEST_F(OnWine, NtApplyRetrieveRemoveOnTheHostsAdapters) {
     ASSERT_FALSE(services.empty()) << "Wine listed no network card of the host";
     ASSERT_FALSE(DwordAt(kParameters, "EnablePMTUDiscovery").has_value()) << "the prefix is not clean";
 
-    std::vector<std::string> created;
+    // The writes may create the interface keys, and their parent.
+    std::vector<std::string> created{kInterfaces.substr(0, kInterfaces.size() - 1)};
     for (const std::string& service : services) {
         created.push_back(kInterfaces + service);
     }
@@ -142,6 +143,10 @@ TEST_F(OnWine, NtApplyRetrieveRemoveOnTheHostsAdapters) {
 }
 
 TEST_F(OnWine, NineXApplyRetrieveRemoveOnSeededTransports) {
+    const std::string classKey = "System\\CurrentControlSet\\Services\\Class";
+    const std::string vxdKey = "System\\CurrentControlSet\\Services\\VxD";
+    ASSERT_FALSE(KeyExists(classKey)) << "the prefix is not clean";
+    const bool vxdExisted = KeyExists(vxdKey);
     const RegistryImage before = WalkLocalMachine();
     SetText(kNetTrans + "\\0000", "IPAddress", "192.168.0.2");
     SetText(kNetTrans + "\\0000", "DriverDate", "6-1-1999");
@@ -169,16 +174,17 @@ TEST_F(OnWine, NineXApplyRetrieveRemoveOnSeededTransports) {
         EXPECT_EQ(Query(kNetTrans + name, "MaxMTU").status, ERROR_FILE_NOT_FOUND) << name;
     }
     EXPECT_EQ(Query(kMstcp, "PMTUDiscovery").status, ERROR_FILE_NOT_FOUND);
-    // The write of "PMTUDiscovery" creates the MSTCP key and its parent.
-    for (const std::string& line :
-         Differences(seeded, WalkLocalMachine(), {"System\\CurrentControlSet\\Services\\VxD"})) {
+    // The write of "PMTUDiscovery" may create the MSTCP key and its parent.
+    for (const std::string& line : Differences(seeded, WalkLocalMachine(), {vxdKey})) {
         ADD_FAILURE() << line;
     }
 
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Class");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Class");
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\VxD");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\VxD");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, classKey.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, classKey.c_str());
+    if (!vxdExisted) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, vxdKey.c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, vxdKey.c_str());
+    }
     for (const std::string& line : Differences(before, WalkLocalMachine())) {
         ADD_FAILURE() << "left behind: " << line;
     }

@@ -1,0 +1,696 @@
+// End to end: starts the real quillon-mtu.exe, finds its windows and controls
+// as any automation tool would, types into the MTU box one character at a
+// time, clicks, opens the menu items with the keyboard, reads and closes the
+// message boxes, and checks the registry through advapi32 afterwards.
+//
+// Runs under Wine on a virtual display; writes a screenshot of each window
+// (BMP, turned into PNG by the script that runs it) into the working folder.
+
+#include <gtest/gtest.h>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <sddl.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/wine/RegistryWalk.h"
+#include "ui/ControlIds.h"
+
+namespace quillon::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+const std::string k9xVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
+const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
+const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+const std::string kClass = "System\\CurrentControlSet\\Services\\Class";
+const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
+const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
+// Where a test keeps the NT product name while it pretends to be another machine.
+const std::string kBackupKey = "SOFTWARE\\QuillonEndToEnd";
+constexpr int kMessageText = 0xFFFF;
+constexpr auto kPatience = 15s;
+
+// ---- registry, through advapi32 ----
+
+std::optional<std::string> TextAt(const std::string& path, const std::string& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD type = 0;
+    DWORD size = 0;
+    std::optional<std::string> result;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        type == REG_SZ) {
+        std::string text(size, '\0');
+        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                             &size) == ERROR_SUCCESS) {
+            text.resize(size);
+            while (!text.empty() && text.back() == '\0') {
+                text.pop_back();
+            }
+            result = text;
+        }
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+std::optional<DWORD> DwordAt(const std::string& path, const std::string& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    const LONG status =
+        RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_DWORD) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void PutText(const std::string& path, const std::string& name, const std::string& text) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS) << path;
+    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
+void PutDword(const std::string& path, const std::string& name, DWORD value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS) << path;
+    RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+void Remove(const std::string& path, const std::string& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, name.c_str());
+        RegCloseKey(key);
+    }
+}
+
+void RemoveTree(const std::string& path) {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+}
+
+std::vector<std::string> ServiceNames() {
+    std::vector<std::string> names;
+    for (int card = 1; card <= 30; ++card) {
+        if (const auto name = TextAt(kCards + std::to_string(card), "ServiceName"); name && !name->empty()) {
+            names.push_back(*name);
+        }
+    }
+    return names;
+}
+
+// Makes a key read-only for everyone, and gives it back its own security on
+// destruction. The handle kept open with WRITE_DAC is what restores it.
+class ReadOnlyKey {
+public:
+    explicit ReadOnlyKey(const std::string& path) {
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key_) !=
+            ERROR_SUCCESS) {
+            key_ = nullptr;
+            return;
+        }
+        DWORD size = 0;
+        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+        original_.resize(size);
+        if (RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size) != ERROR_SUCCESS) {
+            original_.clear();
+        }
+        PSECURITY_DESCRIPTOR locked = nullptr;
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1, &locked,
+                                                                 nullptr)) {
+            locked_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, locked) == ERROR_SUCCESS;
+            LocalFree(locked);
+        }
+    }
+    ReadOnlyKey(const ReadOnlyKey&) = delete;
+    ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
+    ~ReadOnlyKey() {
+        if (key_ != nullptr) {
+            if (!original_.empty()) {
+                RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data());
+            }
+            RegCloseKey(key_);
+        }
+    }
+    [[nodiscard]] bool Locked() const { return locked_; }
+
+private:
+    HKEY key_ = nullptr;
+    std::vector<unsigned char> original_;
+    bool locked_ = false;
+};
+
+// ---- windows of another process ----
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds patience = kPatience) {
+    const auto end = std::chrono::steady_clock::now() + patience;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return condition();
+}
+
+std::string ClassOf(HWND hwnd) {
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+// The text of a control or window of another process, asked for by message.
+std::string TextOf(HWND hwnd) {
+    char text[512] = {};
+    SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+struct Shown {
+    std::string title;
+    std::string text;
+};
+
+class RunningTool {
+public:
+    RunningTool() {
+        char self[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string exe(self);
+        exe = exe.substr(0, exe.find_last_of('\\') + 1) + "quillon-mtu.exe";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string commandLine = "\"" + exe + "\"";
+        started_ = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process_) != FALSE;
+        if (started_) {
+            WaitForInputIdle(process_.hProcess, 10000);
+        }
+    }
+    RunningTool(const RunningTool&) = delete;
+    RunningTool& operator=(const RunningTool&) = delete;
+    ~RunningTool() {
+        if (started_) {
+            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(process_.hProcess, 99);
+                WaitForSingleObject(process_.hProcess, 5000);
+            }
+            CloseHandle(process_.hThread);
+            CloseHandle(process_.hProcess);
+        }
+    }
+
+    [[nodiscard]] bool Started() const { return started_; }
+
+    // The process's top-level windows of a class, visible or not.
+    std::vector<HWND> TopLevel(const std::string& className) const {
+        struct Search {
+            DWORD pid;
+            std::string className;
+            std::vector<HWND> found;
+        } search{process_.dwProcessId, className, {}};
+        EnumWindows(
+            [](HWND hwnd, LPARAM data) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(data);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(hwnd, &pid);
+                if (pid == s.pid && ClassOf(hwnd) == s.className) {
+                    s.found.push_back(hwnd);
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    HWND Form(const char* name) const {
+        const auto found = TopLevel(std::string("QuillonMtu.") + name);
+        return found.empty() ? nullptr : found.front();
+    }
+
+    HWND WaitForVisible(const char* name) const {
+        HWND form = nullptr;
+        WaitUntil([&] {
+            form = Form(name);
+            return form != nullptr && IsWindowVisible(form);
+        });
+        return form;
+    }
+
+    HWND MessageBoxWindow() const {
+        for (const HWND box : TopLevel("#32770")) {
+            if (IsWindowVisible(box)) {
+                return box;
+            }
+        }
+        return nullptr;
+    }
+
+    // Waits for a message box, reads it and closes it with its OK button.
+    std::optional<Shown> TakeMessage(const std::function<void(HWND)>& whileOpen = {}) const {
+        HWND box = nullptr;
+        if (!WaitUntil([&] { return (box = MessageBoxWindow()) != nullptr; })) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(200ms);
+        Shown shown{TextOf(box), TextOf(GetDlgItem(box, kMessageText))};
+        if (whileOpen) {
+            whileOpen(box);
+        }
+        PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+        return shown;
+    }
+
+    std::optional<DWORD> WaitForExit() const {
+        if (WaitForSingleObject(process_.hProcess, 15000) != WAIT_OBJECT_0) {
+            return std::nullopt;
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+    bool started_ = false;
+};
+
+// A user at one settings window.
+struct User {
+    HWND form;
+    [[nodiscard]] HWND Box() const { return GetDlgItem(form, ui::kIdMtuBox); }
+    [[nodiscard]] HWND Apply() const { return GetDlgItem(form, ui::kIdApply); }
+    [[nodiscard]] HWND Remove() const { return GetDlgItem(form, ui::kIdRemove); }
+    [[nodiscard]] std::string Text() const { return TextOf(Box()); }
+    [[nodiscard]] bool ApplyEnabled() const { return IsWindowEnabled(Apply()) != FALSE; }
+    [[nodiscard]] bool RemoveEnabled() const { return IsWindowEnabled(Remove()) != FALSE; }
+    [[nodiscard]] bool BothEnabled() const { return ApplyEnabled() && RemoveEnabled(); }
+    [[nodiscard]] bool BothDisabled() const { return !ApplyEnabled() && !RemoveEnabled(); }
+
+    void Type(const std::string& keys) const {
+        for (const char c : keys) {
+            SendMessageA(Box(), WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
+        }
+    }
+    // Selects the whole text and deletes it, as a user does.
+    void Clear() const {
+        SendMessageA(Box(), EM_SETSEL, 0, -1);
+        SendMessageA(Box(), WM_CHAR, VK_BACK, 1);
+    }
+    void Retype(const std::string& keys) const {
+        Clear();
+        Type(keys);
+    }
+    void Click(HWND button) const { PostMessageA(button, BM_CLICK, 0, 0); }
+    // Alt+F, then the item's access key.
+    void Choose(char accessKey) const {
+        PostMessageA(form, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+        std::this_thread::sleep_for(300ms);
+        PostMessageA(form, WM_CHAR, static_cast<WPARAM>(accessKey), 1);
+    }
+    void CloseBox() const { PostMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+    // Saves what the window shows on the screen as a 24-bit BMP.
+    void Screenshot(const std::string& file) const {
+        SetForegroundWindow(form);
+        RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+        std::this_thread::sleep_for(500ms);
+        RECT rect{};
+        GetWindowRect(form, &rect);
+        const int width = rect.right - rect.left;
+        const int height = rect.bottom - rect.top;
+        const HDC screen = GetDC(nullptr);
+        const HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info{};
+        info.bmiHeader =
+            BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        GdiFlush();
+        const DWORD stride = static_cast<DWORD>((width * 3 + 3) & ~3);
+        const DWORD imageSize = stride * static_cast<DWORD>(height);
+        BITMAPFILEHEADER fileHeader{
+            0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + imageSize), 0, 0,
+            static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))};
+        const HANDLE out = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (out != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(out, &fileHeader, sizeof fileHeader, &written, nullptr);
+            WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr);
+            WriteFile(out, bits, imageSize, &written, nullptr);
+            CloseHandle(out);
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
+};
+
+// ---- the machines the tests pretend to be ----
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // A run that stopped half-way may have left the NT product name aside.
+        if (const auto saved = TextAt(kBackupKey, "ProductName")) {
+            PutText(kNtVersion, "ProductName", *saved);
+        }
+        RemoveTree(kBackupKey);
+    }
+
+    void SetUp() override {
+        ntName_ = TextAt(kNtVersion, "ProductName").value_or("");
+        ASSERT_FALSE(ntName_.empty()) << "the Wine prefix has no NT product name";
+        services_ = ServiceNames();
+        ASSERT_FALSE(services_.empty()) << "Wine listed no network card of the host";
+        CleanToolValues();
+        Remove(k9xVersion, "ProductName");
+    }
+
+    void TearDown() override {
+        RestoreNtName();
+        CleanToolValues();
+        Remove(k9xVersion, "ProductName");
+    }
+
+    // Leaves the machine with none of the tool's values. The transports
+    // under Class are the tests' own; the MSTCP key is Wine's.
+    void CleanToolValues() const {
+        for (const std::string& service : services_) {
+            Remove(kInterfaces + service, "MTU");
+        }
+        Remove(kParameters, "EnablePMTUDiscovery");
+        RemoveTree(kClass);
+        Remove(kMstcp, "PMTUDiscovery");
+    }
+
+    void HideNtName() {
+        PutText(kBackupKey, "ProductName", ntName_);
+        Remove(kNtVersion, "ProductName");
+    }
+
+    void RestoreNtName() {
+        if (!TextAt(kNtVersion, "ProductName")) {
+            PutText(kNtVersion, "ProductName", ntName_);
+        }
+        RemoveTree(kBackupKey);
+    }
+
+    static void Seed9x() {
+        PutText(k9xVersion, "ProductName", "Windows 98");
+        PutText(kNetTrans + "0000", "IPAddress", "192.168.0.2");
+        PutText(kNetTrans + "0000", "DriverDate", "6-1-1999");
+        PutText(kNetTrans + "0001", "IPAddress", "10.0.0.2");
+        PutText(kNetTrans + "0001", "DriverDate", "6-1-1999");
+        PutText(kNetTrans + "0002", "IPAddress", "10.0.0.3");
+    }
+
+    std::string Caption(const std::string& productName) const {
+        return "Quillon MTU Tool (" + productName + ")";
+    }
+
+    std::string ntName_;
+    std::vector<std::string> services_;
+};
+
+TEST_F(EndToEnd, NtFamilyApplyRetrieveRemoveExit) {
+    RunningTool tool;
+    ASSERT_TRUE(tool.Started());
+    const User user{tool.WaitForVisible("Form1")};
+    ASSERT_NE(user.form, nullptr);
+    ASSERT_NE(tool.Form("Form2"), nullptr) << "Form2 is loaded";
+    EXPECT_FALSE(IsWindowVisible(tool.Form("Form2")));
+    EXPECT_EQ(TextOf(user.form), Caption(ntName_));
+    EXPECT_EQ(user.Text(), "0") << "the start-up retrieve of adapters with no MTU";
+    EXPECT_TRUE(user.BothDisabled());
+
+    user.Clear();
+    std::vector<bool> enabled;
+    for (const char c : std::string("1400")) {
+        user.Type(std::string(1, c));
+        enabled.push_back(user.BothEnabled());
+    }
+    EXPECT_EQ(enabled, (std::vector<bool>{false, false, true, true}));
+    user.Screenshot("form1-nt.bmp");
+
+    user.Click(user.Apply());
+    const auto applied = tool.TakeMessage();
+    ASSERT_TRUE(applied.has_value());
+    EXPECT_EQ(applied->title, "Quillon MTU Tool");
+    EXPECT_EQ(applied->text, "MTU setting applied successfully.");
+    for (const std::string& service : services_) {
+        EXPECT_EQ(DwordAt(kInterfaces + service, "MTU"), 1400U) << service;
+    }
+    EXPECT_EQ(DwordAt(kParameters, "EnablePMTUDiscovery"), 0U);
+
+    user.Clear();
+    EXPECT_TRUE(user.BothDisabled());
+    user.Choose('m');
+    EXPECT_TRUE(WaitUntil([&] { return user.Text() == "1400"; })) << user.Text();
+    EXPECT_TRUE(user.BothEnabled());
+
+    user.Click(user.Remove());
+    const auto removed = tool.TakeMessage();
+    ASSERT_TRUE(removed.has_value());
+    EXPECT_EQ(removed->title, "Quillon MTU Tool");
+    EXPECT_EQ(removed->text, "Your MTU setting has been removed.");
+    EXPECT_EQ(user.Text(), "");
+    EXPECT_TRUE(user.BothDisabled());
+    for (const std::string& service : services_) {
+        EXPECT_FALSE(DwordAt(kInterfaces + service, "MTU").has_value()) << service;
+    }
+    EXPECT_FALSE(DwordAt(kParameters, "EnablePMTUDiscovery").has_value());
+
+    user.Choose('x');
+    EXPECT_EQ(tool.WaitForExit(), 0U);
+}
+
+TEST_F(EndToEnd, WindowLayoutInPixelsAndTabOrder) {
+    RunningTool tool;
+    ASSERT_TRUE(tool.Started());
+    const User user{tool.WaitForVisible("Form1")};
+    ASSERT_NE(user.form, nullptr);
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+
+    RECT client{};
+    GetClientRect(user.form, &client);
+    EXPECT_EQ(client.right, px(4575));
+    EXPECT_EQ(client.bottom, px(2265));
+
+    const auto placed = [&](int id) {
+        RECT r{};
+        GetWindowRect(GetDlgItem(user.form, id), &r);
+        MapWindowPoints(nullptr, user.form, reinterpret_cast<POINT*>(&r), 2);
+        return std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    EXPECT_EQ(placed(ui::kIdApply), (std::vector<long>{px(600), px(1560), px(1455), px(375)}));
+    EXPECT_EQ(placed(ui::kIdMtuBox), (std::vector<long>{px(2040), px(840), px(615), px(285)}));
+    EXPECT_EQ(placed(ui::kIdLabel), (std::vector<long>{px(1560), px(840), px(495), px(255)}));
+    EXPECT_EQ(placed(ui::kIdRemove), (std::vector<long>{px(2400), px(1560), px(1455), px(375)}));
+
+    // The Tab key's order, with both buttons enabled: Apply, the box, Remove.
+    user.Retype("1400");
+    std::vector<int> order;
+    HWND at = GetNextDlgTabItem(user.form, user.Remove(), FALSE);
+    for (int i = 0; i < 3 && at != nullptr; ++i) {
+        order.push_back(GetDlgCtrlID(at));
+        at = GetNextDlgTabItem(user.form, at, FALSE);
+    }
+    EXPECT_EQ(order, (std::vector<int>{ui::kIdApply, ui::kIdMtuBox, ui::kIdRemove}));
+    EXPECT_EQ(TextOf(user.Apply()), "Apply");
+    EXPECT_EQ(TextOf(user.Remove()), "Remove");
+    EXPECT_EQ(TextOf(GetDlgItem(user.form, ui::kIdLabel)), "MTU");
+
+    user.CloseBox();
+    EXPECT_EQ(tool.WaitForExit(), 0U);
+}
+
+TEST_F(EndToEnd, InputLimitsAsTypedByAUser) {
+    RunningTool tool;
+    ASSERT_TRUE(tool.Started());
+    const User user{tool.WaitForVisible("Form1")};
+    ASSERT_NE(user.form, nullptr);
+    const std::pair<const char*, bool> cases[] = {{"87", false},   {"88", true},   {"1500", true},
+                                                  {"87.5", false}, {"88.5", true}, {"abc", false},
+                                                  {"-100", false}, {"1e3", false}};
+    for (const auto& [keys, enabled] : cases) {
+        user.Retype(keys);
+        EXPECT_EQ(user.Text(), keys);
+        EXPECT_EQ(user.ApplyEnabled(), enabled) << keys;
+        EXPECT_EQ(user.RemoveEnabled(), enabled) << keys;
+    }
+    user.Retype("00881");
+    EXPECT_EQ(user.Text(), "0088") << "a fifth character cannot be typed";
+    EXPECT_TRUE(user.BothEnabled());
+    user.Retype("15001");
+    EXPECT_EQ(user.Text(), "1500");
+    SendMessageA(user.Box(), WM_CHAR, VK_BACK, 1);
+    EXPECT_EQ(user.Text(), "150");
+    EXPECT_TRUE(user.BothEnabled());
+    user.Choose('x');
+    EXPECT_EQ(tool.WaitForExit(), 0U);
+}
+
+TEST_F(EndToEnd, BothFamiliesShowTwoWindowsAndExitFromForm2EndsTheProgram) {
+    Seed9x();
+    RunningTool tool;
+    ASSERT_TRUE(tool.Started());
+    const User nt{tool.WaitForVisible("Form1")};
+    const User nineX{tool.WaitForVisible("Form2")};
+    ASSERT_NE(nt.form, nullptr);
+    ASSERT_NE(nineX.form, nullptr);
+    EXPECT_EQ(TextOf(nt.form), Caption(ntName_));
+    EXPECT_EQ(TextOf(nineX.form), Caption("Windows 98"));
+    EXPECT_EQ(nt.Text(), "0");
+    EXPECT_EQ(nineX.Text(), "");
+    RECT r1{};
+    RECT r2{};
+    GetWindowRect(nt.form, &r1);
+    GetWindowRect(nineX.form, &r2);
+    EXPECT_TRUE(r1.left != r2.left || r1.top != r2.top) << "both windows can be seen";
+
+    nineX.Retype("576");
+    EXPECT_TRUE(nineX.BothEnabled());
+    EXPECT_TRUE(nt.BothDisabled()) << "each window checks its own box";
+    nineX.Screenshot("form2-9x.bmp");
+
+    nineX.Click(nineX.Apply());
+    bool ntTookInput = true;
+    const auto applied = tool.TakeMessage([&](HWND) { ntTookInput = IsWindowEnabled(nt.form) != FALSE; });
+    ASSERT_TRUE(applied.has_value());
+    EXPECT_EQ(applied->text, "MTU setting applied successfully.");
+    EXPECT_FALSE(ntTookInput) << "the other window is disabled while the box is open";
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(nt.form) != FALSE; }));
+    for (const char* name : {"0000", "0001", "0002"}) {
+        EXPECT_EQ(TextAt(kNetTrans + name, "MaxMTU"), "576") << name;
+    }
+    EXPECT_EQ(TextAt(kMstcp, "PMTUDiscovery"), "0");
+    for (const std::string& service : services_) {
+        EXPECT_FALSE(DwordAt(kInterfaces + service, "MTU").has_value()) << "the NT family is untouched";
+    }
+
+    nineX.Click(nineX.Remove());
+    const auto removed = tool.TakeMessage();
+    ASSERT_TRUE(removed.has_value());
+    EXPECT_EQ(removed->text, "Your MTU setting has been removed.");
+    for (const char* name : {"0000", "0001", "0002"}) {
+        EXPECT_FALSE(TextAt(kNetTrans + name, "MaxMTU").has_value()) << name;
+    }
+
+    nineX.Choose('x');
+    EXPECT_EQ(tool.WaitForExit(), 0U);
+}
+
+TEST_F(EndToEnd, NineXOnlyKeepsForm1Hidden) {
+    HideNtName();
+    Seed9x();
+    PutText(kNetTrans + "0002", "MaxMTU", "1400");
+    RunningTool tool;
+    ASSERT_TRUE(tool.Started());
+    const User nineX{tool.WaitForVisible("Form2")};
+    ASSERT_NE(nineX.form, nullptr);
+    ASSERT_NE(tool.Form("Form1"), nullptr);
+    EXPECT_FALSE(IsWindowVisible(tool.Form("Form1")));
+    EXPECT_EQ(nineX.Text(), "1400");
+    EXPECT_TRUE(nineX.BothEnabled());
+    nineX.CloseBox();
+    EXPECT_EQ(tool.WaitForExit(), 0U);
+}
+
+TEST_F(EndToEnd, NeitherFamilySaysSoAndEndsWithCode1) {
+    HideNtName();
+    RunningTool tool;
+    ASSERT_TRUE(tool.Started());
+    const auto shown = tool.TakeMessage();
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(shown->title, "Quillon MTU Tool");
+    EXPECT_EQ(shown->text, "No supported version of Windows was found.");
+    EXPECT_EQ(tool.WaitForExit(), 1U);
+}
+
+TEST_F(EndToEnd, CloseBoxOfEitherWindowEndsTheProgram) {
+    Seed9x();
+    RunningTool tool;
+    ASSERT_TRUE(tool.Started());
+    const User nt{tool.WaitForVisible("Form1")};
+    ASSERT_NE(tool.WaitForVisible("Form2"), nullptr);
+    nt.CloseBox();
+    EXPECT_EQ(tool.WaitForExit(), 0U);
+}
+
+TEST_F(EndToEnd, ReadOnlyMachineShowsTheFailuresAndChangesNothing) {
+    for (const std::string& service : services_) {
+        PutDword(kInterfaces + service, "MTU", 1400);
+    }
+    PutDword(kParameters, "EnablePMTUDiscovery", 0);
+    std::vector<std::unique_ptr<ReadOnlyKey>> locks;
+    locks.push_back(std::make_unique<ReadOnlyKey>(kParameters));
+    for (const std::string& service : services_) {
+        locks.push_back(std::make_unique<ReadOnlyKey>(kInterfaces + service));
+    }
+    for (const auto& lock : locks) {
+        ASSERT_TRUE(lock->Locked());
+    }
+    const RegistryImage before = WalkLocalMachine("SYSTEM\\CurrentControlSet\\Services\\Tcpip");
+
+    RunningTool tool;
+    ASSERT_TRUE(tool.Started());
+    const User user{tool.WaitForVisible("Form1")};
+    ASSERT_NE(user.form, nullptr);
+    EXPECT_EQ(user.Text(), "1400");
+    user.Retype("576");
+
+    user.Click(user.Apply());
+    const auto apply = tool.TakeMessage();
+    ASSERT_TRUE(apply.has_value());
+    EXPECT_EQ(apply->text,
+              "The MTU setting could not be saved. Run Quillon MTU Tool as an administrator and try again.");
+
+    user.Click(user.Remove());
+    const auto remove = tool.TakeMessage();
+    ASSERT_TRUE(remove.has_value());
+    EXPECT_EQ(
+        remove->text,
+        "The MTU setting could not be removed. Run Quillon MTU Tool as an administrator and try again.");
+    EXPECT_EQ(user.Text(), "576") << "the box keeps its value so that the user can try again";
+
+    for (const std::string& line :
+         Differences(before, WalkLocalMachine("SYSTEM\\CurrentControlSet\\Services\\Tcpip"))) {
+        ADD_FAILURE() << line;
+    }
+    user.Choose('x');
+    EXPECT_EQ(tool.WaitForExit(), 0U);
+}
+
+}  // namespace
+}  // namespace quillon::test
