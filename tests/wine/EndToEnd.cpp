@@ -13,6 +13,7 @@
 #include <sddl.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -187,6 +188,18 @@ std::string TextOf(HWND hwnd) {
     char text[512] = {};
     SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+POINT Centre(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 struct Shown {
@@ -461,10 +474,14 @@ TEST_F(EndToEnd, NtFamilyApplyRetrieveRemoveExit) {
     user.Screenshot("form1-nt.bmp");
 
     user.Click(user.Apply());
-    const auto applied = tool.TakeMessage();
+    POINT boxCentre{};
+    const auto applied = tool.TakeMessage([&](HWND box) { boxCentre = Centre(box); });
     ASSERT_TRUE(applied.has_value());
     EXPECT_EQ(applied->title, "Quillon MTU Tool");
     EXPECT_EQ(applied->text, "MTU setting applied successfully.");
+    const POINT formCentre = Centre(user.form);
+    EXPECT_LE(std::abs(boxCentre.x - formCentre.x), 1) << "the box is centred on its window";
+    EXPECT_LE(std::abs(boxCentre.y - formCentre.y), 1) << "the box is centred on its window";
     for (const std::string& service : services_) {
         EXPECT_EQ(DwordAt(kInterfaces + service, "MTU"), 1400U) << service;
     }
@@ -527,6 +544,13 @@ TEST_F(EndToEnd, WindowLayoutInPixelsAndTabOrder) {
         at = GetNextDlgTabItem(user.form, at, FALSE);
     }
     EXPECT_EQ(order, (std::vector<int>{ui::kIdApply, ui::kIdMtuBox, ui::kIdRemove}));
+
+    // The Tab key itself, through the program's message loop.
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(user.form) == user.Box(); })) << "the box has the focus";
+    PostMessageA(user.Box(), WM_KEYDOWN, VK_TAB, 1);
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(user.form) == user.Remove(); }));
+    PostMessageA(user.Remove(), WM_KEYDOWN, VK_TAB, 1);
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(user.form) == user.Apply(); }));
     EXPECT_EQ(TextOf(user.Apply()), "Apply");
     EXPECT_EQ(TextOf(user.Remove()), "Remove");
     EXPECT_EQ(TextOf(GetDlgItem(user.form, ui::kIdLabel)), "MTU");
