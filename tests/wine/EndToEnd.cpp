@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -490,6 +491,103 @@ TEST_F(EndToEnd, ReadOnlyMachineShowsTheFailuresAndChangesNothing) {
     user.Choose('x');
     EXPECT_EQ(tool.WaitForExit(), 0U);
 }
+
+// ---- nothing else changes ----
+
+// Differences other than these values, and these keys created empty.
+std::vector<std::string> Unexpected(const RegistryImage& before, const RegistryImage& after,
+                                    const std::vector<std::string>& values,
+                                    const std::vector<std::string>& newKeys) {
+    std::vector<std::string> out;
+    for (const std::string& line : Differences(before, after, newKeys)) {
+        const std::string entry = line.substr(line.find(' ') + 1);
+        if (std::find(values.begin(), values.end(), entry) == values.end()) {
+            out.push_back(line);
+        }
+    }
+    return out;
+}
+
+class NothingElseChanges : public EndToEnd, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NothingElseChanges, ApplyThenRemoveThroughTheProgram) {
+    const std::string family = GetParam();
+    const bool nt = family != "9x";
+    const bool nineX = family != "nt";
+    if (!nt) {
+        HideNtName();
+    }
+    if (nineX) {
+        Seed9x();
+    }
+    std::vector<std::string> values;
+    std::vector<std::string> newKeys;
+    if (nt) {
+        values.push_back(ValueEntry(kParameters, "EnablePMTUDiscovery"));
+        for (const std::string& service : services_) {
+            values.push_back(ValueEntry(kInterfaces + service, "MTU"));
+            if (!KeyExists(kInterfaces + service)) {
+                newKeys.push_back(kInterfaces + service);
+            }
+        }
+        if (!KeyExists(kInterfaces.substr(0, kInterfaces.size() - 1))) {
+            newKeys.push_back(kInterfaces.substr(0, kInterfaces.size() - 1));
+        }
+    }
+    if (nineX) {
+        values.push_back(ValueEntry(kMstcp, "PMTUDiscovery"));
+        for (const char* name : {"0000", "0001", "0002"}) {
+            values.push_back(ValueEntry(kNetTrans + name, "MaxMTU"));
+        }
+        if (!KeyExists(kMstcp)) {
+            newKeys.push_back(kMstcp);
+        }
+    }
+    const RegistryImage first = WalkLocalMachine();
+
+    RunningTool tool;
+    ASSERT_TRUE(tool.Started());
+    std::vector<User> users;
+    if (nt) {
+        users.push_back(User{tool.WaitForVisible("Form1")});
+    }
+    if (nineX) {
+        users.push_back(User{tool.WaitForVisible("Form2")});
+    }
+    for (const User& user : users) {
+        ASSERT_NE(user.form, nullptr);
+        user.Retype("1400");
+        user.Click(user.Apply());
+        const auto shown = tool.TakeMessage();
+        ASSERT_TRUE(shown.has_value());
+        EXPECT_EQ(shown->text, "MTU setting applied successfully.");
+    }
+    const RegistryImage applied = WalkLocalMachine();
+    for (const std::string& line : Unexpected(first, applied, values, newKeys)) {
+        ADD_FAILURE() << "after Apply: " << line;
+    }
+    for (const std::string& value : values) {
+        EXPECT_TRUE(applied.count(value) == 1) << "Apply did not write " << value;
+    }
+
+    for (const User& user : users) {
+        user.Click(user.Remove());
+        const auto shown = tool.TakeMessage();
+        ASSERT_TRUE(shown.has_value());
+        EXPECT_EQ(shown->text, "Your MTU setting has been removed.");
+    }
+    for (const std::string& line : Unexpected(first, WalkLocalMachine(), {}, newKeys)) {
+        ADD_FAILURE() << "after Remove: " << line;
+    }
+    users.front().Choose('x');
+    EXPECT_EQ(tool.WaitForExit(), 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Family, NothingElseChanges, ::testing::Values("nt", "9x", "both"),
+                         [](const auto& row) {
+                             return std::string(row.param) == "9x" ? std::string("nineX")
+                                                                   : std::string(row.param);
+                         });
 
 }  // namespace
 }  // namespace quillon::test

@@ -87,6 +87,12 @@ RegistryImage WalkLocalMachine(const std::string& below) {
     return image;
 }
 
+std::string ValueEntry(const std::string& path, const std::string& name) {
+    return "VAL " + Upper(path) + "|" + Upper(name);
+}
+
+std::string KeyEntry(const std::string& path) { return "KEY " + Upper(path); }
+
 bool KeyExists(const std::string& path) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {

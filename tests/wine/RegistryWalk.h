@@ -22,6 +22,10 @@ RegistryImage WalkLocalMachine(const std::string& below = "");
 
 bool KeyExists(const std::string& path);
 
+// The image's name for a value, for lists of expected differences.
+std::string ValueEntry(const std::string& path, const std::string& name);
+std::string KeyEntry(const std::string& path);
+
 // What differs between two images, one line per entry; keys in `allowedNewKeys`
 // (and the entries below them) may have been created if they hold no values.
 std::vector<std::string> Differences(const RegistryImage& before, const RegistryImage& after,

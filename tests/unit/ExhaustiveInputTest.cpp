@@ -1,0 +1,79 @@
+// Every text of up to four characters over digits, point, minus, 'e', blank,
+// ampersand and 'x', typed into each window's MTU box, against a statement of
+// the rule written apart from the program's: both buttons are enabled exactly
+// when the text is digits with at most one point and 88 <= V <= 1500.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "registry/MemoryRegistry.h"
+#include "registry/Registry.h"
+#include "tests/unit/Figures.h"
+#include "ui/Program.h"
+#include "ui/headless/HeadlessUi.h"
+
+namespace quillon::test {
+namespace {
+
+bool RuleSaysEnabled(const std::string& text) {
+    static const std::regex number(R"(^[0-9]*\.?[0-9]*$)");
+    if (!std::regex_match(text, number) || text.find_first_of("0123456789") == std::string::npos) {
+        return false;
+    }
+    // Four characters at most: a double holds every such value exactly
+    // enough to compare with whole numbers.
+    const double value = std::stod(text[0] == '.' ? "0" + text : text);
+    return value >= 88.0 && value <= 1500.0;
+}
+
+void ForEachText(const std::string& alphabet, std::size_t maxLength, std::string& text,
+                 const std::function<void(const std::string&)>& visit) {
+    visit(text);
+    if (text.size() == maxLength) {
+        return;
+    }
+    for (const char c : alphabet) {
+        text.push_back(c);
+        ForEachText(alphabet, maxLength, text, visit);
+        text.pop_back();
+    }
+}
+
+TEST(ExhaustiveInput, BothWindowsFollowTheRuleForEveryShortText) {
+    reg::MemoryRegistry model;
+    model.SeedString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName", "Windows 2000");
+    model.SeedString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProductName", "Windows 98");
+    reg::Registry routines(model);
+    ui::headless::HeadlessWindowSystem windows;
+    ui::Program program(routines, windows);
+    program.Start();
+
+    std::size_t tried = 0;
+    std::size_t mismatches = 0;
+    for (const char* name : {"Form1", "Form2"}) {
+        const auto& controls = windows.Find(name)->Controls();
+        auto& apply = dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(1));
+        auto& box = dynamic_cast<ui::headless::HeadlessTextBox&>(*controls.at(2));
+        auto& remove = dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(4));
+        std::string text;
+        ForEachText("0123456789.-e &x", 4, text, [&](const std::string& typed) {
+            box.Retype(typed);
+            ++tried;
+            const bool expected = RuleSaysEnabled(typed);
+            if (box.Text() != typed || apply.Enabled() != expected || remove.Enabled() != expected) {
+                ++mismatches;
+                ADD_FAILURE() << name << ": \"" << typed << "\" should leave both buttons "
+                              << (expected ? "enabled" : "disabled");
+            }
+        });
+    }
+    ReportFigure("exhaustive input check: " + std::to_string(tried) + " texts tried, " +
+                 std::to_string(mismatches) + " mismatches");
+    EXPECT_EQ(tried, 2U * (1 + 16 + 256 + 4096 + 65536));
+    EXPECT_EQ(mismatches, 0U);
+}
+
+}  // namespace
+}  // namespace quillon::test
