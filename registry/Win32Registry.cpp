@@ -17,7 +17,8 @@ static_assert(sizeof(Handle) == sizeof(HKEY));
 
 namespace {
 
-HKEY ToHkey(Handle handle) { return reinterpret_cast<HKEY>(handle); }
+// A key handle travels as its number; HKEY is a pointer type.
+HKEY ToHkey(Handle handle) { return reinterpret_cast<HKEY>(handle); }  // NOLINT(performance-no-int-to-ptr)
 Handle FromHkey(HKEY key) { return reinterpret_cast<Handle>(key); }
 
 }  // namespace

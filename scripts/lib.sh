@@ -2,7 +2,8 @@
 # build needs when any is missing.
 
 QUILLON_PACKAGES=(cmake ninja-build g++ libgtest-dev googletest
-  wine64 wine fonts-wine g++-mingw-w64-x86-64 xvfb xauth imagemagick)
+  wine64 wine fonts-wine g++-mingw-w64-x86-64 xvfb xauth imagemagick
+  clang libclang-rt-dev clang-tidy cppcheck)
 
 quillon_missing_packages() {
   local missing=() p

@@ -42,7 +42,8 @@ UINT SystemDpi() {
 
 UINT DpiOf(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    if (const auto getDpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow"); getDpi != nullptr && hwnd) {
+    if (const auto getDpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+        getDpi != nullptr && hwnd != nullptr) {
         if (const UINT dpi = getDpi(hwnd); dpi != 0) {
             return dpi;
         }
@@ -105,8 +106,8 @@ LRESULT CALLBACK CentreMessageBox(int code, WPARAM wParam, LPARAM lParam) {
         const HWND owner = GetWindow(box, GW_OWNER);
         RECT ownerRect{};
         RECT boxRect{};
-        if (owner != nullptr && IsWindowVisible(owner) && GetWindowRect(owner, &ownerRect) &&
-            GetWindowRect(box, &boxRect)) {
+        if (owner != nullptr && IsWindowVisible(owner) != FALSE &&
+            GetWindowRect(owner, &ownerRect) != FALSE && GetWindowRect(box, &boxRect) != FALSE) {
             const int width = boxRect.right - boxRect.left;
             const int height = boxRect.bottom - boxRect.top;
             const int left = (ownerRect.left + ownerRect.right - width) / 2;
@@ -265,9 +266,9 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ACTIVATE:
             if (LOWORD(wParam) == WA_INACTIVE) {
                 const HWND focus = GetFocus();
-                focus_ = IsChild(hwnd_, focus) ? focus : nullptr;
+                focus_ = IsChild(hwnd_, focus) != FALSE ? focus : nullptr;
             } else {
-                const HWND target = (focus_ != nullptr && IsWindowEnabled(focus_))
+                const HWND target = (focus_ != nullptr && IsWindowEnabled(focus_) != FALSE)
                                         ? focus_
                                         : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
                 if (target != nullptr) {
@@ -488,7 +489,7 @@ void Win32WindowSystem::MsgBox(const std::string& prompt, int style, const std::
     // input while it is open either.
     std::vector<HWND> disabled;
     for (const HWND window : windows_) {
-        if (window != owner && IsWindowEnabled(window)) {
+        if (window != owner && IsWindowEnabled(window) != FALSE) {
             EnableWindow(window, FALSE);
             disabled.push_back(window);
         }
@@ -512,7 +513,7 @@ int Win32WindowSystem::Run() {
         // message.
         const HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
         if (root != nullptr && std::find(windows_.begin(), windows_.end(), root) != windows_.end() &&
-            IsDialogMessageA(root, &message)) {
+            IsDialogMessageA(root, &message) != FALSE) {
             continue;
         }
         TranslateMessage(&message);
