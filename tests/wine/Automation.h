@@ -23,14 +23,14 @@ using namespace std::chrono_literals;
 inline constexpr int kMessageText = 0xFFFF;
 inline constexpr auto kPatience = 15s;
 
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds patience = kPatience) {
+inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds patience = kPatience,
+                      std::chrono::milliseconds step = 50ms) {
     const auto end = std::chrono::steady_clock::now() + patience;
     while (std::chrono::steady_clock::now() < end) {
         if (condition()) {
             return true;
         }
-        std::this_thread::sleep_for(50ms);
+        std::this_thread::sleep_for(step);
     }
     return condition();
 }

@@ -1,0 +1,265 @@
+// Measures the program the way its users feel it, under Wine: start-up to a
+// filled window against a bare window, Apply, Remove and Retrieve MTU on 30
+// adapters against doing the same writes with reg.exe, and the program's
+// size and memory. Prints the rows of one table; each ratio is the median of
+// the ratios of alternating pairs of runs.
+//   quillon_bench.exe [RUNS]
+
+#include "tests/wine/Automation.h"  // windows.h first, then psapi.h
+#include "tests/wine/PeImports.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace quillon::test;
+
+const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
+const std::string kInterfaces = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
+const std::string kParameters = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+
+double Now() {
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER counter{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::vector<double> Ratios(const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> out;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        out.push_back(b[i] > 0 ? a[i] / b[i] : 0);
+    }
+    return out;
+}
+
+std::string Folder() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string path(self);
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+bool RunAndWait(std::string commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process)) {
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0;
+}
+
+struct Started {
+    double milliseconds = 0;
+    double peakMiB = 0;
+};
+
+// Process creation to a visible window of that class, and, for the tool,
+// its MTU box filled by the start-up retrieve. Closes the program after.
+Started StartAndMeasure(const std::string& exe, const std::string& className, bool waitForBox) {
+    Started result;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string commandLine = "\"" + exe + "\"";
+    const double t0 = Now();
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return result;
+    }
+    HWND window = nullptr;
+    const double give_up = t0 + 20000;
+    while (Now() < give_up) {
+        window = nullptr;
+        struct Search {
+            DWORD pid;
+            const std::string* cls;
+            HWND found;
+        } search{process.dwProcessId, &className, nullptr};
+        EnumWindows(
+            [](HWND hwnd, LPARAM data) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(data);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(hwnd, &pid);
+                if (pid == s.pid && IsWindowVisible(hwnd) && ClassOf(hwnd) == *s.cls) {
+                    s.found = hwnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        window = search.found;
+        if (window != nullptr &&
+            (!waitForBox || !TextOf(GetDlgItem(window, quillon::ui::kIdMtuBox)).empty())) {
+            break;
+        }
+        Sleep(1);
+    }
+    result.milliseconds = Now() - t0;
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters)) {
+        result.peakMiB = static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+    }
+    if (window != nullptr) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+void Row(const char* what, const std::vector<double>& tool, const char* referenceName,
+         const std::vector<double>& reference) {
+    if (reference.empty()) {
+        std::printf("| %s | %.1f | | |\n", what, Median(tool));
+    } else {
+        std::printf("| %s | %.1f | %.1f %s | %.2f |\n", what, Median(tool), Median(reference), referenceName,
+                    Median(Ratios(tool, reference)));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    const std::string folder = Folder();
+    const std::string tool = folder + "quillon-mtu.exe";
+    const std::string bare = folder + "quillon_bare_window.exe";
+
+    // Thirty network cards, each with its own interface.
+    std::vector<std::string> services;
+    for (int card = 1; card <= 30; ++card) {
+        HKEY key = nullptr;
+        RegCreateKeyA(HKEY_LOCAL_MACHINE, (kCards + std::to_string(card)).c_str(), &key);
+        char name[128] = {};
+        DWORD size = sizeof name;
+        DWORD type = 0;
+        if (RegQueryValueExA(key, "ServiceName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_SZ) {
+            const std::string made = "{BENCH-" + std::to_string(card) + "}";
+            RegSetValueExA(key, "ServiceName", 0, REG_SZ, reinterpret_cast<const BYTE*>(made.c_str()),
+                           static_cast<DWORD>(made.size() + 1));
+            std::snprintf(name, sizeof name, "%s", made.c_str());
+        }
+        RegCloseKey(key);
+        services.emplace_back(name);
+    }
+    const std::string regFile = folder + "bench-apply.reg";
+    {
+        std::ofstream reg(regFile);
+        reg << "REGEDIT4\r\n\r\n";
+        for (const std::string& service : services) {
+            reg << "[HKEY_LOCAL_MACHINE" << kInterfaces.substr(4) << service
+                << "]\r\n\"MTU\"=dword:00000578\r\n\r\n";
+        }
+        reg << "[HKEY_LOCAL_MACHINE" << kParameters.substr(4)
+            << "]\r\n\"EnablePMTUDiscovery\"=dword:00000000\r\n";
+    }
+
+    // Start-up, alternating with the floor.
+    std::vector<double> toolStart, bareStart, toolPeak, barePeak;
+    for (int i = 0; i < runs; ++i) {
+        const Started t = StartAndMeasure(tool, "QuillonMtu.Form1", true);
+        const Started b = StartAndMeasure(bare, "QuillonBench.Bare", false);
+        toolStart.push_back(t.milliseconds);
+        bareStart.push_back(b.milliseconds);
+        toolPeak.push_back(t.peakMiB);
+        barePeak.push_back(b.peakMiB);
+    }
+
+    // The operations in the running program, alternating with reg.exe.
+    std::vector<double> apply, remove, retrieve, regAdd, regImport;
+    {
+        RunningTool running;
+        const User user{running.WaitForVisible("Form1")};
+        for (int i = 0; i < runs && user.form != nullptr; ++i) {
+            user.Retype("1400");
+            double t0 = Now();
+            user.Click(user.Apply());
+            WaitUntil([&] { return running.MessageBoxWindow() != nullptr; }, 20s, 1ms);
+            apply.push_back(Now() - t0);
+            running.TakeMessage();
+
+            // From the menu item's access key, with the File menu open.
+            user.Clear();
+            PostMessageA(user.form, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+            std::this_thread::sleep_for(300ms);
+            t0 = Now();
+            PostMessageA(user.form, WM_CHAR, 'm', 1);
+            WaitUntil([&] { return user.Text() == "1400"; }, 20s, 1ms);
+            retrieve.push_back(Now() - t0);
+
+            t0 = Now();
+            user.Click(user.Remove());
+            WaitUntil([&] { return running.MessageBoxWindow() != nullptr; }, 20s, 1ms);
+            remove.push_back(Now() - t0);
+            running.TakeMessage();
+
+            t0 = Now();
+            for (const std::string& service : services) {
+                RunAndWait("reg.exe add \"" + kInterfaces + service + "\" /v MTU /t REG_DWORD /d 1400 /f");
+            }
+            RunAndWait("reg.exe add \"" + kParameters + "\" /v EnablePMTUDiscovery /t REG_DWORD /d 0 /f");
+            regAdd.push_back(Now() - t0);
+
+            t0 = Now();
+            RunAndWait("reg.exe import \"" + regFile + "\"");
+            regImport.push_back(Now() - t0);
+        }
+        user.Choose('x');
+        running.WaitForExit();
+    }
+
+    Row("Start-up to a filled window (ms)", toolStart, "bare window", bareStart);
+    Row("Apply on 30 adapters, click to message (ms)", apply, "31 reg add", regAdd);
+    Row("Apply on 30 adapters, click to message (ms)", apply, "reg import", regImport);
+    Row("Remove on 30 adapters, click to message (ms)", remove, "", {});
+    Row("Retrieve MTU on 30 adapters, access key to filled box (ms)", retrieve, "", {});
+    Row("Peak working set after start-up (MiB)", toolPeak, "bare window", barePeak);
+
+    const auto fileKiB = [](const std::string& path) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+        return static_cast<double>(data.nFileSizeLow) / 1024.0;
+    };
+    std::printf("| Program file (KiB) | %.0f | %.0f bare window | %.2f |\n", fileKiB(tool), fileKiB(bare),
+                fileKiB(tool) / fileKiB(bare));
+    const auto dlls = [](const std::string& path) {
+        std::string list;
+        for (const std::string& dll : ImportedDlls(path)) {
+            list += (list.empty() ? "" : ", ") + dll;
+        }
+        return list;
+    };
+    std::printf("| Imported DLLs | %s | %s | |\n", dlls(tool).c_str(), dlls(bare).c_str());
+    return 0;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// How many registry calls each operation makes, measured on the in-memory
+// registry, beside the number its steps prescribe. A read is open, one query
+// (two for a REG_SZ that is there) and close; a write is create, set and
+// close; a delete is open, delete and close. A scan reads 30 slots.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "registry/MemoryRegistry.h"
+#include "registry/Registry.h"
+#include "settings/Module1.h"
+#include "ui/headless/HeadlessUi.h"
+
+namespace quillon::test {
+
+struct CallCount {
+    std::string operation;
+    int adapters;
+    std::size_t measured;
+    std::size_t prescribed;
+};
+
+// `adapters` NT cards 1.. with a service name, and as many 9x transports
+// with an "IPAddress" and a "DriverDate" text.
+inline std::vector<CallCount> MeasureCallCounts(int adapters) {
+    struct Machine final : settings::SettingsWindows {
+        ui::TextBox& NtMtuBox() override { return text3; }
+        ui::TextBox& MtuBox9x() override { return text4; }
+        ui::MessageBoxes& Messages() override { return ui; }
+        reg::MemoryRegistry model;
+        reg::Registry routines{model};
+        ui::headless::HeadlessWindowSystem ui;
+        ui::headless::HeadlessTextBox text3{{}, 0};
+        ui::headless::HeadlessTextBox text4{{}, 0};
+        settings::Module1 module{routines, *this};
+    } m;
+    for (int i = 0; i < adapters; ++i) {
+        // Built piece by piece: gcc 12 at -O3 warns wrongly about "a" + b + "c".
+        std::string service = "{";
+        service += std::to_string(i);
+        service += "}";
+        std::string transport = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
+        transport += i < 10 ? "000" : "00";
+        transport += std::to_string(i);
+        m.model.SeedString(
+            "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\" + std::to_string(i + 1),
+            "ServiceName", service);
+        m.model.SeedString(transport, "IPAddress", "10.0.0.1");
+        m.model.SeedString(transport, "DriverDate", "6-1-1999");
+    }
+    m.text3.SetText("1400");
+    m.text4.SetText("1400");
+    const auto a = static_cast<std::size_t>(adapters);
+    const std::size_t scan = 90 + a;  // 30 reads, one more query for each name found
+    std::vector<CallCount> out;
+    const auto measure = [&](const char* name, const std::function<void()>& run, std::size_t prescribed) {
+        m.model.ClearCalls();
+        run();
+        out.push_back(CallCount{name, adapters, m.model.Calls().size(), prescribed});
+    };
+    measure(
+        "ApplyMtuNt", [&] { m.module.ApplyMtuNt(); }, scan + 6 * a);
+    measure(
+        "RetrieveMtuNt", [&] { m.module.RetrieveMtuNt(); }, scan + 3 * a);
+    measure(
+        "RemoveMtuNt", [&] { m.module.RemoveMtuNt(); }, scan + 6 * a);
+    measure(
+        "ApplyMtu9x", [&] { m.module.ApplyMtu9x(); }, scan + 6 * a);
+    // "MaxMTU" is there after Apply: a read of a text.
+    measure(
+        "RetrieveMtu9x", [&] { m.module.RetrieveMtu9x(); }, scan + 4 * a);
+    // Slots without "DriverDate" read "IPAddress" as well.
+    measure(
+        "RemoveMtu9x", [&] { m.module.RemoveMtu9x(); }, scan + 3 * (30 - a) + 6 * a);
+    return out;
+}
+
+}  // namespace quillon::test
