@@ -9,9 +9,7 @@
 #include <vector>
 
 #include "registry/MemoryRegistry.h"
-#include "registry/Registry.h"
-#include "settings/Module1.h"
-#include "ui/headless/HeadlessUi.h"
+#include "tests/unit/SettingsRig.h"
 
 namespace quillon::test {
 
@@ -25,17 +23,8 @@ struct CallCount {
 // `adapters` NT cards 1.. with a service name, and as many 9x transports
 // with an "IPAddress" and a "DriverDate" text.
 inline std::vector<CallCount> MeasureCallCounts(int adapters) {
-    struct Machine final : settings::SettingsWindows {
-        ui::TextBox& NtMtuBox() override { return text3; }
-        ui::TextBox& MtuBox9x() override { return text4; }
-        ui::MessageBoxes& Messages() override { return ui; }
-        reg::MemoryRegistry model;
-        reg::Registry routines{model};
-        ui::headless::HeadlessWindowSystem ui;
-        ui::headless::HeadlessTextBox text3{{}, 0};
-        ui::headless::HeadlessTextBox text4{{}, 0};
-        settings::Module1 module{routines, *this};
-    } m;
+    reg::MemoryRegistry model;
+    SettingsRig m(model);
     for (int i = 0; i < adapters; ++i) {
         // Built piece by piece: gcc 12 at -O3 warns wrongly about "a" + b + "c".
         std::string service = "{";
@@ -44,11 +33,11 @@ inline std::vector<CallCount> MeasureCallCounts(int adapters) {
         std::string transport = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
         transport += i < 10 ? "000" : "00";
         transport += std::to_string(i);
-        m.model.SeedString(
+        model.SeedString(
             "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\" + std::to_string(i + 1),
             "ServiceName", service);
-        m.model.SeedString(transport, "IPAddress", "10.0.0.1");
-        m.model.SeedString(transport, "DriverDate", "6-1-1999");
+        model.SeedString(transport, "IPAddress", "10.0.0.1");
+        model.SeedString(transport, "DriverDate", "6-1-1999");
     }
     m.text3.SetText("1400");
     m.text4.SetText("1400");
@@ -56,9 +45,9 @@ inline std::vector<CallCount> MeasureCallCounts(int adapters) {
     const std::size_t scan = 90 + a;  // 30 reads, one more query for each name found
     std::vector<CallCount> out;
     const auto measure = [&](const char* name, const std::function<void()>& run, std::size_t prescribed) {
-        m.model.ClearCalls();
+        model.ClearCalls();
         run();
-        out.push_back(CallCount{name, adapters, m.model.Calls().size(), prescribed});
+        out.push_back(CallCount{name, adapters, model.Calls().size(), prescribed});
     };
     measure(
         "ApplyMtuNt", [&] { m.module.ApplyMtuNt(); }, scan + 6 * a);

@@ -12,10 +12,8 @@
 #include <string>
 
 #include "registry/MemoryRegistry.h"
-#include "registry/Registry.h"
-#include "settings/Module1.h"
 #include "tests/unit/Figures.h"
-#include "ui/headless/HeadlessUi.h"
+#include "tests/unit/SettingsRig.h"
 
 namespace quillon::test {
 namespace {
@@ -31,17 +29,9 @@ const std::set<std::string> kToolValues{"MTU", "ENABLEPMTUDISCOVERY", "MAXMTU", 
 const std::set<std::string> kSuccesses{"MTU setting applied successfully.",
                                        "Your MTU setting has been removed."};
 
-struct Machine final : settings::SettingsWindows {
-    ui::TextBox& NtMtuBox() override { return text3; }
-    ui::TextBox& MtuBox9x() override { return text4; }
-    ui::MessageBoxes& Messages() override { return ui; }
-
+struct Machine {
     reg::MemoryRegistry model;
-    reg::Registry routines{model};
-    ui::headless::HeadlessWindowSystem ui;
-    ui::headless::HeadlessTextBox text3{{}, 0};
-    ui::headless::HeadlessTextBox text4{{}, 0};
-    settings::Module1 module{routines, *this};
+    SettingsRig rig{model};
 
     Machine() {
         for (const char* card : {"1", "2", "3"}) {
@@ -61,8 +51,8 @@ struct Machine final : settings::SettingsWindows {
         model.SeedString(kNetTrans + "0000", "MaxMTU", "1400");
         model.SeedString(kMstcp, "PMTUDiscovery", "0");
         model.SeedString(kMstcp, "Domain", "lan");
-        text3.SetText("1400");
-        text4.SetText("1400");
+        rig.text3.SetText("1400");
+        rig.text4.SetText("1400");
         model.ClearCalls();
     }
 
@@ -94,16 +84,18 @@ struct Operation {
 
 TEST(FaultSweep, EveryCallOfEveryOperationMayFail) {
     const Operation operations[] = {
-        {"ApplyMtuNt", [](Machine& m) { m.module.ApplyMtuNt(); }, [](Machine& m) { return m.text3.Text(); }},
-        {"RemoveMtuNt", [](Machine& m) { m.module.RemoveMtuNt(); },
-         [](Machine& m) { return m.text3.Text(); }},
-        {"RetrieveMtuNt", [](Machine& m) { m.module.RetrieveMtuNt(); },
-         [](Machine& m) { return m.text3.Text(); }},
-        {"ApplyMtu9x", [](Machine& m) { m.module.ApplyMtu9x(); }, [](Machine& m) { return m.text4.Text(); }},
-        {"RemoveMtu9x", [](Machine& m) { m.module.RemoveMtu9x(); },
-         [](Machine& m) { return m.text4.Text(); }},
-        {"RetrieveMtu9x", [](Machine& m) { m.module.RetrieveMtu9x(); },
-         [](Machine& m) { return m.text4.Text(); }},
+        {"ApplyMtuNt", [](Machine& m) { m.rig.module.ApplyMtuNt(); },
+         [](Machine& m) { return m.rig.text3.Text(); }},
+        {"RemoveMtuNt", [](Machine& m) { m.rig.module.RemoveMtuNt(); },
+         [](Machine& m) { return m.rig.text3.Text(); }},
+        {"RetrieveMtuNt", [](Machine& m) { m.rig.module.RetrieveMtuNt(); },
+         [](Machine& m) { return m.rig.text3.Text(); }},
+        {"ApplyMtu9x", [](Machine& m) { m.rig.module.ApplyMtu9x(); },
+         [](Machine& m) { return m.rig.text4.Text(); }},
+        {"RemoveMtu9x", [](Machine& m) { m.rig.module.RemoveMtu9x(); },
+         [](Machine& m) { return m.rig.text4.Text(); }},
+        {"RetrieveMtu9x", [](Machine& m) { m.rig.module.RetrieveMtu9x(); },
+         [](Machine& m) { return m.rig.text4.Text(); }},
     };
     std::size_t points = 0;
     for (const Operation& operation : operations) {
@@ -138,15 +130,15 @@ TEST(FaultSweep, EveryCallOfEveryOperationMayFail) {
                      wouldHaveWorked) ||
                     (failed.op == Op::Open && next == Op::Delete);
                 if (refusedChange) {
-                    ASSERT_FALSE(m.ui.Boxes().empty());
-                    EXPECT_EQ(kSuccesses.count(m.ui.Boxes().back().prompt), 0U)
+                    ASSERT_FALSE(m.rig.ui.Boxes().empty());
+                    EXPECT_EQ(kSuccesses.count(m.rig.ui.Boxes().back().prompt), 0U)
                         << "a refused change reported as success";
-                    EXPECT_EQ(m.ui.Boxes().back().style, 16);
+                    EXPECT_EQ(m.rig.ui.Boxes().back().style, 16);
                 }
                 if (std::string(operation.name).rfind("Retrieve", 0) == 0) {
                     const std::string shown = operation.box(m);
                     EXPECT_TRUE(shown == "1400" || shown == "0" || shown.empty()) << shown;
-                    EXPECT_TRUE(m.ui.Boxes().empty());
+                    EXPECT_TRUE(m.rig.ui.Boxes().empty());
                 }
             }
         }

@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "registry/MemoryRegistry.h"
-#include "registry/Registry.h"
-#include "settings/Module1.h"
-#include "ui/headless/HeadlessUi.h"
+#include "tests/unit/SettingsRig.h"
 
 namespace quillon::test {
 
@@ -41,12 +39,8 @@ inline reg::StoredValue Dword(std::uint32_t n) {
 }
 inline reg::StoredValue Sz(std::string_view text) { return reg::StoredValue{reg::kRegSz, Bytes(text)}; }
 
-class SettingsMachine : public ::testing::Test, public settings::SettingsWindows {
+class SettingsMachine : public ::testing::Test {
 protected:
-    ui::TextBox& NtMtuBox() override { return text3; }
-    ui::TextBox& MtuBox9x() override { return text4; }
-    ui::MessageBoxes& Messages() override { return ui; }
-
     void TearDown() override { EXPECT_EQ(model.OpenHandles(), 0U) << "a registry handle was left open"; }
 
     void Card(int number, std::string_view serviceName) {
@@ -80,11 +74,12 @@ protected:
     std::vector<ui::headless::RecordedBox> Boxes() const { return ui.Boxes(); }
 
     reg::MemoryRegistry model;
-    reg::Registry routines{model};
-    ui::headless::HeadlessWindowSystem ui;
-    ui::headless::HeadlessTextBox text3{{}, 0};
-    ui::headless::HeadlessTextBox text4{{}, 0};
-    settings::Module1 module{routines, *this};
+    SettingsRig rig{model};
+    reg::Registry& routines = rig.routines;
+    ui::headless::HeadlessWindowSystem& ui = rig.ui;
+    ui::headless::HeadlessTextBox& text3 = rig.text3;
+    ui::headless::HeadlessTextBox& text4 = rig.text4;
+    settings::Module1& module = rig.module;
 };
 
 }  // namespace quillon::test

@@ -13,11 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "registry/Registry.h"
 #include "registry/Win32Registry.h"
-#include "settings/Module1.h"
+#include "tests/unit/SettingsRig.h"
 #include "tests/wine/RegistryWalk.h"
-#include "ui/headless/HeadlessUi.h"
 
 namespace quillon::test {
 namespace {
@@ -84,20 +82,15 @@ void SetText(const std::string& path, const std::string& name, const std::string
     RegCloseKey(key);
 }
 
-class OnWine : public ::testing::Test, public settings::SettingsWindows {
+class OnWine : public ::testing::Test {
 protected:
-    ui::TextBox& NtMtuBox() override { return text3; }
-    ui::TextBox& MtuBox9x() override { return text4; }
-    ui::MessageBoxes& Messages() override { return boxes; }
-
-    std::string LastBox() const { return boxes.Boxes().empty() ? "" : boxes.Boxes().back().prompt; }
+    std::string LastBox() const { return rig.ui.Boxes().empty() ? "" : rig.ui.Boxes().back().prompt; }
 
     reg::Win32Registry api;
-    reg::Registry routines{api};
-    ui::headless::HeadlessWindowSystem boxes;
-    ui::headless::HeadlessTextBox text3{{}, 0};
-    ui::headless::HeadlessTextBox text4{{}, 0};
-    settings::Module1 module{routines, *this};
+    SettingsRig rig{api};
+    ui::headless::HeadlessTextBox& text3 = rig.text3;
+    ui::headless::HeadlessTextBox& text4 = rig.text4;
+    settings::Module1& module = rig.module;
 };
 
 TEST_F(OnWine, NtApplyRetrieveRemoveOnTheHostsAdapters) {
