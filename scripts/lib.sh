@@ -38,3 +38,18 @@ quillon_install_packages() {
       return 1
     }
 }
+
+# quillon_new_prefix: creates the Wine prefix $WINEPREFIX if it is not there
+# yet. With no window manager on a virtual display Wine draws the title bars
+# itself (Managed=N), with the Marlett glyphs of its caption buttons.
+quillon_new_prefix() {
+  : "${WINEPREFIX:?WINEPREFIX must name the prefix}"
+  [ -f "$WINEPREFIX/system.reg" ] && return 1
+  mkdir -p "$WINEPREFIX"
+  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
+  return 0
+}

@@ -4,17 +4,10 @@
 set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$(dirname "$0")/../../scripts/lib.sh"
 case "${1:-}" in
   start)
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      mkdir -p "$WINEPREFIX"
-      wineboot -i >/dev/null 2>&1
-      # With no window manager on the virtual display, Wine draws the title
-      # bars itself, with the Marlett glyphs of its caption buttons.
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-      if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
-        cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-      fi
+    if quillon_new_prefix; then
       wineserver -w
       echo "created Wine prefix $WINEPREFIX"
     else
