@@ -145,6 +145,17 @@ void Module1::RetrieveMtuNt() {
     windows_.NtMtuBox().SetText(NtCurrentMtu);
 }
 
+std::vector<SlotReport> Module1::ListAdaptersNt() {
+    ScanNtAdapters();
+    std::vector<SlotReport> adapters;
+    ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
+        const std::int32_t mtu = registry_.GetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu);
+        adapters.push_back(SlotReport{std::to_string(CardNumbers[Cell()]), serviceName,
+                                      mtu != 0 ? std::optional(std::to_string(mtu)) : std::nullopt});
+    });
+    return adapters;
+}
+
 // ---- 9x family ----
 
 void Module1::ScanTransports9x(const char* probe, const char* fallback) {
@@ -191,6 +202,19 @@ void Module1::RemoveMtu9x() {
         allRemoved &= RestorePmtuDiscovery9x();
     });
     FinishRemove(windows_.MtuBox9x(), allRemoved);
+}
+
+std::vector<SlotReport> Module1::ListTransports9x() {
+    ScanTransports9x(kIpAddress);
+    std::vector<SlotReport> transports;
+    ForEachSlotInUse(TransportProbes, [&](const std::string& ipAddress) {
+        auto mtu = registry_.GetStringValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()], kMaxMtu);
+        if (mtu && mtu->empty()) {
+            mtu.reset();
+        }
+        transports.push_back(SlotReport{TransportIndexes[Cell()], ipAddress, mtu});
+    });
+    return transports;
 }
 
 void Module1::RetrieveMtu9x() {

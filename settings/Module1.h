@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "registry/Registry.h"
 #include "ui/WindowServices.h"
@@ -32,6 +33,13 @@ public:
     virtual ui::MessageBoxes& Messages() = 0;
 };
 
+// One adapter (NT) or transport (9x) in use, as the console's show lists it.
+struct SlotReport {
+    std::string slot;                // card number, or transport name
+    std::string name;                // service name, or IP address
+    std::optional<std::string> mtu;  // the MTU stored there, if any
+};
+
 class Module1 {
 public:
     // Every loop visits slots 0 to 29; cell 30 of each table is never used.
@@ -46,6 +54,9 @@ public:
     void RetrieveMtuNt();
     void ScanNtAdapters();
     [[nodiscard]] bool DisablePmtuDiscoveryNt();
+    // Every adapter in use with its service name and stored "MTU" (none where
+    // it reads as 0), after a scan of its own.
+    std::vector<SlotReport> ListAdaptersNt();
     [[nodiscard]] bool RestorePmtuDiscoveryNt();
 
     // 9x family: "MaxMTU" under each network transport's class key.
@@ -56,6 +67,9 @@ public:
     // named, reads `fallback` instead.
     void ScanTransports9x(const char* probe, const char* fallback = nullptr);
     [[nodiscard]] bool DisablePmtuDiscovery9x();
+    // Every transport in use (as Apply finds them) with its IP address and
+    // stored "MaxMTU".
+    std::vector<SlotReport> ListTransports9x();
     [[nodiscard]] bool RestorePmtuDiscovery9x();
 
 private:

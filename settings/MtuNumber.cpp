@@ -71,4 +71,9 @@ std::optional<std::int32_t> RoundToInt32(const MtuNumber& number) {
     return static_cast<std::int32_t>(value);
 }
 
+bool Applicable(std::string_view text) {
+    const auto number = ReadAsNumber(text);
+    return text.size() <= kMtuMaxCharacters && number && Compare(*number, 88) >= 0 && Compare(*number, 1500) <= 0;
+}
+
 }  // namespace quillon::settings

@@ -21,6 +21,11 @@ std::optional<MtuNumber> ReadAsNumber(std::string_view text);
 // Negative, zero or positive as the number is below, equal to or above n.
 int Compare(const MtuNumber& number, std::uint32_t n);
 
+// What the window's MTU box lets the user apply: at most four characters
+// that read as a number from 88 to 1500.
+inline constexpr std::size_t kMtuMaxCharacters = 4;
+bool Applicable(std::string_view text);
+
 // The nearest whole number, ties to even (88.5 gives 88, 89.5 gives 90); no
 // result beyond the range of a signed 32-bit integer.
 std::optional<std::int32_t> RoundToInt32(const MtuNumber& number);

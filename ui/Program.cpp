@@ -9,14 +9,20 @@ namespace {
 const std::string kNtVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
 const std::string k9xVersionKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 const std::string kProductName = "ProductName";
-const std::string kNoSupportedWindows = "No supported version of Windows was found.";
 constexpr int kExitNoSupportedWindows = 1;
+
+}  // namespace
+
+ProductNames ReadProductNames(reg::Registry& registry) {
+    ProductNames names;
+    names.nt = registry.GetStringValue(reg::kHkeyLocalMachine, kNtVersionKey, kProductName).value_or("");
+    names.nineX = registry.GetStringValue(reg::kHkeyLocalMachine, k9xVersionKey, kProductName).value_or("");
+    return names;
+}
 
 std::string Caption(const std::string& productName) {
     return std::string(settings::kToolTitle) + " (" + productName + ")";
 }
-
-}  // namespace
 
 Program::Program(reg::Registry& registry, WindowSystem& system)
     : registry_(registry), system_(system), module_(registry, *this) {}
@@ -42,10 +48,9 @@ void Program::Start() {
 }
 
 void Program::StartUp() {
-    const std::string ntName =
-        registry_.GetStringValue(reg::kHkeyLocalMachine, kNtVersionKey, kProductName).value_or("");
-    const std::string name9x =
-        registry_.GetStringValue(reg::kHkeyLocalMachine, k9xVersionKey, kProductName).value_or("");
+    const ProductNames names = ReadProductNames(registry_);
+    const std::string& ntName = names.nt;
+    const std::string& name9x = names.nineX;
 
     TheForm1().TheWindow().Hide();
     TheForm2().TheWindow().Hide();

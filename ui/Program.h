@@ -5,6 +5,7 @@
 // it finds. Form2 is created and set up when it is first referred to.
 
 #include <memory>
+#include <string>
 
 #include "registry/Registry.h"
 #include "settings/Module1.h"
@@ -12,6 +13,17 @@
 #include "ui/WindowServices.h"
 
 namespace quillon::ui {
+
+// The product names that tell which families of Windows this machine
+// belongs to; a family is there when its name is not empty.
+struct ProductNames {
+    std::string nt;
+    std::string nineX;
+};
+ProductNames ReadProductNames(reg::Registry& registry);
+// A family's window caption: the tool title and the product name.
+std::string Caption(const std::string& productName);
+inline constexpr const char* kNoSupportedWindows = "No supported version of Windows was found.";
 
 class Program final : public settings::SettingsWindows {
 public:

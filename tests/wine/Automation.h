@@ -99,13 +99,22 @@ struct Shown {
     std::string text;
 };
 
+// A program of the release that a driver runs: the file named by the
+// environment variable (as ctest sets it), else the file beside the driver.
+inline std::string ReleaseProgram(const char* variable = "QUILLON_PROGRAM", const char* name = "quillon-mtu.exe") {
+    char value[MAX_PATH] = {};
+    if (GetEnvironmentVariableA(variable, value, MAX_PATH) > 0) {
+        return value;
+    }
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string path(self);
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+}
+
 class RunningTool {
 public:
-    RunningTool() {
-        char self[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        std::string exe(self);
-        exe = exe.substr(0, exe.find_last_of('\\') + 1) + "quillon-mtu.exe";
+    explicit RunningTool(const std::string& exe = ReleaseProgram()) {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         std::string commandLine = "\"" + exe + "\"";

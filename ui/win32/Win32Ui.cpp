@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstddef>
 
 #include "ui/win32/Resources.h"
 
@@ -22,13 +23,10 @@ constexpr char kMessageBoxClass[] = "#32770";
 constexpr UINT WM_DPICHANGED = 0x02E0;
 #endif
 
-// Functions of newer versions of Windows, looked up where they exist so that
-// the program still starts on older ones.
 template <typename Function>
-Function User32Function(const char* name) {
-    const HMODULE user32 = GetModuleHandleA("user32.dll");
-    const FARPROC found = user32 != nullptr ? GetProcAddress(user32, name) : nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+void Resolve(FindFunction find, const char* dll, const char* name, Function& function) {
+    const FARPROC found = find(dll, name);
+    function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
 UINT SystemDpi() {
@@ -40,23 +38,11 @@ UINT SystemDpi() {
     return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 
-UINT DpiOf(HWND hwnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    if (const auto getDpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
-        getDpi != nullptr && hwnd != nullptr) {
-        if (const UINT dpi = getDpi(hwnd); dpi != 0) {
-            return dpi;
-        }
-    }
-    return SystemDpi();
-}
-
 int Pixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch); }
 
-RECT WindowRectForClient(int width, int height, bool menu, UINT dpi) {
+RECT WindowRectForClient(const NewerFunctions& newer, int width, int height, bool menu, UINT dpi) {
     RECT rect{0, 0, width, height};
-    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    if (const auto adjust = User32Function<AdjustForDpiFn>("AdjustWindowRectExForDpi"); adjust != nullptr) {
+    if (const auto adjust = newer.adjustWindowRectExForDpi; adjust != nullptr) {
         adjust(&rect, kWindowStyle, menu ? TRUE : FALSE, kWindowExStyle, dpi);
     } else {
         AdjustWindowRectEx(&rect, kWindowStyle, menu ? TRUE : FALSE, kWindowExStyle);
@@ -65,11 +51,10 @@ RECT WindowRectForClient(int width, int height, bool menu, UINT dpi) {
 }
 
 // The system's message font at the given DPI.
-HFONT MessageFont(UINT dpi) {
+HFONT MessageFont(const NewerFunctions& newer, UINT dpi) {
     NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof metrics;
-    using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-    const auto forDpi = User32Function<ForDpiFn>("SystemParametersInfoForDpi");
+    metrics.cbSize = NonClientMetricsSize(GetVersion());
+    const auto forDpi = newer.systemParametersInfoForDpi;
     LOGFONTA font{};
     if (forDpi != nullptr) {
         // The wide form is the only one there is; the face name is ASCII.
@@ -85,7 +70,7 @@ HFONT MessageFont(UINT dpi) {
             return CreateFontIndirectA(&font);
         }
     }
-    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) != FALSE) {
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0) != FALSE) {
         font = metrics.lfMessageFont;
         font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
         return CreateFontIndirectA(&font);
@@ -118,6 +103,39 @@ LRESULT CALLBACK CentreMessageBox(int code, WPARAM wParam, LPARAM lParam) {
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
+}  // namespace
+
+FARPROC FindInSystem(const char* dll, const char* name) {
+    const HMODULE module = GetModuleHandleA(dll);
+    return module != nullptr ? GetProcAddress(module, name) : nullptr;
+}
+
+NewerFunctions NewerFunctions::Find(FindFunction find) {
+    NewerFunctions newer;
+    Resolve(find, "user32.dll", "GetDpiForWindow", newer.getDpiForWindow);
+    Resolve(find, "user32.dll", "AdjustWindowRectExForDpi", newer.adjustWindowRectExForDpi);
+    Resolve(find, "user32.dll", "SystemParametersInfoForDpi", newer.systemParametersInfoForDpi);
+    Resolve(find, "comctl32.dll", "InitCommonControlsEx", newer.initCommonControlsEx);
+    return newer;
+}
+
+UINT NonClientMetricsSize(DWORD version) {
+    constexpr DWORD kVista = 6;
+    const DWORD major = LOBYTE(LOWORD(version));
+    const bool nt = (version & 0x80000000U) == 0;
+    return nt && major >= kVista ? sizeof(NONCLIENTMETRICSA)
+                                 : static_cast<UINT>(offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth));
+}
+
+HWND TopLevelOf(HWND hwnd) {
+    while (hwnd != nullptr && (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) != 0) {
+        hwnd = GetParent(hwnd);
+    }
+    return hwnd;
+}
+
+namespace {
 
 // ---- controls ----
 
@@ -362,7 +380,7 @@ MenuItem& Win32Window::AddMenuItem(const std::string& menuCaption, const std::st
 
 void Win32Window::UpdateFont() {
     const HFONT old = font_;
-    font_ = MessageFont(DpiOf(hwnd_));
+    font_ = MessageFont(system_.Newer(), system_.DpiOf(hwnd_));
     for (const Child& child : children_) {
         SendMessageA(child.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     }
@@ -375,7 +393,7 @@ void Win32Window::Layout() {
     if (hwnd_ == nullptr) {
         return;
     }
-    const UINT dpi = DpiOf(hwnd_);
+    const UINT dpi = system_.DpiOf(hwnd_);
     for (const Child& child : children_) {
         SetWindowPos(child.hwnd, nullptr, Pixels(child.bounds.left, dpi), Pixels(child.bounds.top, dpi),
                      Pixels(child.bounds.width, dpi), Pixels(child.bounds.height, dpi),
@@ -388,7 +406,7 @@ void Win32Window::Layout() {
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     const RECT outer =
-        WindowRectForClient(Pixels(clientWidth_, dpi), Pixels(clientHeight_, dpi), menuBar_ != nullptr, dpi);
+        WindowRectForClient(system_.Newer(), Pixels(clientWidth_, dpi), Pixels(clientHeight_, dpi), menuBar_ != nullptr, dpi);
     SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // A menu bar that wraps takes more room than the estimate: grow to fit.
@@ -428,9 +446,23 @@ void Win32Window::Close() {
 
 // ---- window system ----
 
-Win32WindowSystem::Win32WindowSystem(HINSTANCE instance) : instance_(instance) {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+Win32WindowSystem::Win32WindowSystem(HINSTANCE instance, FindFunction find)
+    : instance_(instance), newer_(NewerFunctions::Find(find)) {
+    if (newer_.initCommonControlsEx != nullptr) {
+        const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+        newer_.initCommonControlsEx(&controls);
+    } else {
+        InitCommonControls();
+    }
+}
+
+UINT Win32WindowSystem::DpiOf(HWND hwnd) const {
+    if (newer_.getDpiForWindow != nullptr && hwnd != nullptr) {
+        if (const UINT dpi = newer_.getDpiForWindow(hwnd); dpi != 0) {
+            return dpi;
+        }
+    }
+    return SystemDpi();
 }
 
 std::unique_ptr<Window> Win32WindowSystem::CreateTopLevel(const std::string& name, int clientWidth,
@@ -511,7 +543,7 @@ int Win32WindowSystem::Run() {
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         // Tab, the arrow keys and access keys in whichever window has the
         // message.
-        const HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        const HWND root = TopLevelOf(message.hwnd);
         if (root != nullptr && std::find(windows_.begin(), windows_.end(), root) != windows_.end() &&
             IsDialogMessageA(root, &message) != FALSE) {
             continue;

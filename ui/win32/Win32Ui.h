@@ -7,6 +7,7 @@
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <commctrl.h>
 
 #include <map>
 #include <memory>
@@ -19,6 +20,31 @@
 namespace quillon::ui::win32 {
 
 class Win32WindowSystem;
+
+// Finds a function of a system DLL, or gives null. The program's own finder
+// asks the DLL; a test can hand in one that finds nothing, as the oldest
+// systems would.
+using FindFunction = FARPROC (*)(const char* dll, const char* name);
+FARPROC FindInSystem(const char* dll, const char* name);
+
+// Functions that not every Windows the program serves has, found at start.
+// Each one that is missing has a fallback that every Windows has.
+struct NewerFunctions {
+    UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;                                       // Windows 10 1607
+    BOOL(WINAPI* adjustWindowRectExForDpi)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;  // Windows 10 1607
+    BOOL(WINAPI* systemParametersInfoForDpi)(UINT, UINT, PVOID, UINT, UINT) = nullptr;   // Windows 10 1607
+    BOOL(WINAPI* initCommonControlsEx)(const INITCOMMONCONTROLSEX*) = nullptr;           // comctl32 4.70
+
+    static NewerFunctions Find(FindFunction find);
+};
+
+// The size of NONCLIENTMETRICSA that the system of this GetVersion() value
+// knows: the field added in Vista is left out before it, where a larger
+// size makes SystemParametersInfo fail.
+UINT NonClientMetricsSize(DWORD version);
+
+// The top-level window of a window (GetAncestor is not on Windows 95).
+HWND TopLevelOf(HWND hwnd);
 
 // A control or menu item that reacts to WM_COMMAND.
 class CommandTarget {
@@ -81,7 +107,7 @@ private:
 
 class Win32WindowSystem final : public WindowSystem {
 public:
-    explicit Win32WindowSystem(HINSTANCE instance);
+    explicit Win32WindowSystem(HINSTANCE instance, FindFunction find = &FindInSystem);
 
     std::unique_ptr<Window> CreateTopLevel(const std::string& name, int clientWidth,
                                            int clientHeight) override;
@@ -92,6 +118,8 @@ public:
     int Run();
 
     [[nodiscard]] HINSTANCE Instance() const { return instance_; }
+    [[nodiscard]] const NewerFunctions& Newer() const { return newer_; }
+    [[nodiscard]] UINT DpiOf(HWND hwnd) const;
     // The window whose handler is running, which owns any message box.
     void SetCurrent(HWND hwnd) { current_ = hwnd; }
     [[nodiscard]] HWND Current() const { return current_; }
@@ -99,6 +127,7 @@ public:
 
 private:
     HINSTANCE instance_;
+    NewerFunctions newer_;
     std::set<std::string> classes_;
     std::vector<HWND> windows_;
     HWND current_ = nullptr;

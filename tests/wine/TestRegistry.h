@@ -1,0 +1,151 @@
+#pragma once
+// The registry as the Wine tests see it, through advapi32: reading, seeding
+// and cleaning the values the program uses, and making a key read-only.
+// VIEW is 0 for the caller's own view of the registry, or KEY_WOW64_64KEY or
+// KEY_WOW64_32KEY for the view of a program of the other width.
+
+#include <gtest/gtest.h>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <sddl.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon::test {
+
+const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+const std::string k9xVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
+const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
+const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+const std::string kClass = "System\\CurrentControlSet\\Services\\Class";
+const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
+const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
+
+inline std::optional<std::string> TextAt(const std::string& path, const std::string& name, REGSAM view = 0) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD type = 0;
+    DWORD size = 0;
+    std::optional<std::string> result;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        type == REG_SZ) {
+        std::string text(size, '\0');
+        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                             &size) == ERROR_SUCCESS) {
+            text.resize(size);
+            while (!text.empty() && text.back() == '\0') {
+                text.pop_back();
+            }
+            result = text;
+        }
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+inline std::optional<DWORD> DwordAt(const std::string& path, const std::string& name, REGSAM view = 0) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    const LONG status =
+        RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_DWORD) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+inline void PutText(const std::string& path, const std::string& name, const std::string& text, REGSAM view = 0) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS)
+        << path;
+    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
+inline void PutDword(const std::string& path, const std::string& name, DWORD value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS) << path;
+    RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+inline void Remove(const std::string& path, const std::string& name, REGSAM view = 0) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE | view, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, name.c_str());
+        RegCloseKey(key);
+    }
+}
+
+inline void RemoveTree(const std::string& path) {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+}
+
+inline std::vector<std::string> ServiceNames() {
+    std::vector<std::string> names;
+    for (int card = 1; card <= 30; ++card) {
+        if (const auto name = TextAt(kCards + std::to_string(card), "ServiceName"); name && !name->empty()) {
+            names.push_back(*name);
+        }
+    }
+    return names;
+}
+
+// Makes a key read-only for everyone, and gives it back its own security on
+// destruction. The handle kept open with WRITE_DAC is what restores it.
+class ReadOnlyKey {
+public:
+    explicit ReadOnlyKey(const std::string& path) {
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key_) !=
+            ERROR_SUCCESS) {
+            key_ = nullptr;
+            return;
+        }
+        DWORD size = 0;
+        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+        original_.resize(size);
+        if (RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size) != ERROR_SUCCESS) {
+            original_.clear();
+        }
+        PSECURITY_DESCRIPTOR locked = nullptr;
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1, &locked,
+                                                                 nullptr)) {
+            locked_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, locked) == ERROR_SUCCESS;
+            LocalFree(locked);
+        }
+    }
+    ReadOnlyKey(const ReadOnlyKey&) = delete;
+    ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
+    ~ReadOnlyKey() {
+        if (key_ != nullptr) {
+            if (!original_.empty()) {
+                RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data());
+            }
+            RegCloseKey(key_);
+        }
+    }
+    [[nodiscard]] bool Locked() const { return locked_; }
+
+private:
+    HKEY key_ = nullptr;
+    std::vector<unsigned char> original_;
+    bool locked_ = false;
+};
+
+}  // namespace quillon::test

@@ -1,0 +1,216 @@
+#include "ui/Console.h"
+
+#include <optional>
+
+#include "settings/Module1.h"
+#include "settings/MtuNumber.h"
+#include "ui/Program.h"
+#include "ui/WindowServices.h"
+
+namespace quillon::ui {
+
+namespace {
+
+const char* const kUsage =
+    "Usage:\n"
+    "  quillon-mtu-cli show   [--family nt|9x]\n"
+    "  quillon-mtu-cli apply MTU [--family nt|9x]\n"
+    "  quillon-mtu-cli remove [--family nt|9x]\n"
+    "  quillon-mtu-cli --help | -h | /?\n"
+    "  quillon-mtu-cli --version\n";
+
+const char* const kHelp =
+    "Sets, removes and shows the MTU that Windows uses on every network adapter.\n"
+    "\n"
+    "  show     the MTU stored for each adapter, and what the window's File >\n"
+    "           Retrieve MTU would show\n"
+    "  apply    stores MTU (88 to 1500) for every adapter and switches path-MTU\n"
+    "           discovery off\n"
+    "  remove   deletes the MTU of every adapter and the path-MTU-discovery switch\n"
+    "  --family acts on the NT family (nt) or the 9x family (9x) only; without\n"
+    "           it every family whose product name is found is acted on\n"
+    "\n"
+    "Exit codes: 0 done; 1 an operation failed or found nothing to act on;\n"
+    "2 the command line was wrong. Changes take effect when Windows restarts.\n";
+
+// The MTU box of a family as the console has it: text that it sets itself.
+class ConsoleTextBox final : public TextBox {
+public:
+    void SetMaxLength(int) override {}
+    [[nodiscard]] std::string Text() const override { return text_; }
+    void SetText(const std::string& text) override { text_ = text; }
+    void OnChange(Handler) override {}
+
+private:
+    std::string text_;
+};
+
+// Message boxes become lines: information on standard output, warnings and
+// errors on standard error.
+class ConsoleMessages final : public MessageBoxes {
+public:
+    explicit ConsoleMessages(ConsoleOutput& output) : output_(output) {}
+    void MsgBox(const std::string& prompt, int style, const std::string&) override {
+        if (style == kMbIconInformation) {
+            output_.Out(prompt + "\n");
+        } else {
+            output_.Err(prompt + "\n");
+            failed_ = true;
+        }
+    }
+    [[nodiscard]] bool Failed() const { return failed_; }
+
+private:
+    ConsoleOutput& output_;
+    bool failed_ = false;
+};
+
+class ConsoleWindows final : public settings::SettingsWindows {
+public:
+    explicit ConsoleWindows(ConsoleOutput& output) : messages_(output) {}
+    TextBox& NtMtuBox() override { return nt_; }
+    TextBox& MtuBox9x() override { return nineX_; }
+    MessageBoxes& Messages() override { return messages_; }
+    [[nodiscard]] bool Failed() const { return messages_.Failed(); }
+
+private:
+    ConsoleTextBox nt_;
+    ConsoleTextBox nineX_;
+    ConsoleMessages messages_;
+};
+
+enum class Command { kShow, kApply, kRemove };
+
+struct CommandLine {
+    Command command = Command::kShow;
+    std::string mtu;
+    std::optional<std::string> family;  // "nt" or "9x"
+};
+
+// Reads the command line; on a mistake, says what was wrong.
+std::optional<CommandLine> Parse(const std::vector<std::string>& arguments, std::string& error) {
+    CommandLine line;
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--family" || argument.rfind("--family=", 0) == 0) {
+            const bool joined = argument != "--family";
+            if (!joined && i + 1 == arguments.size()) {
+                error = "--family needs nt or 9x";
+                return std::nullopt;
+            }
+            const std::string family = joined ? argument.substr(9) : arguments[++i];
+            if (family != "nt" && family != "9x") {
+                error = "--family takes nt or 9x, not '" + family + "'";
+                return std::nullopt;
+            }
+            if (line.family) {
+                error = "--family is given twice";
+                return std::nullopt;
+            }
+            line.family = family;
+        } else if (argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9')) {
+            error = "unknown option '" + argument + "'";
+            return std::nullopt;
+        } else {
+            words.push_back(argument);
+        }
+    }
+    if (words.empty()) {
+        error = "no command given";
+        return std::nullopt;
+    }
+    const std::string& command = words.front();
+    const std::size_t operands = words.size() - 1;
+    if (command == "show" || command == "remove") {
+        line.command = command == "show" ? Command::kShow : Command::kRemove;
+        if (operands != 0) {
+            error = "'" + command + "' takes no MTU or other argument";
+            return std::nullopt;
+        }
+    } else if (command == "apply") {
+        line.command = Command::kApply;
+        if (operands != 1) {
+            error = operands == 0 ? "'apply' needs an MTU" : "'apply' takes one MTU";
+            return std::nullopt;
+        }
+        line.mtu = words[1];
+        if (!settings::Applicable(line.mtu)) {
+            error = "the MTU must be a number from 88 to 1500 of at most four characters, not '" + line.mtu + "'";
+            return std::nullopt;
+        }
+    } else {
+        error = "unknown command '" + command + "'";
+        return std::nullopt;
+    }
+    return line;
+}
+
+void Show(settings::Module1& module, ConsoleWindows& windows, bool nineX, ConsoleOutput& output) {
+    const std::vector<settings::SlotReport> slots = nineX ? module.ListTransports9x() : module.ListAdaptersNt();
+    for (const settings::SlotReport& slot : slots) {
+        const std::string what = nineX ? "transport " : "card ";
+        const std::string value = nineX ? "MaxMTU" : "MTU";
+        output.Out("  " + what + slot.slot + "  " + slot.name + "  " +
+                   (slot.mtu ? value + " " + *slot.mtu : "no " + value + " stored") + "\n");
+    }
+    if (nineX) {
+        module.RetrieveMtu9x();
+    } else {
+        module.RetrieveMtuNt();
+    }
+    output.Out("MTU: " + (nineX ? windows.MtuBox9x() : windows.NtMtuBox()).Text() + "\n");
+}
+
+}  // namespace
+
+int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output) {
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "/?")) {
+        output.Out(std::string(kUsage) + "\n" + kHelp);
+        return kExitSuccess;
+    }
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        output.Out(std::string(settings::kToolTitle) + " " + QUILLON_VERSION + "\n");
+        return kExitSuccess;
+    }
+    std::string error;
+    const std::optional<CommandLine> line = Parse(arguments, error);
+    if (!line) {
+        output.Err("quillon-mtu-cli: " + error + "\n" + kUsage);
+        return kExitUsage;
+    }
+
+    const ProductNames names = ReadProductNames(registry);
+    const bool nt = !names.nt.empty() && line->family.value_or("nt") == "nt";
+    const bool nineX = !names.nineX.empty() && line->family.value_or("9x") == "9x";
+    if (!nt && !nineX) {
+        output.Err(line->family ? "The " + *line->family + " family of Windows was not found on this machine.\n"
+                                : std::string(kNoSupportedWindows) + "\n");
+        return kExitFailure;
+    }
+
+    ConsoleWindows windows(output);
+    settings::Module1 module(registry, windows);
+    for (const bool family9x : {false, true}) {
+        if (family9x ? !nineX : !nt) {
+            continue;
+        }
+        TextBox& box = family9x ? windows.MtuBox9x() : windows.NtMtuBox();
+        switch (line->command) {
+            case Command::kShow:
+                output.Out(Caption(family9x ? names.nineX : names.nt) + "\n");
+                Show(module, windows, family9x, output);
+                break;
+            case Command::kApply:
+                box.SetText(line->mtu);
+                family9x ? module.ApplyMtu9x() : module.ApplyMtuNt();
+                break;
+            case Command::kRemove:
+                family9x ? module.RemoveMtu9x() : module.RemoveMtuNt();
+                break;
+        }
+    }
+    return windows.Failed() ? kExitFailure : kExitSuccess;
+}
+
+}  // namespace quillon::ui

@@ -1,0 +1,42 @@
+#pragma once
+// The console program: show, apply and remove the MTU from the command line.
+// It drives Module1's own operations through the same services the windows
+// give them: an MTU box per family whose text it sets, and a message box
+// that it prints (on standard output when the operation succeeded, on
+// standard error when it failed). It never waits for input.
+//
+//   quillon-mtu-cli show   [--family nt|9x]
+//   quillon-mtu-cli apply MTU [--family nt|9x]
+//   quillon-mtu-cli remove [--family nt|9x]
+//   quillon-mtu-cli --help | -h | /?
+//   quillon-mtu-cli --version
+//
+// Exit codes: 0 every operation succeeded; 1 an operation failed or found
+// nothing to act on; 2 the command line was wrong (nothing was written).
+
+#include <string>
+#include <vector>
+
+#include "registry/Registry.h"
+
+namespace quillon::ui {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Where the console program's text goes. Lines end in '\n'.
+class ConsoleOutput {
+public:
+    ConsoleOutput() = default;
+    ConsoleOutput(const ConsoleOutput&) = delete;
+    ConsoleOutput& operator=(const ConsoleOutput&) = delete;
+    virtual ~ConsoleOutput() = default;
+    virtual void Out(const std::string& text) = 0;
+    virtual void Err(const std::string& text) = 0;
+};
+
+// Runs the command line (without the program's name); gives the exit code.
+int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output);
+
+}  // namespace quillon::ui

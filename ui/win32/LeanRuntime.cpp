@@ -1,0 +1,57 @@
+// The shipped programs link the C++ runtime statically. None of their code
+// catches an exception, so every exception the library could throw would end
+// the program through std::terminate. These definitions end it at the point
+// of the throw instead, which behaves the same for the user and keeps the
+// exception classes, their string copies, the unwinder and the name
+// demangler of the default terminate handler out of the program file.
+//
+// GCC's own runtime only: MSVC builds do not compile this file.
+
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+namespace {
+[[noreturn]] void Fail() { std::abort(); }
+}  // namespace
+
+// The library's throw helpers, all of them defined in one place.
+namespace std {
+void __throw_bad_cast() { Fail(); }
+void __throw_bad_alloc() { Fail(); }
+void __throw_bad_typeid() { Fail(); }
+void __throw_logic_error(const char*) { Fail(); }
+void __throw_range_error(const char*) { Fail(); }
+void __throw_domain_error(const char*) { Fail(); }
+void __throw_length_error(const char*) { Fail(); }
+void __throw_out_of_range(const char*) { Fail(); }
+void __throw_bad_exception() { Fail(); }
+void __throw_runtime_error(const char*) { Fail(); }
+void __throw_overflow_error(const char*) { Fail(); }
+void __throw_underflow_error(const char*) { Fail(); }
+void __throw_invalid_argument(const char*) { Fail(); }
+void __throw_out_of_range_fmt(const char*, ...) { Fail(); }
+void __throw_bad_array_new_length() { Fail(); }
+void __throw_bad_function_call() { Fail(); }
+}  // namespace std
+
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { Fail(); }
+}  // namespace __gnu_cxx
+
+// Replacements of the global allocation functions: out of memory ends the
+// program, as the uncaught std::bad_alloc would.
+void* operator new(std::size_t size) {
+    void* memory = std::malloc(size != 0 ? size : 1);
+    if (memory == nullptr) {
+        Fail();
+    }
+    return memory;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
