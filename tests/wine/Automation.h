@@ -141,22 +141,8 @@ public:
 
     // The process's top-level windows of a class, visible or not.
     std::vector<HWND> TopLevel(const std::string& className) const {
-        struct Search {
-            DWORD pid;
-            std::string className;
-            std::vector<HWND> found;
-        } search{process_.dwProcessId, className, {}};
-        EnumWindows(
-            [](HWND hwnd, LPARAM data) -> BOOL {
-                auto& s = *reinterpret_cast<Search*>(data);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                if (pid == s.pid && ClassOf(hwnd) == s.className) {
-                    s.found.push_back(hwnd);
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        Search search{process_.dwProcessId, className, {}};
+        EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
 
@@ -209,6 +195,21 @@ public:
     }
 
 private:
+    struct Search {
+        DWORD pid;
+        std::string className;
+        std::vector<HWND> found;
+    };
+    static BOOL CALLBACK Collect(HWND hwnd, LPARAM data) {
+        auto& s = *reinterpret_cast<Search*>(data);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == s.pid && ClassOf(hwnd) == s.className) {
+            s.found.push_back(hwnd);
+        }
+        return TRUE;
+    }
+
     PROCESS_INFORMATION process_{};
     bool started_ = false;
 };

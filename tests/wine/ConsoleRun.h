@@ -27,8 +27,11 @@ inline HANDLE InheritableFile(const std::string& path) {
 
 // The file's text with each CR LF turned into LF.
 inline std::string ReadBack(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    {
+        std::ifstream in(path, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     std::string lines;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
@@ -45,7 +48,9 @@ inline std::string ReadBack(const std::string& path) {
 inline ConsoleRun RunConsole(const std::string& program, const std::string& arguments) {
     char folder[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, folder);
-    const std::string base = std::string(folder) + "quillon-console-" + std::to_string(GetCurrentProcessId());
+    static int runs = 0;
+    const std::string base = std::string(folder) + "quillon-console-" + std::to_string(GetCurrentProcessId()) +
+                             "-" + std::to_string(++runs);
     const std::string outPath = base + ".out";
     const std::string errPath = base + ".err";
     ConsoleRun run;

@@ -1,5 +1,7 @@
 #pragma once
-// The DLLs a program file imports, read from its import directory.
+// What a program file says of itself in its PE headers, read from the file:
+// the processor, the subsystem and the versions of Windows it asks for, and
+// every function it imports, by DLL. Both PE32 (x86) and PE32+ (x64).
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -7,9 +9,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,65 +26,123 @@ inline std::string Lower(std::string text) {
     return text;
 }
 
-// The names in the import directory, read from the file itself.
-inline std::set<std::string> ImportedDlls(const std::vector<char>& file) {
-    std::set<std::string> names;
-    const auto at = [&](std::size_t offset, std::size_t size) {
-        return offset + size <= file.size() ? file.data() + offset : nullptr;
+struct PeFile {
+    bool valid = false;
+    WORD machine = 0;
+    WORD subsystem = 0;
+    WORD osMajor = 0;
+    WORD osMinor = 0;
+    WORD subsystemMajor = 0;
+    WORD subsystemMinor = 0;
+    std::size_t size = 0;
+    // DLL name in lower case -> the functions imported by name ("#n" for an ordinal).
+    std::map<std::string, std::set<std::string>> imports;
+};
+
+inline PeFile ReadPe(const std::vector<char>& file) {
+    PeFile pe;
+    pe.size = file.size();
+    const auto read = [&](std::size_t offset, void* out, std::size_t size) {
+        if (offset > file.size() || size > file.size() - offset) {
+            return false;
+        }
+        std::memcpy(out, file.data() + offset, size);
+        return true;
     };
     IMAGE_DOS_HEADER dos{};
-    IMAGE_NT_HEADERS64 nt{};
-    if (at(0, sizeof dos) == nullptr) {
-        return names;
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER header{};
+    if (!read(0, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE ||
+        !read(static_cast<std::size_t>(dos.e_lfanew), &signature, sizeof signature) ||
+        signature != IMAGE_NT_SIGNATURE ||
+        !read(static_cast<std::size_t>(dos.e_lfanew) + sizeof signature, &header, sizeof header)) {
+        return pe;
     }
-    std::memcpy(&dos, file.data(), sizeof dos);
-    const char* ntAt = at(static_cast<std::size_t>(dos.e_lfanew), sizeof nt);
-    if (ntAt == nullptr) {
-        return names;
+    const std::size_t optional = static_cast<std::size_t>(dos.e_lfanew) + sizeof signature + sizeof header;
+    WORD magic = 0;
+    read(optional, &magic, sizeof magic);
+    const bool wide = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    IMAGE_DATA_DIRECTORY importDirectory{};
+    if (wide) {
+        IMAGE_OPTIONAL_HEADER64 o{};
+        if (!read(optional, &o, sizeof o)) {
+            return pe;
+        }
+        pe.subsystem = o.Subsystem;
+        pe.osMajor = o.MajorOperatingSystemVersion;
+        pe.osMinor = o.MinorOperatingSystemVersion;
+        pe.subsystemMajor = o.MajorSubsystemVersion;
+        pe.subsystemMinor = o.MinorSubsystemVersion;
+        importDirectory = o.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    } else {
+        IMAGE_OPTIONAL_HEADER32 o{};
+        if (!read(optional, &o, sizeof o)) {
+            return pe;
+        }
+        pe.subsystem = o.Subsystem;
+        pe.osMajor = o.MajorOperatingSystemVersion;
+        pe.osMinor = o.MinorOperatingSystemVersion;
+        pe.subsystemMajor = o.MajorSubsystemVersion;
+        pe.subsystemMinor = o.MinorSubsystemVersion;
+        importDirectory = o.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     }
-    std::memcpy(&nt, ntAt, sizeof nt);
-    const DWORD importRva = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    const std::size_t sections = static_cast<std::size_t>(dos.e_lfanew) +
-                                 offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
-                                 nt.FileHeader.SizeOfOptionalHeader;
-    const auto toOffset = [&](DWORD rva) -> std::size_t {
-        for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
+    pe.machine = header.Machine;
+    const std::size_t sections = optional + header.SizeOfOptionalHeader;
+    const auto toOffset = [&](std::uint32_t rva) -> std::size_t {
+        for (WORD i = 0; i < header.NumberOfSections; ++i) {
             IMAGE_SECTION_HEADER s{};
-            const char* sAt = at(sections + i * sizeof s, sizeof s);
-            if (sAt == nullptr) {
+            if (!read(sections + i * sizeof s, &s, sizeof s)) {
                 break;
             }
-            std::memcpy(&s, sAt, sizeof s);
             if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.SizeOfRawData) {
                 return rva - s.VirtualAddress + s.PointerToRawData;
             }
         }
         return file.size();
     };
-    for (std::size_t offset = toOffset(importRva);; offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-        IMAGE_IMPORT_DESCRIPTOR entry{};
-        const char* eAt = at(offset, sizeof entry);
-        if (eAt == nullptr) {
+    const auto text = [&](std::uint32_t rva) {
+        const std::size_t at = toOffset(rva);
+        return at < file.size() ? std::string(file.data() + at, strnlen(file.data() + at, file.size() - at))
+                                : std::string();
+    };
+    for (std::size_t entry = toOffset(importDirectory.VirtualAddress);; entry += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        IMAGE_IMPORT_DESCRIPTOR descriptor{};
+        if (!read(entry, &descriptor, sizeof descriptor) || descriptor.Name == 0) {
             break;
         }
-        std::memcpy(&entry, eAt, sizeof entry);
-        if (entry.Name == 0) {
-            break;
+        std::set<std::string>& functions = pe.imports[Lower(text(descriptor.Name))];
+        const DWORD lookup = descriptor.OriginalFirstThunk != 0 ? descriptor.OriginalFirstThunk
+                                                                : descriptor.FirstThunk;
+        const std::size_t step = wide ? 8 : 4;
+        for (std::size_t at = toOffset(lookup);; at += step) {
+            std::uint64_t thunk = 0;
+            if (!read(at, &thunk, step) || thunk == 0) {
+                break;
+            }
+            const std::uint64_t ordinalFlag = wide ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32;
+            if ((thunk & ordinalFlag) != 0) {
+                functions.insert(std::string("#").append(std::to_string(thunk & 0xFFFFU)));
+            } else {
+                functions.insert(text(static_cast<std::uint32_t>(thunk) + sizeof(WORD)));  // after the hint
+            }
         }
-        const std::size_t nameAt = toOffset(entry.Name);
-        if (nameAt >= file.size()) {
-            break;
-        }
-        names.insert(
-            Lower(std::string(file.data() + nameAt, strnlen(file.data() + nameAt, file.size() - nameAt))));
     }
-    return names;
+    pe.valid = true;
+    return pe;
+}
+
+inline PeFile ReadPe(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadPe(file);
 }
 
 inline std::set<std::string> ImportedDlls(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return ImportedDlls(file);
+    std::set<std::string> dlls;
+    for (const auto& [dll, functions] : ReadPe(path).imports) {
+        dlls.insert(dll);
+    }
+    return dlls;
 }
 
 }  // namespace quillon::test
