@@ -68,10 +68,14 @@ inline std::optional<DWORD> DwordAt(const std::string& path, const std::string& 
 
 inline void PutText(const std::string& path, const std::string& name, const std::string& text, REGSAM view = 0) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS)
-        << path;
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                                  &key, nullptr);
+    if (status == ERROR_CHILD_MUST_BE_VOLATILE) {
+        // Wine fills NetworkCards at every start, as a volatile key.
+        status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                                 KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
+    }
+    ASSERT_EQ(status, ERROR_SUCCESS) << path;
     RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
     RegCloseKey(key);

@@ -1,0 +1,207 @@
+// The console program over the in-memory registry: what it refuses, what it
+// writes (the same as the window for the same text), where its messages go
+// and its exit codes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "registry/MemoryRegistry.h"
+#include "registry/Registry.h"
+#include "ui/Console.h"
+#include "ui/ControlIds.h"
+#include "ui/Program.h"
+#include "ui/headless/HeadlessUi.h"
+
+namespace quillon::test {
+namespace {
+
+const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
+const std::string k9xVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kCard = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
+const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
+const std::string kTransport = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
+const std::string kNotSaved =
+    "The MTU setting could not be saved. Run Quillon MTU Tool as an administrator and try again.\n";
+
+enum Machine { kNone = 0, kNt = 1, k9x = 2, kBoth = 3 };
+
+class Capture final : public ui::ConsoleOutput {
+public:
+    void Out(const std::string& text) override { out += text; }
+    void Err(const std::string& text) override { err += text; }
+    std::string out;
+    std::string err;
+};
+
+struct Outcome {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+// A machine with adapters on card 1 and 3 (NT) or transports 0000 and 0002
+// (9x), the second one holding an MTU of 576.
+void Seed(reg::MemoryRegistry& model, Machine machine) {
+    if ((machine & kNt) != 0) {
+        model.SeedString(kNtVersion, "ProductName", "Windows XP");
+        model.SeedString(kCard + "1", "ServiceName", "{A}");
+        model.SeedString(kCard + "3", "ServiceName", "{B}");
+        model.SeedDword(kInterfaces + "{B}", "MTU", 576);
+    }
+    if ((machine & k9x) != 0) {
+        model.SeedString(k9xVersion, "ProductName", "Windows 98");
+        model.SeedString(kTransport + "0000", "IPAddress", "10.0.0.1");
+        model.SeedString(kTransport + "0002", "IPAddress", "10.0.0.3");
+        model.SeedString(kTransport + "0002", "MaxMTU", "576");
+    }
+}
+
+class Console : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_EQ(model.OpenHandles(), 0U); }
+    Outcome Invoke(const std::vector<std::string>& arguments) {
+        Capture output;
+        const int code = ui::RunConsole(arguments, routines, output);
+        return Outcome{code, output.out, output.err};
+    }
+    reg::MemoryRegistry model;
+    reg::Registry routines{model};
+};
+
+TEST_F(Console, RefusesWhatTheWindowRefusesAndWritesNothing) {
+    Seed(model, kBoth);
+    const auto before = model.Snapshot();
+    const std::vector<std::vector<std::string>> lines = {
+        {},
+        {"apply"},
+        {"apply", "1501"},
+        {"apply", "87"},
+        {"apply", "87.5"},
+        {"apply", "abc"},
+        {"apply", " 88"},
+        {"apply", "14000"},
+        {"apply", "01400"},
+        {"apply", "-1"},
+        {"apply", "1e3"},
+        {"apply", ""},
+        {"apply", "1400", "1400"},
+        {"remove", "1400"},
+        {"show", "extra"},
+        {"frob"},
+        {"show", "--verbose"},
+        {"show", "/x"},
+        {"apply", "1400", "--family", "xp"},
+        {"apply", "1400", "--family"},
+        {"apply", "1400", "--family=nt", "--family", "9x"},
+        {"--help", "show"},
+    };
+    for (const auto& line : lines) {
+        std::string shown;
+        for (const auto& word : line) {
+            shown += "[" + word + "]";
+        }
+        const Outcome run = Invoke(line);
+        EXPECT_EQ(run.code, ui::kExitUsage) << shown;
+        EXPECT_EQ(run.out, "") << shown;
+        EXPECT_EQ(run.err.rfind("quillon-mtu-cli: ", 0), 0U) << shown << run.err;
+        EXPECT_NE(run.err.find("Usage:"), std::string::npos) << shown;
+    }
+    EXPECT_EQ(model.Snapshot(), before);
+}
+
+// For each text the window would apply, the console stores exactly what the
+// window stores on the same machine.
+TEST_F(Console, AppliesExactlyWhatTheWindowApplies) {
+    for (const std::string text : {"1400", "0088", "88.5", "89.5", "1500", ".088e"}) {
+        reg::MemoryRegistry windowModel;
+        Seed(windowModel, kBoth);
+        reg::Registry windowRoutines(windowModel);
+        ui::headless::HeadlessWindowSystem ui;
+        ui::Program program(windowRoutines, ui);
+        program.Start();
+        bool windowApplied = true;
+        for (const char* form : {"Form1", "Form2"}) {
+            auto& controls = ui.Find(form)->Controls();
+            auto& box = dynamic_cast<ui::headless::HeadlessTextBox&>(*controls.at(2));
+            box.SetText("");
+            box.Type(text);
+            windowApplied = dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(1)).Click() && windowApplied;
+        }
+
+        reg::MemoryRegistry consoleModel;
+        Seed(consoleModel, kBoth);
+        reg::Registry consoleRoutines(consoleModel);
+        Capture output;
+        const int code = ui::RunConsole({"apply", text}, consoleRoutines, output);
+        EXPECT_EQ(code == ui::kExitSuccess, windowApplied) << text << output.err;
+        EXPECT_EQ(consoleModel.Snapshot(), windowModel.Snapshot()) << text;
+    }
+}
+
+TEST_F(Console, ExitCodesAndWhereTheMessagesGo) {
+    const struct {
+        const char* what;
+        Machine machine;
+        std::vector<std::string> line;
+        int code;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"apply on both families", kBoth, {"apply", "1400"}, 0,
+         "MTU setting applied successfully.\nMTU setting applied successfully.\n", ""},
+        {"one family chosen", kBoth, {"remove", "--family=9x"}, 0, "Your MTU setting has been removed.\n", ""},
+        {"family not there", kNt, {"show", "--family", "9x"}, 1, "",
+         "The 9x family of Windows was not found on this machine.\n"},
+        {"no family at all", kNone, {"apply", "1400"}, 1, "", "No supported version of Windows was found.\n"},
+        {"help", kNone, {"/?"}, 0, "", ""},
+        {"version", kNone, {"--version"}, 0, std::string("Quillon MTU Tool ") + QUILLON_VERSION + "\n", ""},
+    };
+    for (const auto& c : cases) {
+        reg::MemoryRegistry machine;
+        Seed(machine, c.machine);
+        reg::Registry routines9(machine);
+        Capture output;
+        EXPECT_EQ(ui::RunConsole(c.line, routines9, output), c.code) << c.what;
+        if (c.line.front() == "/?") {
+            EXPECT_EQ(output.out.rfind("Usage:", 0), 0U) << output.out;
+        } else {
+            EXPECT_EQ(output.out, c.out) << c.what;
+        }
+        EXPECT_EQ(output.err, c.err) << c.what;
+    }
+}
+
+TEST_F(Console, FailuresGoToStandardErrorWithExitCode1) {
+    model.SeedString(kNtVersion, "ProductName", "Windows XP");
+    Outcome none = Invoke({"apply", "1400"});
+    EXPECT_EQ(none.code, ui::kExitFailure);
+    EXPECT_EQ(none.err, "No network adapter was found. The MTU setting was not applied.\n");
+
+    Seed(model, kNt);
+    model.FailBelow(reg::Op::Set, kInterfaces + "{B}", reg::kErrorAccessDenied);
+    const Outcome refused = Invoke({"apply", "1400"});
+    EXPECT_EQ(refused.code, ui::kExitFailure);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, kNotSaved);
+    ASSERT_TRUE(model.Value(kInterfaces + "{A}", "MTU").has_value()) << "every adapter is still tried";
+}
+
+TEST_F(Console, ShowListsEachSlotAndWhatRetrieveWouldShow) {
+    Seed(model, kBoth);
+    const Outcome run = Invoke({"show"});
+    EXPECT_EQ(run.code, ui::kExitSuccess);
+    EXPECT_EQ(run.out,
+              "Quillon MTU Tool (Windows XP)\n"
+              "  card 1  {A}  no MTU stored\n"
+              "  card 3  {B}  MTU 576\n"
+              "MTU: 576\n"
+              "Quillon MTU Tool (Windows 98)\n"
+              "  transport 0000  10.0.0.1  no MaxMTU stored\n"
+              "  transport 0002  10.0.0.3  MaxMTU 576\n"
+              "MTU: 576\n");
+}
+
+}  // namespace
+}  // namespace quillon::test
