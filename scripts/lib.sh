@@ -2,7 +2,7 @@
 # build needs when any is missing.
 
 QUILLON_PACKAGES=(cmake ninja-build g++ libgtest-dev googletest
-  wine64 wine wine32:i386 fonts-wine g++-mingw-w64-x86-64 g++-mingw-w64-i686 xvfb xauth imagemagick
+  python3 wine64 wine wine32:i386 fonts-wine g++-mingw-w64-x86-64 g++-mingw-w64-i686 xvfb xauth imagemagick
   clang libclang-rt-dev clang-tidy cppcheck)
 
 quillon_missing_packages() {

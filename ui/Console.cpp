@@ -4,7 +4,7 @@
 
 #include "settings/Module1.h"
 #include "settings/MtuNumber.h"
-#include "ui/Program.h"
+#include "ui/ProductNames.h"
 #include "ui/WindowServices.h"
 
 namespace quillon::ui {

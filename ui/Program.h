@@ -9,21 +9,11 @@
 
 #include "registry/Registry.h"
 #include "settings/Module1.h"
+#include "ui/ProductNames.h"
 #include "ui/SettingsForm.h"
 #include "ui/WindowServices.h"
 
 namespace quillon::ui {
-
-// The product names that tell which families of Windows this machine
-// belongs to; a family is there when its name is not empty.
-struct ProductNames {
-    std::string nt;
-    std::string nineX;
-};
-ProductNames ReadProductNames(reg::Registry& registry);
-// A family's window caption: the tool title and the product name.
-std::string Caption(const std::string& productName);
-inline constexpr const char* kNoSupportedWindows = "No supported version of Windows was found.";
 
 class Program final : public settings::SettingsWindows {
 public:

@@ -73,13 +73,33 @@ bool RunAndWait(std::string commandLine) {
     return code == 0;
 }
 
+// Milestones of one start, in ms from process creation: the first window of
+// the class exists (hidden or not), it is visible, and (where asked) its MTU
+// box holds text; with the peak working set at the end.
 struct Started {
-    double milliseconds = 0;
+    double created = 0;
+    double shown = 0;
+    double filled = 0;
     double peakMiB = 0;
 };
 
-// Process creation to a visible window of that class, and, for the tool,
-// its MTU box filled by the start-up retrieve. Closes the program after.
+struct Search {
+    DWORD pid;
+    const std::string* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindClass(HWND hwnd, LPARAM data) {
+    auto& s = *reinterpret_cast<Search*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == s.pid && ClassOf(hwnd) == *s.className) {
+        s.found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 Started StartAndMeasure(const std::string& exe, const std::string& className, bool waitForBox) {
     Started result;
     STARTUPINFOA startup{};
@@ -92,34 +112,25 @@ Started StartAndMeasure(const std::string& exe, const std::string& className, bo
         return result;
     }
     HWND window = nullptr;
-    const double give_up = t0 + 20000;
-    while (Now() < give_up) {
-        window = nullptr;
-        struct Search {
-            DWORD pid;
-            const std::string* cls;
-            HWND found;
-        } search{process.dwProcessId, &className, nullptr};
-        EnumWindows(
-            [](HWND hwnd, LPARAM data) -> BOOL {
-                auto& s = *reinterpret_cast<Search*>(data);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                if (pid == s.pid && IsWindowVisible(hwnd) && ClassOf(hwnd) == *s.cls) {
-                    s.found = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        window = search.found;
-        if (window != nullptr &&
-            (!waitForBox || !TextOf(GetDlgItem(window, quillon::ui::kIdMtuBox)).empty())) {
+    const double giveUp = t0 + 20000;
+    while (Now() < giveUp) {
+        if (window == nullptr) {
+            Search search{process.dwProcessId, &className, nullptr};
+            EnumWindows(&FindClass, reinterpret_cast<LPARAM>(&search));
+            window = search.found;
+            if (window != nullptr) {
+                result.created = Now() - t0;
+            }
+        }
+        if (window != nullptr && result.shown == 0 && IsWindowVisible(window)) {
+            result.shown = Now() - t0;
+        }
+        if (result.shown != 0 && (!waitForBox || !TextOf(GetDlgItem(window, quillon::ui::kIdMtuBox)).empty())) {
+            result.filled = Now() - t0;
             break;
         }
-        Sleep(1);
+        Sleep(0);
     }
-    result.milliseconds = Now() - t0;
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
     if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters)) {
@@ -136,24 +147,77 @@ Started StartAndMeasure(const std::string& exe, const std::string& className, bo
     return result;
 }
 
-void Row(const char* what, const std::vector<double>& tool, const char* referenceName,
-         const std::vector<double>& reference) {
+void Row(const std::string& what, const std::vector<double>& tool, const std::string& referenceName,
+         const std::vector<double>& reference, const std::string& toolName = "") {
+    const std::string named = toolName.empty() ? "" : " " + toolName;
     if (reference.empty()) {
-        std::printf("| %s | %.1f | | |\n", what, Median(tool));
+        std::printf("| %s | %.1f%s | | |\n", what.c_str(), Median(tool), named.c_str());
     } else {
-        std::printf("| %s | %.1f | %.1f %s | %.2f |\n", what, Median(tool), Median(reference), referenceName,
-                    Median(Ratios(tool, reference)));
+        std::printf("| %s | %.1f%s | %.1f %s | %.2f |\n", what.c_str(), Median(tool), named.c_str(),
+                    Median(reference), referenceName.c_str(), Median(Ratios(tool, reference)));
     }
+}
+
+std::vector<double> Phase(const std::vector<Started>& starts, double Started::*to, double Started::*from) {
+    std::vector<double> out;
+    for (const Started& s : starts) {
+        out.push_back(s.*to - (from != nullptr ? s.*from : 0));
+    }
+    return out;
+}
+
+// Start-up and memory of one width's program against its reference and
+// bare windows, alternating the three.
+void StartUpRows(const std::string& folder, const std::string& suffix, const std::string& width, int runs) {
+    const std::string tool = folder + "\\quillon-mtu" + suffix + ".exe";
+    const std::string reference = folder + "\\quillon-reference-window" + suffix + ".exe";
+    const std::string bare = folder + "\\quillon-bare-window" + suffix + ".exe";
+    std::vector<Started> t;
+    std::vector<Started> r;
+    std::vector<Started> b;
+    for (int i = 0; i < runs; ++i) {
+        t.push_back(StartAndMeasure(tool, "QuillonMtu.Form1", true));
+        r.push_back(StartAndMeasure(reference, "QuillonBench.Reference", true));
+        b.push_back(StartAndMeasure(bare, "QuillonBench.Bare", false));
+    }
+    const std::string name = "(ms, quillon-mtu" + suffix + ".exe)";
+    const std::string ref = "reference window " + width;
+    const auto peak = [](const std::vector<Started>& starts) {
+        std::vector<double> out;
+        for (const Started& s : starts) {
+            out.push_back(s.peakMiB);
+        }
+        return out;
+    };
+    Row("Start-up to a filled window, against the reference window", Phase(t, &Started::filled, nullptr), ref,
+        Phase(r, &Started::filled, nullptr), name);
+    Row("Peak working set after start-up, against the reference window", peak(t), ref + " (MiB)", peak(r),
+        "(MiB, quillon-mtu" + suffix + ".exe)");
+    Row("Start-up to a filled window, against the bare window", Phase(t, &Started::filled, nullptr),
+        "bare window " + width, Phase(b, &Started::shown, nullptr), name);
+    Row("Peak working set after start-up, against the bare window", peak(t), "bare window " + width + " (MiB)",
+        peak(b), "(MiB, quillon-mtu" + suffix + ".exe)");
+    Row("  start-up: process creation to the first window created", Phase(t, &Started::created, nullptr), ref,
+        Phase(r, &Started::created, nullptr), name);
+    Row("  start-up: first window created to the window shown", Phase(t, &Started::shown, &Started::created), ref,
+        Phase(r, &Started::shown, &Started::created), name);
+    Row("  start-up: window shown to the MTU box filled", Phase(t, &Started::filled, &Started::shown), ref,
+        Phase(r, &Started::filled, &Started::shown), name);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: quillon_bench.exe RUNS FOLDER32 FOLDER64\n");
+        return 2;
+    }
+    const int runs = std::max(1, std::atoi(argv[1]));
+    const std::string folder32 = argv[2];
+    const std::string folder64 = argv[3];
     const std::string folder = Folder();
-    const std::string tool = folder + "quillon-mtu.exe";
-    const std::string bare = folder + "quillon_bare_window.exe";
-
+    const std::string tool = folder64 + "\\quillon-mtu64.exe";
+    const std::string bare = folder64 + "\\quillon-bare-window64.exe";
     // Thirty network cards, each with its own interface.
     std::vector<std::string> services;
     for (int card = 1; card <= 30; ++card) {
@@ -185,21 +249,13 @@ int main(int argc, char** argv) {
             << "]\r\n\"EnablePMTUDiscovery\"=dword:00000000\r\n";
     }
 
-    // Start-up, alternating with the floor.
-    std::vector<double> toolStart, bareStart, toolPeak, barePeak;
-    for (int i = 0; i < runs; ++i) {
-        const Started t = StartAndMeasure(tool, "QuillonMtu.Form1", true);
-        const Started b = StartAndMeasure(bare, "QuillonBench.Bare", false);
-        toolStart.push_back(t.milliseconds);
-        bareStart.push_back(b.milliseconds);
-        toolPeak.push_back(t.peakMiB);
-        barePeak.push_back(b.peakMiB);
-    }
+    StartUpRows(folder32, "", "32-bit", runs);
+    StartUpRows(folder64, "64", "x64", runs);
 
     // The operations in the running program, alternating with reg.exe.
     std::vector<double> apply, remove, retrieve, regAdd, regImport;
     {
-        RunningTool running;
+        RunningTool running(tool);
         const User user{running.WaitForVisible("Form1")};
         for (int i = 0; i < runs && user.form != nullptr; ++i) {
             user.Retype("1400");
@@ -239,20 +295,11 @@ int main(int argc, char** argv) {
         running.WaitForExit();
     }
 
-    Row("Start-up to a filled window (ms)", toolStart, "bare window", bareStart);
-    Row("Apply on 30 adapters, click to message (ms)", apply, "31 reg add", regAdd);
+    Row("Apply on 30 adapters, click to message (ms)", apply, "31 reg add", regAdd, "(quillon-mtu64.exe)");
     Row("Apply on 30 adapters, click to message (ms)", apply, "reg import", regImport);
     Row("Remove on 30 adapters, click to message (ms)", remove, "", {});
     Row("Retrieve MTU on 30 adapters, access key to filled box (ms)", retrieve, "", {});
-    Row("Peak working set after start-up (MiB)", toolPeak, "bare window", barePeak);
 
-    const auto fileKiB = [](const std::string& path) {
-        WIN32_FILE_ATTRIBUTE_DATA data{};
-        GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
-        return static_cast<double>(data.nFileSizeLow) / 1024.0;
-    };
-    std::printf("| Program file (KiB) | %.0f | %.0f bare window | %.2f |\n", fileKiB(tool), fileKiB(bare),
-                fileKiB(tool) / fileKiB(bare));
     const auto dlls = [](const std::string& path) {
         std::string list;
         for (const std::string& dll : ImportedDlls(path)) {
@@ -260,6 +307,7 @@ int main(int argc, char** argv) {
         }
         return list;
     };
-    std::printf("| Imported DLLs | %s | %s | |\n", dlls(tool).c_str(), dlls(bare).c_str());
+    std::printf("| Imported DLLs (quillon-mtu64.exe) | %s | %s bare window | |\n", dlls(tool).c_str(),
+                dlls(bare).c_str());
     return 0;
 }

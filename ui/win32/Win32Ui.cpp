@@ -227,10 +227,15 @@ Win32Window::Win32Window(Win32WindowSystem& system, const std::string& className
     : system_(system), clientWidth_(clientWidth), clientHeight_(clientHeight) {
     const int left = position != nullptr ? position->x : CW_USEDEFAULT;
     const int top = position != nullptr ? position->y : CW_USEDEFAULT;
-    CreateWindowExA(kWindowExStyle, className.c_str(), "", kWindowStyle, left, top, 0, 0, nullptr, nullptr,
-                    system_.Instance(), this);
+    // Sized once here for the system's DPI; Show() fits it to the window's
+    // own DPI and menu bar. Every resize of a top-level window is a round
+    // trip to the display, so the controls are placed as they are made.
+    const UINT dpi = system_.DpiOf(nullptr);
+    const RECT outer = WindowRectForClient(system_.Newer(), Pixels(clientWidth_, dpi), Pixels(clientHeight_, dpi),
+                                           false, dpi);
+    CreateWindowExA(kWindowExStyle, className.c_str(), "", kWindowStyle, left, top, outer.right - outer.left,
+                    outer.bottom - outer.top, nullptr, nullptr, system_.Instance(), this);
     UpdateFont();
-    Layout();
 }
 
 Win32Window::~Win32Window() {
@@ -314,14 +319,16 @@ HWND Win32Window::AddChild(const char* className, DWORD style, DWORD exStyle, co
         placed.left += parent->Bounds().left;
         placed.top += parent->Bounds().top;
     }
-    const HWND child =
-        CreateWindowExA(exStyle, className, "", WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), system_.Instance(), nullptr);
+    const UINT dpi = system_.DpiOf(hwnd_);
+    const HWND child = CreateWindowExA(exStyle, className, "", WS_CHILD | WS_VISIBLE | style,
+                                       Pixels(placed.left, dpi), Pixels(placed.top, dpi), Pixels(placed.width, dpi),
+                                       Pixels(placed.height, dpi), hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), system_.Instance(), nullptr);
     children_.push_back(Child{child, placed});
     if (font_ != nullptr) {
         SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     }
-    Layout();
+    laidOut_ = false;
     return child;
 }
 
@@ -369,12 +376,11 @@ MenuItem& Win32Window::AddMenuItem(const std::string& menuCaption, const std::st
         AppendMenuA(menuBar_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), menuCaption.c_str());
     }
     AppendMenuA(popup, MF_STRING, static_cast<UINT_PTR>(id), itemCaption.c_str());
-    DrawMenuBar(hwnd_);
     auto item = std::make_unique<Win32MenuItem>();
     Win32MenuItem& ref = *item;
     targets_[id] = item.get();
     controls_.push_back(std::move(item));
-    Layout();
+    laidOut_ = false;
     return ref;
 }
 
@@ -393,6 +399,7 @@ void Win32Window::Layout() {
     if (hwnd_ == nullptr) {
         return;
     }
+    laidOut_ = true;
     const UINT dpi = system_.DpiOf(hwnd_);
     for (const Child& child : children_) {
         SetWindowPos(child.hwnd, nullptr, Pixels(child.bounds.left, dpi), Pixels(child.bounds.top, dpi),
@@ -427,6 +434,9 @@ void Win32Window::Hide() {
 
 void Win32Window::Show() {
     if (hwnd_ != nullptr) {
+        if (!laidOut_) {
+            Layout();
+        }
         ShowWindow(hwnd_, SW_SHOW);
         UpdateWindow(hwnd_);
     }

@@ -87,7 +87,8 @@ private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     HWND AddChild(const char* className, DWORD style, DWORD exStyle, const Frame* parent,
                   const TwipsRect& bounds, int id);
-    // Places every control and sizes the window for its current DPI.
+    // Places every control and sizes the window for its current DPI and
+    // menu bar; done when the window is first shown and when its DPI changes.
     void Layout();
     void UpdateFont();
 
@@ -97,6 +98,7 @@ private:
     std::map<std::string, HMENU> menus_;
     HFONT font_ = nullptr;
     HWND focus_ = nullptr;
+    bool laidOut_ = false;
     int clientWidth_;
     int clientHeight_;
     std::vector<Child> children_;

@@ -1,0 +1,23 @@
+#pragma once
+// Which families of Windows this machine belongs to, by the product name
+// under each family's version key, and the caption of a family's window.
+
+#include <string>
+
+#include "registry/Registry.h"
+
+namespace quillon::ui {
+
+// A family is there when its product name is not empty.
+struct ProductNames {
+    std::string nt;
+    std::string nineX;
+};
+ProductNames ReadProductNames(reg::Registry& registry);
+
+// A family's window caption: the tool title and the product name.
+std::string Caption(const std::string& productName);
+
+inline constexpr const char* kNoSupportedWindows = "No supported version of Windows was found.";
+
+}  // namespace quillon::ui
