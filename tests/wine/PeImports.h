@@ -63,28 +63,23 @@ inline PeFile ReadPe(const std::vector<char>& file) {
     read(optional, &magic, sizeof magic);
     const bool wide = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
     IMAGE_DATA_DIRECTORY importDirectory{};
+    const auto take = [&](const auto& o) {
+        pe.subsystem = o.Subsystem;
+        pe.osMajor = o.MajorOperatingSystemVersion;
+        pe.osMinor = o.MinorOperatingSystemVersion;
+        pe.subsystemMajor = o.MajorSubsystemVersion;
+        pe.subsystemMinor = o.MinorSubsystemVersion;
+        importDirectory = o.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    };
+    IMAGE_OPTIONAL_HEADER64 header64{};
+    IMAGE_OPTIONAL_HEADER32 header32{};
+    if (wide ? !read(optional, &header64, sizeof header64) : !read(optional, &header32, sizeof header32)) {
+        return pe;
+    }
     if (wide) {
-        IMAGE_OPTIONAL_HEADER64 o{};
-        if (!read(optional, &o, sizeof o)) {
-            return pe;
-        }
-        pe.subsystem = o.Subsystem;
-        pe.osMajor = o.MajorOperatingSystemVersion;
-        pe.osMinor = o.MinorOperatingSystemVersion;
-        pe.subsystemMajor = o.MajorSubsystemVersion;
-        pe.subsystemMinor = o.MinorSubsystemVersion;
-        importDirectory = o.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        take(header64);
     } else {
-        IMAGE_OPTIONAL_HEADER32 o{};
-        if (!read(optional, &o, sizeof o)) {
-            return pe;
-        }
-        pe.subsystem = o.Subsystem;
-        pe.osMajor = o.MajorOperatingSystemVersion;
-        pe.osMinor = o.MinorOperatingSystemVersion;
-        pe.subsystemMajor = o.MajorSubsystemVersion;
-        pe.subsystemMinor = o.MinorSubsystemVersion;
-        importDirectory = o.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        take(header32);
     }
     pe.machine = header.Machine;
     const std::size_t sections = optional + header.SizeOfOptionalHeader;
