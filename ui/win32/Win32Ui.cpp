@@ -227,14 +227,21 @@ Win32Window::Win32Window(Win32WindowSystem& system, const std::string& className
     : system_(system), clientWidth_(clientWidth), clientHeight_(clientHeight) {
     const int left = position != nullptr ? position->x : CW_USEDEFAULT;
     const int top = position != nullptr ? position->y : CW_USEDEFAULT;
-    // Sized once here for the system's DPI; Show() fits it to the window's
-    // own DPI and menu bar. Every resize of a top-level window is a round
-    // trip to the display, so the controls are placed as they are made.
+    // Made with its menu bar and sized for the system's DPI; Show() fits it to
+    // the window's own DPI where that differs. Every resize of a top-level
+    // window is a round trip to the display, so the controls are placed as
+    // they are made and the window is resized only when it must be.
     const UINT dpi = system_.DpiOf(nullptr);
-    const RECT outer = WindowRectForClient(system_.Newer(), Pixels(clientWidth_, dpi), Pixels(clientHeight_, dpi),
-                                           false, dpi);
+    const RECT outer =
+        WindowRectForClient(system_.Newer(), Pixels(clientWidth_, dpi), Pixels(clientHeight_, dpi), true, dpi);
+    menuBar_ = CreateMenu();
     CreateWindowExA(kWindowExStyle, className.c_str(), "", kWindowStyle, left, top, outer.right - outer.left,
-                    outer.bottom - outer.top, nullptr, nullptr, system_.Instance(), this);
+                    outer.bottom - outer.top, nullptr, menuBar_, system_.Instance(), this);
+    if (hwnd_ == nullptr && menuBar_ != nullptr) {
+        DestroyMenu(menuBar_);
+        menuBar_ = nullptr;
+    }
+    placedDpi_ = system_.DpiOf(hwnd_);
     UpdateFont();
 }
 
@@ -366,10 +373,6 @@ Label& Win32Window::AddLabel(Frame& parent, const TwipsRect& bounds, int id) {
 }
 
 MenuItem& Win32Window::AddMenuItem(const std::string& menuCaption, const std::string& itemCaption, int id) {
-    if (menuBar_ == nullptr) {
-        menuBar_ = CreateMenu();
-        SetMenu(hwnd_, menuBar_);
-    }
     HMENU& popup = menus_[menuCaption];
     if (popup == nullptr) {
         popup = CreatePopupMenu();
@@ -401,10 +404,13 @@ void Win32Window::Layout() {
     }
     laidOut_ = true;
     const UINT dpi = system_.DpiOf(hwnd_);
-    for (const Child& child : children_) {
-        SetWindowPos(child.hwnd, nullptr, Pixels(child.bounds.left, dpi), Pixels(child.bounds.top, dpi),
-                     Pixels(child.bounds.width, dpi), Pixels(child.bounds.height, dpi),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    if (dpi != placedDpi_) {
+        placedDpi_ = dpi;
+        for (const Child& child : children_) {
+            SetWindowPos(child.hwnd, nullptr, Pixels(child.bounds.left, dpi), Pixels(child.bounds.top, dpi),
+                         Pixels(child.bounds.width, dpi), Pixels(child.bounds.height, dpi),
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
     // The frame was made first, for the tab order; it is drawn beneath the
     // controls it holds.
@@ -412,16 +418,17 @@ void Win32Window::Layout() {
         SetWindowPos(children_.front().hwnd, HWND_BOTTOM, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
-    const RECT outer =
-        WindowRectForClient(system_.Newer(), Pixels(clientWidth_, dpi), Pixels(clientHeight_, dpi), menuBar_ != nullptr, dpi);
-    SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    // A menu bar that wraps takes more room than the estimate: grow to fit.
+    // The menu bar's height counts once its items are in; then the client
+    // area is held to its size, which also covers a menu bar that wraps.
+    DrawMenuBar(hwnd_);
     RECT client{};
     GetClientRect(hwnd_, &client);
-    const int shortBy = Pixels(clientHeight_, dpi) - (client.bottom - client.top);
-    if (shortBy > 0) {
-        SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + shortBy,
+    const int wider = Pixels(clientWidth_, dpi) - (client.right - client.left);
+    const int taller = Pixels(clientHeight_, dpi) - (client.bottom - client.top);
+    if (wider != 0 || taller != 0) {
+        RECT outer{};
+        GetWindowRect(hwnd_, &outer);
+        SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left + wider, outer.bottom - outer.top + taller,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
@@ -483,12 +490,15 @@ std::unique_ptr<Window> Win32WindowSystem::CreateTopLevel(const std::string& nam
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = &Win32Window::WindowProc;
         wc.hInstance = instance_;
-        wc.hIcon =
-            static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kIdIcon), IMAGE_ICON,
-                                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-        wc.hIconSm =
-            static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kIdIcon), IMAGE_ICON,
-                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        if (icon_ == nullptr) {
+            icon_ = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kIdIcon), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+            smallIcon_ =
+                static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kIdIcon), IMAGE_ICON,
+                                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        }
+        wc.hIcon = icon_;
+        wc.hIconSm = smallIcon_;
         wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
         wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
         wc.lpszClassName = className.c_str();

@@ -99,6 +99,7 @@ private:
     HFONT font_ = nullptr;
     HWND focus_ = nullptr;
     bool laidOut_ = false;
+    UINT placedDpi_ = 0;  // the DPI the controls are placed for
     int clientWidth_;
     int clientHeight_;
     std::vector<Child> children_;
@@ -130,6 +131,8 @@ public:
 private:
     HINSTANCE instance_;
     NewerFunctions newer_;
+    HICON icon_ = nullptr;       // the program's icon, for every window class
+    HICON smallIcon_ = nullptr;
     std::set<std::string> classes_;
     std::vector<HWND> windows_;
     HWND current_ = nullptr;
