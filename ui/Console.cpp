@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "net/PathMtu.h"
+
 #include "settings/Module1.h"
 #include "settings/MtuNumber.h"
 #include "ui/ProductNames.h"
@@ -16,6 +18,7 @@ const char* const kUsage =
     "  quillon-mtu-cli show   [--family nt|9x]\n"
     "  quillon-mtu-cli apply MTU [--family nt|9x]\n"
     "  quillon-mtu-cli remove [--family nt|9x]\n"
+    "  quillon-mtu-cli probe HOST [--apply [--family nt|9x]]\n"
     "  quillon-mtu-cli --help | -h | /?\n"
     "  quillon-mtu-cli --version\n";
 
@@ -27,11 +30,14 @@ const char* const kHelp =
     "  apply    stores MTU (88 to 1500) for every adapter and switches path-MTU\n"
     "           discovery off\n"
     "  remove   deletes the MTU of every adapter and the path-MTU-discovery switch\n"
+    "  probe    finds the largest packet (IP header included) that reaches HOST, an\n"
+    "           IPv4 address or a name, and comes back unfragmented; --apply then\n"
+    "           applies it as apply does. It needs an elevated prompt\n"
     "  --family acts on the NT family (nt) or the 9x family (9x) only; without\n"
     "           it every family whose product name is found is acted on\n"
     "\n"
-    "Exit codes: 0 done; 1 an operation failed or found nothing to act on;\n"
-    "2 the command line was wrong. Changes take effect when Windows restarts.\n";
+    "Exit codes: 0 done; 1 an operation failed, found nothing to act on, or the\n"
+    "probe found no MTU; 2 the command line was wrong. Changes take effect when Windows restarts.\n";
 
 // The MTU box of a family as the console has it: text that it sets itself.
 class ConsoleTextBox final : public TextBox {
@@ -79,11 +85,13 @@ private:
     ConsoleMessages messages_;
 };
 
-enum class Command { kShow, kApply, kRemove };
+enum class Command { kShow, kApply, kRemove, kProbe };
 
 struct CommandLine {
     Command command = Command::kShow;
     std::string mtu;
+    std::string host;
+    bool applyProbed = false;           // probe's --apply
     std::optional<std::string> family;  // "nt" or "9x"
 };
 
@@ -109,6 +117,12 @@ std::optional<CommandLine> Parse(const std::vector<std::string>& arguments, std:
                 return std::nullopt;
             }
             line.family = family;
+        } else if (argument == "--apply") {
+            if (line.applyProbed) {
+                error = "--apply is given twice";
+                return std::nullopt;
+            }
+            line.applyProbed = true;
         } else if (argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9')) {
             error = "unknown option '" + argument + "'";
             return std::nullopt;
@@ -139,8 +153,23 @@ std::optional<CommandLine> Parse(const std::vector<std::string>& arguments, std:
             error = "the MTU must be a number from 88 to 1500 of at most four characters, not '" + line.mtu + "'";
             return std::nullopt;
         }
+    } else if (command == "probe") {
+        line.command = Command::kProbe;
+        if (operands != 1) {
+            error = operands == 0 ? "'probe' needs a host" : "'probe' takes one host";
+            return std::nullopt;
+        }
+        line.host = words[1];
     } else {
         error = "unknown command '" + command + "'";
+        return std::nullopt;
+    }
+    if (line.applyProbed && line.command != Command::kProbe) {
+        error = "--apply goes with 'probe' only";
+        return std::nullopt;
+    }
+    if (line.command == Command::kProbe && line.family && !line.applyProbed) {
+        error = "--family goes with 'probe' only together with --apply";
         return std::nullopt;
     }
     return line;
@@ -162,9 +191,91 @@ void Show(settings::Module1& module, ConsoleWindows& windows, bool nineX, Consol
     output.Out("MTU: " + (nineX ? windows.MtuBox9x() : windows.NtMtuBox()).Text() + "\n");
 }
 
+
+// Prints each probe as it comes back.
+class ProbePrinter final : public net::ProbeListener {
+public:
+    explicit ProbePrinter(ConsoleOutput& output) : output_(output) {}
+    void OnProbe(int packetSize, const net::Echo& echo) override {
+        std::string what;
+        switch (echo.outcome) {
+            case net::EchoOutcome::kPassed:
+                what = "passed (" + std::to_string(echo.elapsedMs) + " ms)";
+                break;
+            case net::EchoOutcome::kTooBig:
+                what = echo.refusedHere         ? "too big for what this system knows of the path"
+                       : echo.nextHopMtu != 0 ? "too big, a router names MTU " + std::to_string(echo.nextHopMtu)
+                                              : "too big, a router names no MTU";
+                break;
+            case net::EchoOutcome::kNoAnswer:
+                what = "no answer (too big, or lost)";
+                break;
+            case net::EchoOutcome::kUnreachable:
+                what = "unreachable: " + echo.reason;
+                break;
+            case net::EchoOutcome::kCannotSend:
+                what = "not sent: " + echo.reason;
+                break;
+        }
+        output_.Out("  " + std::to_string(packetSize) + " bytes: " + what + "\n");
+    }
+
+private:
+    ConsoleOutput& output_;
+};
+
+// Probes the path to the host; gives the MTU found, or says why there is none.
+std::optional<int> ProbePath(const std::string& host, net::Network& network, ConsoleOutput& output) {
+    std::string address;
+    std::string failure;
+    if (!network.OpenPath(host, address, failure)) {
+        output.Err(failure + "\n");
+        return std::nullopt;
+    }
+    output.Out("Probing the path to " + host + (address == host ? "" : " (" + address + ")") + " with packets of " +
+               std::to_string(net::kSmallestProbe) + " to " + std::to_string(net::kLargestProbe) +
+               " bytes that may not be fragmented:\n");
+    ProbePrinter printer(output);
+    const net::PathMtu path = net::FindPathMtu(network, printer);
+    const std::string probes = std::to_string(path.probes) + (path.probes == 1 ? " probe" : " probes");
+    switch (path.status) {
+        case net::PathStatus::kFound:
+            output.Out(path.mtu == net::kLargestProbe
+                           ? "The path carries full 1500-byte packets: it needs no change of MTU (" + probes + ").\n"
+                           : "The path to " + host + " carries packets of at most " + std::to_string(path.mtu) +
+                                 " bytes (" + probes + ").\n");
+            return path.mtu;
+        case net::PathStatus::kSilent:
+            output.Err(host + " did not answer even the smallest probe: it may be down, or it may not answer "
+                              "echo requests (ping). Probe a host that answers ping.\n");
+            break;
+        case net::PathStatus::kUnreachable:
+            output.Err(host + " cannot be reached: " + path.reason + ".\n");
+            break;
+        case net::PathStatus::kBelowRange:
+            output.Err("The path to " + host + " does not carry even " + std::to_string(net::kSmallestProbe) +
+                       "-byte packets, the smallest MTU this tool sets.\n");
+            break;
+        case net::PathStatus::kCannotSend:
+            output.Err("This system cannot send an unfragmented probe: " + path.reason +
+                       ". Run quillon-mtu-cli from an elevated prompt (as an administrator) and try again.\n");
+            break;
+        case net::PathStatus::kInterrupted:
+            output.Err("The probe was interrupted. Nothing was written.\n");
+            break;
+        case net::PathStatus::kOutOfBounds:
+            output.Err("The probe gave up after " + probes + " with no exact answer" +
+                       (path.mtu != 0 ? "; packets of " + std::to_string(path.mtu) + " bytes passed" : std::string()) +
+                       ". The path may be losing many packets: try again later.\n");
+            break;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output) {
+int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output,
+               net::Network* network) {
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "/?")) {
         output.Out(std::string(kUsage) + "\n" + kHelp);
         return kExitSuccess;
@@ -174,10 +285,17 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
         return kExitSuccess;
     }
     std::string error;
-    const std::optional<CommandLine> line = Parse(arguments, error);
+    std::optional<CommandLine> line = Parse(arguments, error);
     if (!line) {
         output.Err("quillon-mtu-cli: " + error + "\n" + kUsage);
         return kExitUsage;
+    }
+    if (line->command == Command::kProbe && !line->applyProbed) {
+        const std::optional<int> mtu = network != nullptr ? ProbePath(line->host, *network, output) : std::nullopt;
+        if (mtu) {
+            output.Out("MTU: " + std::to_string(*mtu) + "\n");
+        }
+        return mtu ? kExitSuccess : kExitFailure;
     }
 
     const ProductNames names = ReadProductNames(registry);
@@ -187,6 +305,18 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
         output.Err(line->family ? "The " + *line->family + " family of Windows was not found on this machine.\n"
                                 : std::string(kNoSupportedWindows) + "\n");
         return kExitFailure;
+    }
+
+    // probe --apply: nothing is sent where nothing could be applied, and
+    // nothing is written where no MTU was found.
+    std::optional<int> probed;
+    if (line->command == Command::kProbe) {
+        probed = network != nullptr ? ProbePath(line->host, *network, output) : std::nullopt;
+        if (!probed) {
+            return kExitFailure;
+        }
+        line->command = Command::kApply;
+        line->mtu = std::to_string(*probed);
     }
 
     ConsoleWindows windows(output);
@@ -202,6 +332,7 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
                 Show(module, windows, family9x, output);
                 break;
             case Command::kApply:
+            case Command::kProbe:
                 box.SetText(line->mtu);
                 family9x ? module.ApplyMtu9x() : module.ApplyMtuNt();
                 break;
@@ -209,6 +340,9 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
                 family9x ? module.RemoveMtu9x() : module.RemoveMtuNt();
                 break;
         }
+    }
+    if (probed) {
+        output.Out("MTU: " + line->mtu + "\n");
     }
     return windows.Failed() ? kExitFailure : kExitSuccess;
 }

@@ -8,15 +8,18 @@
 //   quillon-mtu-cli show   [--family nt|9x]
 //   quillon-mtu-cli apply MTU [--family nt|9x]
 //   quillon-mtu-cli remove [--family nt|9x]
+//   quillon-mtu-cli probe HOST [--apply [--family nt|9x]]
 //   quillon-mtu-cli --help | -h | /?
 //   quillon-mtu-cli --version
 //
-// Exit codes: 0 every operation succeeded; 1 an operation failed or found
-// nothing to act on; 2 the command line was wrong (nothing was written).
+// Exit codes: 0 every operation succeeded; 1 an operation failed, found
+// nothing to act on, or the probe found no MTU; 2 the command line was wrong
+// (nothing was sent or written).
 
 #include <string>
 #include <vector>
 
+#include "net/Network.h"
 #include "registry/Registry.h"
 
 namespace quillon::ui {
@@ -37,6 +40,8 @@ public:
 };
 
 // Runs the command line (without the program's name); gives the exit code.
-int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output);
+// Without a network, probe finds nothing.
+int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output,
+               net::Network* network = nullptr);
 
 }  // namespace quillon::ui

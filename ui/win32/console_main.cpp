@@ -2,11 +2,13 @@
 // and standard error as the process was given them.
 
 #define WIN32_LEAN_AND_MEAN
+#include <winsock2.h>
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "net/win32/Win32Network.h"
 #include "registry/Registry.h"
 #include "registry/Win32Registry.h"
 #include "ui/Console.h"
@@ -44,5 +46,6 @@ int main(int argc, char** argv) {
     quillon::reg::Win32Registry platform;
     quillon::reg::Registry registry(platform);
     StandardHandles output;
-    return quillon::ui::RunConsole(arguments, registry, output);
+    quillon::net::Win32Network network;
+    return quillon::ui::RunConsole(arguments, registry, output, &network);
 }

@@ -1,0 +1,55 @@
+#pragma once
+// What the console program asks of the network: one echo of a given size with
+// don't-fragment set, and the MTU an interface uses at this moment. The
+// Win32 back end (net/win32/) loads what it needs at run time; the tests put
+// a simulated path behind the same interface.
+
+#include <optional>
+#include <string>
+
+namespace quillon::net {
+
+// Sizes are whole IPv4 packets: 20 bytes of IP header, 8 of ICMP header and
+// the echo's data.
+inline constexpr int kIpAndIcmpHeaders = 28;
+
+enum class EchoOutcome {
+    kPassed,       // the echo reply came back
+    kTooBig,       // a router or this system said it needs fragmenting
+    kUnreachable,  // a router or this system said the host cannot be reached
+    kNoAnswer,     // nothing came back in time: too big, or lost
+    kCannotSend,   // this system would not send it
+};
+
+struct Echo {
+    EchoOutcome outcome = EchoOutcome::kNoAnswer;
+    int nextHopMtu = 0;         // kTooBig: the MTU a router named (0: none)
+    bool refusedHere = false;   // kTooBig: this system refused to send it
+    unsigned elapsedMs = 0;     // from sending to the answer or the time-out
+    std::string reason;         // kUnreachable, kCannotSend: what was said
+};
+
+class Network {
+public:
+    Network() = default;
+    Network(const Network&) = delete;
+    Network& operator=(const Network&) = delete;
+    virtual ~Network() = default;
+
+    // Resolves `host` the way the system resolves names and gets ready to
+    // probe it. On failure `failure` says what went wrong and what to do.
+    virtual bool OpenPath(const std::string& host, std::string& address, std::string& failure) = 0;
+    // Sends one echo of `packetSize` bytes with don't-fragment set to the
+    // host of OpenPath and waits at most `timeoutMs` for its answer. Answers
+    // that are not to this echo (other programs' ICMP, late replies to
+    // earlier probes) are passed over.
+    virtual Echo Send(int packetSize, unsigned timeoutMs) = 0;
+    // Whether the user asked to stop (Ctrl+C, Ctrl+Break).
+    virtual bool Interrupted() = 0;
+
+    // The MTU the interface of the adapter with this service name uses now;
+    // nothing where the system or the adapter does not say.
+    virtual std::optional<unsigned> MtuInUse(const std::string& serviceName) = 0;
+};
+
+}  // namespace quillon::net

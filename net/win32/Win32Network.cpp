@@ -1,0 +1,389 @@
+#include "net/win32/Win32Network.h"
+
+#include <iphlpapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace quillon::net {
+
+std::atomic<bool> Win32Network::interrupted_{false};
+
+namespace {
+
+// The IP_DONTFRAGMENT option of each version of Windows Sockets.
+constexpr int kDontFragmentWinsock2 = 14;
+constexpr int kDontFragmentWinsock1 = 9;
+constexpr int kIpv4HeaderBytes = 20;
+constexpr int kIcmpHeaderBytes = 8;
+constexpr unsigned char kIcmpProtocol = 1;
+constexpr unsigned char kEchoReply = 0;
+constexpr unsigned char kDestinationUnreachable = 3;
+constexpr unsigned char kEchoRequest = 8;
+constexpr unsigned char kTimeExceeded = 11;
+constexpr unsigned char kFragmentationNeeded = 4;
+constexpr unsigned kWaitSliceMs = 100;  // how often a wait looks for Ctrl+C
+constexpr int kReceiveBytes = 4096;
+
+template <typename Function>
+void Find(HMODULE module, const char* name, Function& function) {
+    const FARPROC found = GetProcAddress(module, name);
+    function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+unsigned short ReadBig16(const unsigned char* at) { return static_cast<unsigned short>((at[0] << 8) | at[1]); }
+
+void WriteBig16(unsigned char* at, unsigned value) {
+    at[0] = static_cast<unsigned char>(value >> 8);
+    at[1] = static_cast<unsigned char>(value);
+}
+
+// The Internet checksum of RFC 1071.
+unsigned short Checksum(const unsigned char* data, std::size_t length) {
+    unsigned long sum = 0;
+    for (std::size_t i = 0; i + 1 < length; i += 2) {
+        sum += ReadBig16(data + i);
+    }
+    if (length % 2 != 0) {
+        sum += static_cast<unsigned long>(data[length - 1]) << 8;
+    }
+    while ((sum >> 16) != 0) {
+        sum = (sum & 0xFFFFU) + (sum >> 16);
+    }
+    return static_cast<unsigned short>(~sum);
+}
+
+std::string Dotted(const unsigned char* address) {
+    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." + std::to_string(address[2]) +
+           "." + std::to_string(address[3]);
+}
+
+// Four decimal numbers from 0 to 255 with points between: an address that
+// needs no name look-up.
+bool ParseDotted(const std::string& text, unsigned char (&address)[4]) {
+    std::size_t at = 0;
+    for (int part = 0; part != 4; ++part) {
+        if (part != 0) {
+            if (at == text.size() || text[at] != '.') {
+                return false;
+            }
+            ++at;
+        }
+        unsigned value = 0;
+        std::size_t digits = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3) {
+            value = value * 10 + static_cast<unsigned>(text[at] - '0');
+            ++at;
+            ++digits;
+        }
+        if (digits == 0 || value > 255) {
+            return false;
+        }
+        address[part] = static_cast<unsigned char>(value);
+    }
+    return at == text.size();
+}
+
+std::string UnreachableCode(unsigned char code) {
+    switch (code) {
+        case 0: return "the network is unreachable";
+        case 1: return "the host is unreachable";
+        case 2: return "the protocol is unreachable";
+        case 3: return "the port is unreachable";
+        case 9:
+        case 10:
+        case 13: return "communication with the host is administratively prohibited";
+        default: return "the host is unreachable (code " + std::to_string(code) + ")";
+    }
+}
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Service names are GUIDs, whose letters may come in either case.
+bool SameText(const std::string& a, const char* b) {
+    const std::size_t length = std::strlen(b);
+    if (a.size() != length) {
+        return false;
+    }
+    for (std::size_t i = 0; i != length; ++i) {
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Win32Network::Win32Network() = default;
+
+Win32Network::~Win32Network() {
+    if (socket_ != INVALID_SOCKET) {
+        winsock_.close(socket_);
+    }
+    if (started_) {
+        winsock_.cleanup();
+    }
+    if (winsockModule_ != nullptr) {
+        FreeLibrary(winsockModule_);
+    }
+    if (ipHelperModule_ != nullptr) {
+        FreeLibrary(ipHelperModule_);
+    }
+    if (controlHandler_) {
+        SetConsoleCtrlHandler(&OnControl, FALSE);
+    }
+}
+
+BOOL WINAPI Win32Network::OnControl(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        interrupted_.store(true);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+bool Win32Network::LoadWinsock(std::string& failure) {
+    winsock_.dontFragment = kDontFragmentWinsock2;
+    winsockModule_ = LoadLibraryA("ws2_32.dll");
+    if (winsockModule_ == nullptr) {
+        winsock_.dontFragment = kDontFragmentWinsock1;
+        winsockModule_ = LoadLibraryA("wsock32.dll");
+    }
+    if (winsockModule_ != nullptr) {
+        Find(winsockModule_, "WSAStartup", winsock_.startup);
+        Find(winsockModule_, "WSACleanup", winsock_.cleanup);
+        Find(winsockModule_, "WSAGetLastError", winsock_.lastError);
+        Find(winsockModule_, "socket", winsock_.socket);
+        Find(winsockModule_, "setsockopt", winsock_.setOption);
+        Find(winsockModule_, "sendto", winsock_.sendTo);
+        Find(winsockModule_, "recvfrom", winsock_.receiveFrom);
+        Find(winsockModule_, "select", winsock_.select);
+        Find(winsockModule_, "closesocket", winsock_.close);
+        Find(winsockModule_, "gethostbyname", winsock_.hostByName);
+    }
+    const Winsock& w = winsock_;
+    if (w.startup == nullptr || w.cleanup == nullptr || w.lastError == nullptr || w.socket == nullptr ||
+        w.setOption == nullptr || w.sendTo == nullptr || w.receiveFrom == nullptr || w.select == nullptr ||
+        w.close == nullptr || w.hostByName == nullptr) {
+        failure = "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll), so it cannot send a "
+                  "probe. Install the Windows Sockets 2 update or TCP/IP and try again.";
+        return false;
+    }
+    WSADATA data{};
+    const WORD version = winsock_.dontFragment == kDontFragmentWinsock2 ? MAKEWORD(2, 0) : MAKEWORD(1, 1);
+    const int status = winsock_.startup(version, &data);
+    if (status != 0) {
+        failure = "Windows Sockets would not start (error " + std::to_string(status) + ").";
+        return false;
+    }
+    started_ = true;
+    return true;
+}
+
+bool Win32Network::Resolve(const std::string& host, std::string& failure) {
+    unsigned char address[4] = {};
+    if (!ParseDotted(host, address)) {
+        const hostent* entry = host.empty() ? nullptr : winsock_.hostByName(host.c_str());
+        if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
+            entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
+            failure = "The name '" + host + "' did not resolve to an IPv4 address (Windows Sockets error " +
+                      std::to_string(entry == nullptr ? winsock_.lastError() : 0) +
+                      "). Check the name, or give the host's address.";
+            return false;
+        }
+        std::memcpy(address, entry->h_addr_list[0], sizeof address);
+    }
+    target_.sin_family = AF_INET;
+    std::memcpy(&target_.sin_addr, address, sizeof address);
+    return true;
+}
+
+bool Win32Network::OpenPath(const std::string& host, std::string& address, std::string& failure) {
+    if (!LoadWinsock(failure) || !Resolve(host, failure)) {
+        return false;
+    }
+    address = Dotted(reinterpret_cast<const unsigned char*>(&target_.sin_addr));
+    socket_ = winsock_.socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+    if (socket_ == INVALID_SOCKET) {
+        const int error = winsock_.lastError();
+        failure = "This system would not open a raw ICMP socket (Windows Sockets error " + std::to_string(error) +
+                  "), which the probe needs to send packets that may not be fragmented. " +
+                  (error == WSAEACCES ? "Run quillon-mtu-cli from an elevated prompt (as an administrator) and "
+                                        "try again."
+                                      : "This version of Windows cannot probe the path.");
+        return false;
+    }
+    const DWORD on = 1;
+    if (winsock_.setOption(socket_, IPPROTO_IP, winsock_.dontFragment, reinterpret_cast<const char*>(&on),
+                           sizeof on) != 0) {
+        failure = "This system would not set don't-fragment on the probe's socket (Windows Sockets error " +
+                  std::to_string(winsock_.lastError()) + "), so it cannot send an unfragmented probe.";
+        return false;
+    }
+    identifier_ = static_cast<unsigned short>(GetCurrentProcessId());
+    controlHandler_ = SetConsoleCtrlHandler(&OnControl, TRUE) != FALSE;
+    return true;
+}
+
+Echo Win32Network::Send(int packetSize, unsigned timeoutMs) {
+    Echo echo;
+    const int icmpBytes = packetSize - kIpv4HeaderBytes;
+    if (socket_ == INVALID_SOCKET || icmpBytes < kIcmpHeaderBytes) {
+        echo.outcome = EchoOutcome::kCannotSend;
+        echo.reason = "no probe can be sent";
+        return echo;
+    }
+    std::vector<unsigned char> packet(static_cast<std::size_t>(icmpBytes));
+    packet[0] = kEchoRequest;
+    WriteBig16(&packet[4], identifier_);
+    WriteBig16(&packet[6], ++sequence_);
+    for (std::size_t i = kIcmpHeaderBytes; i < packet.size(); ++i) {
+        packet[i] = static_cast<unsigned char>('a' + i % 23);
+    }
+    WriteBig16(&packet[2], Checksum(packet.data(), packet.size()));
+
+    const DWORD start = GetTickCount();
+    if (winsock_.sendTo(socket_, reinterpret_cast<const char*>(packet.data()), icmpBytes, 0,
+                        reinterpret_cast<const sockaddr*>(&target_), sizeof target_) == SOCKET_ERROR) {
+        const int error = winsock_.lastError();
+        if (error == WSAEMSGSIZE) {
+            echo.outcome = EchoOutcome::kTooBig;
+            echo.refusedHere = true;
+        } else if (error == WSAENETUNREACH || error == WSAEHOSTUNREACH) {
+            echo.outcome = EchoOutcome::kUnreachable;
+            echo.reason = "this system has no route to the host (Windows Sockets error " + std::to_string(error) + ")";
+        } else {
+            echo.outcome = EchoOutcome::kCannotSend;
+            echo.reason = "the probe could not be sent (Windows Sockets error " + std::to_string(error) + ")";
+        }
+        echo.elapsedMs = GetTickCount() - start;
+        return echo;
+    }
+
+    std::vector<unsigned char> received(kReceiveBytes);
+    while (true) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs || Interrupted()) {
+            echo.outcome = EchoOutcome::kNoAnswer;
+            echo.elapsedMs = elapsed;
+            return echo;
+        }
+        const DWORD wait = std::min<DWORD>(timeoutMs - elapsed, kWaitSliceMs);
+        fd_set readable{};
+        readable.fd_count = 1;
+        readable.fd_array[0] = socket_;
+        const timeval slice{0, static_cast<long>(wait * 1000)};
+        if (winsock_.select(0, &readable, nullptr, nullptr, &slice) <= 0) {
+            continue;
+        }
+        sockaddr_in from{};
+        int fromLength = sizeof from;
+        const int length = winsock_.receiveFrom(socket_, reinterpret_cast<char*>(received.data()), kReceiveBytes, 0,
+                                                reinterpret_cast<sockaddr*>(&from), &fromLength);
+        // A failed receive is the socket reporting an earlier error (such as
+        // the "fragmentation needed" it has already passed on): wait on.
+        if (length != SOCKET_ERROR && Classify(received.data(), length, packetSize, echo)) {
+            echo.elapsedMs = GetTickCount() - start;
+            return echo;
+        }
+    }
+}
+
+bool Win32Network::Classify(const unsigned char* packet, int length, int packetSize, Echo& echo) const {
+    const auto* target = reinterpret_cast<const unsigned char*>(&target_.sin_addr);
+    if (length < kIpv4HeaderBytes + kIcmpHeaderBytes || (packet[0] >> 4) != 4 || packet[9] != kIcmpProtocol) {
+        return false;
+    }
+    const int headerBytes = (packet[0] & 0x0F) * 4;
+    if (headerBytes < kIpv4HeaderBytes || length < headerBytes + kIcmpHeaderBytes) {
+        return false;
+    }
+    const unsigned char* icmp = packet + headerBytes;
+    const int icmpBytes = length - headerBytes;
+    const auto ours = [this](const unsigned char* request) {
+        return ReadBig16(request + 4) == identifier_ && ReadBig16(request + 6) == sequence_;
+    };
+    if (icmp[0] == kEchoReply) {
+        if (std::memcmp(packet + 12, target, 4) != 0 || !ours(icmp) || icmpBytes != packetSize - kIpv4HeaderBytes) {
+            return false;
+        }
+        echo.outcome = EchoOutcome::kPassed;
+        return true;
+    }
+    if (icmp[0] != kDestinationUnreachable && icmp[0] != kTimeExceeded) {
+        return false;
+    }
+    // The error quotes the header of the packet it is about and the first
+    // eight bytes beyond it: our echo request to the target.
+    const unsigned char* quoted = icmp + kIcmpHeaderBytes;
+    const int quotedBytes = icmpBytes - kIcmpHeaderBytes;
+    if (quotedBytes < kIpv4HeaderBytes || (quoted[0] >> 4) != 4 || quoted[9] != kIcmpProtocol ||
+        std::memcmp(quoted + 16, target, 4) != 0) {
+        return false;
+    }
+    const int quotedHeaderBytes = (quoted[0] & 0x0F) * 4;
+    if (quotedHeaderBytes < kIpv4HeaderBytes || quotedBytes < quotedHeaderBytes + kIcmpHeaderBytes ||
+        quoted[quotedHeaderBytes] != kEchoRequest || !ours(quoted + quotedHeaderBytes)) {
+        return false;
+    }
+    const std::string sender = Dotted(packet + 12);
+    if (icmp[0] == kDestinationUnreachable && icmp[1] == kFragmentationNeeded) {
+        echo.outcome = EchoOutcome::kTooBig;
+        echo.nextHopMtu = ReadBig16(icmp + 6);
+    } else {
+        echo.outcome = EchoOutcome::kUnreachable;
+        echo.reason = sender + " says " +
+                      (icmp[0] == kTimeExceeded ? std::string("the probe's time to live ran out") : UnreachableCode(icmp[1]));
+    }
+    return true;
+}
+
+std::optional<unsigned> Win32Network::MtuInUse(const std::string& serviceName) {
+    using GetAdaptersInfoFunction = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
+    using GetIfEntryFunction = DWORD(WINAPI*)(PMIB_IFROW);
+    if (ipHelperModule_ == nullptr) {
+        ipHelperModule_ = LoadLibraryA("iphlpapi.dll");
+        if (ipHelperModule_ == nullptr) {
+            return std::nullopt;
+        }
+    }
+    GetAdaptersInfoFunction getAdaptersInfo = nullptr;
+    GetIfEntryFunction getIfEntry = nullptr;
+    Find(ipHelperModule_, "GetAdaptersInfo", getAdaptersInfo);
+    Find(ipHelperModule_, "GetIfEntry", getIfEntry);
+    if (getAdaptersInfo == nullptr || getIfEntry == nullptr) {
+        return std::nullopt;
+    }
+    ULONG bytes = 0;
+    std::vector<unsigned char> buffer;
+    DWORD status = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt != 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.assign(bytes == 0 ? sizeof(IP_ADAPTER_INFO) : bytes, 0);
+        bytes = static_cast<ULONG>(buffer.size());
+        status = getAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &bytes);
+    }
+    if (status != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    // An NT adapter is known by its service name; a 9x transport by its IP address.
+    for (auto* adapter = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); adapter != nullptr;
+         adapter = adapter->Next) {
+        bool match = SameText(serviceName, adapter->AdapterName);
+        for (const IP_ADDR_STRING* ip = &adapter->IpAddressList; ip != nullptr && !match; ip = ip->Next) {
+            match = std::strcmp(ip->IpAddress.String, serviceName.c_str()) == 0 && ip->IpAddress.String[0] != '\0';
+        }
+        if (match) {
+            MIB_IFROW row{};
+            row.dwIndex = adapter->Index;
+            if (getIfEntry(&row) == NO_ERROR && row.dwMtu != 0) {
+                return static_cast<unsigned>(row.dwMtu);
+            }
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace quillon::net

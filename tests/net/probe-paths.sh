@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The console programs' probe on a real routed network: each path of the
+# topology through the 32-bit and the x64 program under Wine, run inside the
+# client namespace, then --apply with the registry checked, Ctrl+C, and the
+# 32-bit program in a prefix posing as Windows 98.
+#   probe-paths.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR
+# Exits 77 (skipped) where network namespaces cannot be made.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cli32=$1/quillon-mtu-cli.exe
+cli64=$2/quillon-mtu-cli64.exe
+work=$3
+. "$here/topology.sh"
+. "$here/../../scripts/lib.sh"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+net=qmtu$$
+if [ "$(id -u)" -ne 0 ] || ! ip netns add "$net-probe" 2>/dev/null; then
+  echo "SKIPPED: network namespaces need root here"
+  exit 77
+fi
+ip netns del "$net-probe"
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+in_client() { ip netns exec "$net-c" "$@"; }
+
+cleanup() {
+  for prefix in "$work/prefix64" "$work/prefix98"; do
+    WINEPREFIX=$prefix in_client wineserver -k 2>/dev/null
+  done
+  topology_down "$net"
+}
+trap cleanup EXIT
+topology_up "$net" || { echo "FAIL: the network could not be built"; exit 1; }
+
+# prefix_in_client PREFIX [MODE]: a prefix made inside the client namespace,
+# whose second session lists the namespace's interfaces as network cards.
+prefix_in_client() {
+  rm -rf "$1"
+  mkdir -p "$1"
+  WINEPREFIX=$1 in_client bash -c ". '$here/../../scripts/lib.sh'; quillon_new_prefix $2; wineserver -w"
+  WINEPREFIX=$1 in_client wineserver -p 120 </dev/null >/dev/null 2>&1
+}
+
+# run PROGRAM ARGS...: sets out, err and code; the route cache is forgotten
+# first unless KEEP_CACHE is set.
+run() {
+  [ -n "${KEEP_CACHE:-}" ] || in_client ip route flush cache
+  local program=$1
+  shift
+  out=$(in_client timeout 90 wine "$program" "$@" 2>"$work/err" | tr -d '\r')
+  code=${PIPESTATUS[0]}
+  err=$(tr -d '\r' <"$work/err")
+}
+
+export WINEPREFIX=$work/prefix64
+prefix_in_client "$WINEPREFIX" ""
+
+# Path, host, exit code, the last line of standard output (empty: no
+# "MTU:" line may appear), and text standard error must hold.
+cases=(
+  "mtu1400|${TOPOLOGY_HOST[mtu1400]}|0|MTU: 1400|"
+  "mtu1492|${TOPOLOGY_HOST[mtu1492]}|0|MTU: 1492|"
+  "mtu1280|${TOPOLOGY_HOST[mtu1280]}|0|MTU: 1280|"
+  "mtu576|${TOPOLOGY_HOST[mtu576]}|0|MTU: 576|"
+  "mtu1500|${TOPOLOGY_HOST[mtu1500]}|0|MTU: 1500|"
+  "two-routers|${TOPOLOGY_HOST[two-routers]}|0|MTU: 1300|"
+  "black-hole|${TOPOLOGY_HOST[black-hole]}|0|MTU: 1400|"
+  "black-hole-loss|${TOPOLOGY_HOST[black-hole-loss]}|0|MTU: 1400|"
+  "drops-echo|${TOPOLOGY_HOST[drops-echo]}|1||did not answer even the smallest probe"
+  "unreachable|${TOPOLOGY_HOST[unreachable]}|1||says the network is unreachable"
+  "name|bottleneck.test|0|MTU: 1400|"
+  "no-name|nowhere.invalid|1||did not resolve"
+)
+for program in "$cli32" "$cli64"; do
+  name=$(basename "$program")
+  for c in "${cases[@]}"; do
+    IFS='|' read -r path host want_code want_last want_err <<<"$c"
+    before=$(topology_probes "$net")
+    started=$(date +%s%N)
+    run "$program" probe "$host"
+    ms=$((($(date +%s%N) - started) / 1000000))
+    probes=$(($(topology_probes "$net") - before))
+    echo "$name probe $path: exit $code, '$(tail -n 1 <<<"$out")', $probes probes, $ms ms"
+    [ "$code" = "$want_code" ] || fail "$name $path: exit $code, not $want_code; $err"
+    if [ -n "$want_last" ]; then
+      [ "$(tail -n 1 <<<"$out")" = "$want_last" ] || fail "$name $path: last line '$(tail -n 1 <<<"$out")'"
+      [ "$(grep -c ' bytes: ' <<<"$out")" = "$probes" ] || fail "$name $path: printed probes differ from the $probes sent"
+    else
+      ! grep -q '^MTU:' <<<"$out" || fail "$name $path: an MTU line on failure"
+      grep -q "$want_err" <<<"$err" || fail "$name $path: standard error '$err'"
+    fi
+  done
+  # The system now knows the bottleneck: the probe gets no router's answer.
+  run "$program" probe "${TOPOLOGY_HOST[mtu1400]}"
+  KEEP_CACHE=1 run "$program" probe "${TOPOLOGY_HOST[mtu1400]}"
+  [ "$code" = 0 ] && [ "$(tail -n 1 <<<"$out")" = "MTU: 1400" ] && grep -q 'too big for what this system knows' <<<"$out" ||
+    fail "$name: a path the system already knows: $out $err"
+done
+
+# --apply stores what apply stores; a failed or interrupted probe stores nothing.
+tcpip='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'
+snapshot() {
+  in_client wine reg export "$tcpip" "$work/reg.txt" /y /reg:64 >/dev/null 2>&1
+  iconv -f UTF-16LE -t UTF-8 "$work/reg.txt" | tr -d '\r'
+}
+for program in "$cli32" "$cli64"; do
+  name=$(basename "$program")
+  run "$program" remove
+  clean=$(snapshot)
+  run "$program" probe "${TOPOLOGY_HOST[drops-echo]}" --apply
+  [ "$code" = 1 ] && [ "$(snapshot)" = "$clean" ] || fail "$name: a probe that found nothing wrote: $code"
+  in_client timeout 60 wine "$program" probe "${TOPOLOGY_HOST[black-hole]}" --apply >"$work/out" 2>&1 &
+  sleep 1.5
+  pkill -INT -f "$(basename "$program") probe" || true
+  wait $!
+  code=$?
+  [ "$code" = 1 ] && grep -q 'interrupted' "$work/out" && [ "$(snapshot)" = "$clean" ] ||
+    fail "$name: Ctrl+C: exit $code, $(tr -d '\r' <"$work/out")"
+  run "$program" probe "${TOPOLOGY_HOST[mtu1492]}" --apply
+  probed=$(snapshot)
+  [ "$code" = 0 ] && [ "$(tail -n 1 <<<"$out")" = "MTU: 1492" ] && grep -q 'MTU setting applied successfully.' <<<"$out" ||
+    fail "$name: probe --apply: exit $code: $out $err"
+  run "$program" remove
+  run "$program" apply 1492
+  [ "$(snapshot)" = "$probed" ] || fail "$name: probe --apply wrote otherwise than apply 1492"
+  grep -q '"MTU"=dword:000005d4' <<<"$probed" || fail "$name: no MTU of 1492 stored"
+  echo "$name probe --apply: stores what apply 1492 stores; nothing on failure or Ctrl+C"
+  run "$program" remove
+done
+WINEPREFIX=$work/prefix64 in_client wineserver -k 2>/dev/null
+
+# Windows 98: the 32-bit program applies to the seeded transport.
+export WINEPREFIX=$work/prefix98
+WINEARCH=win32 prefix_in_client "$WINEPREFIX" win98
+in_client wine reg add 'HKLM\System\CurrentControlSet\Services\Class\NetTrans\0000' /v IPAddress /d 192.0.2.2 /f >/dev/null 2>&1
+run "$cli32" probe "${TOPOLOGY_HOST[two-routers]}" --apply
+run "$cli32" show
+echo "quillon-mtu-cli.exe as Windows 98: $(tr '\n' ' ' <<<"$out")"
+grep -q 'transport 0000  192.0.2.2  MaxMTU 1300' <<<"$out" && [ "$(tail -n 1 <<<"$out")" = "MTU: 1300" ] ||
+  fail "Windows 98: probe --apply did not store 1300"
+
+echo "probe on the namespaces' network: $failures failures"
+[ "$failures" = 0 ]
