@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "registry/MemoryRegistry.h"
+#include "tests/unit/SimulatedPath.h"
 #include "registry/Registry.h"
 #include "ui/Console.h"
 #include "ui/ControlIds.h"
@@ -63,11 +64,12 @@ protected:
     void TearDown() override { EXPECT_EQ(model.OpenHandles(), 0U); }
     Outcome Invoke(const std::vector<std::string>& arguments) {
         Capture output;
-        const int code = ui::RunConsole(arguments, routines, output);
+        const int code = ui::RunConsole(arguments, routines, output, &path);
         return Outcome{code, output.out, output.err};
     }
     reg::MemoryRegistry model;
     reg::Registry routines{model};
+    SimulatedPath path;
 };
 
 TEST_F(Console, RefusesWhatTheWindowRefusesAndWritesNothing) {
@@ -96,6 +98,12 @@ TEST_F(Console, RefusesWhatTheWindowRefusesAndWritesNothing) {
         {"apply", "1400", "--family"},
         {"apply", "1400", "--family=nt", "--family", "9x"},
         {"--help", "show"},
+        {"probe"},
+        {"probe", "a.test", "b.test"},
+        {"probe", "a.test", "--family", "nt"},
+        {"probe", "a.test", "--apply", "--apply"},
+        {"apply", "1400", "--apply"},
+        {"probe", "a.test", "--now"},
     };
     for (const auto& line : lines) {
         std::string shown;
@@ -109,6 +117,7 @@ TEST_F(Console, RefusesWhatTheWindowRefusesAndWritesNothing) {
         EXPECT_NE(run.err.find("Usage:"), std::string::npos) << shown;
     }
     EXPECT_EQ(model.Snapshot(), before);
+    EXPECT_EQ(path.opened, 0) << "nothing is sent";
 }
 
 // For each text the window would apply, the console stores exactly what the
@@ -201,6 +210,80 @@ TEST_F(Console, ShowListsEachSlotAndWhatRetrieveWouldShow) {
               "  transport 0000  10.0.0.1  no MaxMTU stored\n"
               "  transport 0002  10.0.0.3  MaxMTU 576\n"
               "MTU: 576\n");
+}
+
+TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
+    path.links = {{1500, true}, {1400, true}};
+    const Outcome run = Invoke({"probe", "host.test"});
+    EXPECT_EQ(run.code, ui::kExitSuccess);
+    EXPECT_EQ(run.out,
+              "Probing the path to host.test (203.0.113.9) with packets of 88 to 1500 bytes that may not be "
+              "fragmented:\n"
+              "  1500 bytes: too big, a router names MTU 1400\n"
+              "  1400 bytes: passed (2 ms)\n"
+              "The path to host.test carries packets of at most 1400 bytes (2 probes).\n"
+              "MTU: 1400\n");
+    EXPECT_EQ(run.err, "");
+}
+
+// probe --apply stores exactly what apply stores for the figure found, and
+// nothing where none was found; it sends nothing where nothing can be applied.
+TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
+    const struct {
+        const char* what;
+        Machine machine;
+        void (*set)(SimulatedPath&);
+        int code;
+        const char* applied;  // what apply would have stored, or null: nothing
+        const char* err;
+        int opened;
+    } cases[] = {
+        {"found on both families", kBoth, [](SimulatedPath& p) { p.links = {{1492, true}}; }, 0, "1492", "", 1},
+        {"one family", kBoth, [](SimulatedPath& p) { p.links = {{576, false}}; }, 0, "576", "", 1},
+        {"name does not resolve", kNt, [](SimulatedPath& p) { p.resolves = false; }, 1, nullptr, "did not resolve", 1},
+        {"host silent", kNt, [](SimulatedPath& p) { p.hostAnswers = false; }, 1, nullptr, "did not answer", 1},
+        {"unreachable", kNt, [](SimulatedPath& p) { p.unreachable = true; }, 1, nullptr, "cannot be reached", 1},
+        {"no raw socket", kNt, [](SimulatedPath& p) { p.cannotSend = "denied"; }, 1, nullptr, "elevated prompt", 1},
+        {"Ctrl+C", kNt, [](SimulatedPath& p) { p.links = {{1400, false}}, p.interruptAfter = 3; }, 1, nullptr,
+         "interrupted", 1},
+        {"no Windows to apply to", kNone, [](SimulatedPath&) {}, 1, nullptr, "No supported version", 0},
+    };
+    for (const auto& c : cases) {
+        reg::MemoryRegistry machine;
+        Seed(machine, c.machine);
+        reg::Registry probed(machine);
+        SimulatedPath network;
+        network.links = {{1500, true}};
+        c.set(network);
+        Capture output;
+        std::vector<std::string> line = {"probe", "host.test", "--apply"};
+        if (std::string(c.what) == "one family") {
+            line.insert(line.end(), {"--family", "9x"});
+        }
+        EXPECT_EQ(ui::RunConsole(line, probed, output, &network), c.code) << c.what;
+        EXPECT_EQ(network.opened, c.opened) << c.what;
+        if (*c.err == '\0') {
+            EXPECT_EQ(output.err, "") << c.what;
+        } else {
+            EXPECT_NE(output.err.find(c.err), std::string::npos) << c.what << ": " << output.err;
+        }
+
+        reg::MemoryRegistry expected;
+        Seed(expected, c.machine);
+        if (c.applied != nullptr) {
+            reg::Registry applied(expected);
+            Capture ignored;
+            std::vector<std::string> apply = {"apply", c.applied};
+            apply.insert(apply.end(), line.begin() + 3, line.end());
+            ASSERT_EQ(ui::RunConsole(apply, applied, ignored), 0) << c.what;
+            EXPECT_EQ(output.out.substr(output.out.rfind("MTU: ")), std::string("MTU: ") + c.applied + "\n")
+                << c.what;
+            EXPECT_NE(output.out.find("MTU setting applied successfully."), std::string::npos) << c.what;
+        } else {
+            EXPECT_EQ(output.out.find("MTU: "), std::string::npos) << c.what;
+        }
+        EXPECT_EQ(machine.Snapshot(), expected.Snapshot()) << c.what;
+    }
 }
 
 }  // namespace

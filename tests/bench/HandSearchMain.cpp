@@ -1,0 +1,28 @@
+// For scripts/bench: the search the guides teach, one ping at a time through
+// the console program's own network back end, so that it is set against the
+// probe on the same path with the same packets.
+//   quillon_hand_search.exe HOST
+// Prints the MTU it settles on (0: none) and the pings it sent.
+
+#include <cstdio>
+#include <string>
+
+#include "net/win32/Win32Network.h"
+#include "tests/bench/HandSearch.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: quillon_hand_search.exe HOST\n");
+        return 2;
+    }
+    quillon::net::Win32Network network;
+    std::string address;
+    std::string failure;
+    if (!network.OpenPath(argv[1], address, failure)) {
+        std::fprintf(stderr, "%s\n", failure.c_str());
+        return 1;
+    }
+    const quillon::test::HandSearchResult result = quillon::test::HandSearch(network);
+    std::printf("%d %d\n", result.mtu, result.probes);
+    return 0;
+}
