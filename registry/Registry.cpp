@@ -100,4 +100,32 @@ bool Registry::DeleteValue(Handle root, const std::string& path, const std::stri
     return Gone(deleted);
 }
 
+RawValue Registry::GetRawValue(Handle root, const std::string& path, const std::string& name) {
+    RawValue value;
+    Handle handle = kNullHandle;
+    const Status opened = api_.RegOpenKeyA(root, path, handle);
+    KeyCloser closer(api_, handle);
+    if (opened != kErrorSuccess) {
+        value.state = opened == kErrorFileNotFound ? RawValue::State::kKeyMissing : RawValue::State::kUnreadable;
+        value.status = opened;
+        return value;
+    }
+    // The value may grow between the two queries: ask again with the new size.
+    Status status = kErrorMoreData;
+    for (int attempt = 0; attempt != 3 && status == kErrorMoreData; ++attempt) {
+        std::uint32_t size = 0;
+        status = api_.RegQueryValueExA(handle, name, &value.type, nullptr, &size);
+        if (status == kErrorSuccess) {
+            value.data.assign(size, 0);
+            status = api_.RegQueryValueExA(handle, name, &value.type, value.data.data(), &size);
+            value.data.resize(std::min<std::size_t>(size, value.data.size()));
+        }
+    }
+    value.status = status;
+    value.state = status == kErrorSuccess        ? RawValue::State::kPresent
+                  : status == kErrorFileNotFound ? RawValue::State::kValueMissing
+                                                 : RawValue::State::kUnreadable;
+    return value;
+}
+
 }  // namespace quillon::reg

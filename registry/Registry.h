@@ -10,10 +10,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "registry/RegistryApi.h"
 
 namespace quillon::reg {
+
+// A value as it is stored, for a copy that puts it back exactly.
+struct RawValue {
+    enum class State { kKeyMissing, kValueMissing, kPresent, kUnreadable };
+    State state = State::kKeyMissing;
+    ValueType type = kRegNone;
+    std::vector<std::uint8_t> data;
+    Status status = kErrorSuccess;  // kUnreadable: what the platform said
+};
 
 class Registry {
 public:
@@ -31,6 +41,9 @@ public:
                                      std::int32_t number);
     // True when the value is gone afterwards: deleted, or never there.
     [[nodiscard]] bool DeleteValue(Handle root, const std::string& path, const std::string& name);
+    // The value's type and bytes, or whether its key or it is missing, or
+    // that it could not be read; unlike the reads above it tells them apart.
+    RawValue GetRawValue(Handle root, const std::string& path, const std::string& name);
 
 private:
     RegistryApi& api_;

@@ -15,6 +15,7 @@ const std::string kTcpipParametersKey = "SYSTEM\\CurrentControlSet\\Services\\Tc
 const std::string kServiceName = "ServiceName";
 const std::string kMtu = "MTU";
 const std::string kEnablePmtuDiscovery = "EnablePMTUDiscovery";
+const std::string kDescription = "Description";
 
 // 9x family.
 const std::string kNetTransKey = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
@@ -23,6 +24,7 @@ const char* const kIpAddress = "IPAddress";
 const char* const kDriverDate = "DriverDate";
 const std::string kMaxMtu = "MaxMTU";
 const std::string kPmtuDiscovery = "PMTUDiscovery";
+const std::string kDriverDesc = "DriverDesc";
 
 // What the user is told.
 const std::string kApplied = "MTU setting applied successfully.";
@@ -150,10 +152,21 @@ std::vector<SlotReport> Module1::ListAdaptersNt() {
     std::vector<SlotReport> adapters;
     ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
         const std::int32_t mtu = registry_.GetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu);
-        adapters.push_back(SlotReport{std::to_string(CardNumbers[Cell()]), serviceName,
-                                      mtu != 0 ? std::optional(std::to_string(mtu)) : std::nullopt});
+        adapters.push_back(SlotReport{
+            std::to_string(CardNumbers[Cell()]), serviceName,
+            mtu != 0 ? std::optional(std::to_string(mtu)) : std::nullopt,
+            registry_.GetStringValue(kHkeyLocalMachine, CardKeyPaths[Cell()], kDescription).value_or("")});
     });
     return adapters;
+}
+
+std::vector<ToolValue> Module1::ToolValuesNt() {
+    ScanNtAdapters();
+    std::vector<ToolValue> values;
+    ForEachSlotInUse(ServiceNames,
+                     [&](const std::string& serviceName) { values.push_back({kInterfacesKey + serviceName, kMtu}); });
+    values.push_back({kTcpipParametersKey, kEnablePmtuDiscovery});
+    return values;
 }
 
 // ---- 9x family ----
@@ -212,9 +225,21 @@ std::vector<SlotReport> Module1::ListTransports9x() {
         if (mtu && mtu->empty()) {
             mtu.reset();
         }
-        transports.push_back(SlotReport{TransportIndexes[Cell()], ipAddress, mtu});
+        transports.push_back(SlotReport{
+            TransportIndexes[Cell()], ipAddress, mtu,
+            registry_.GetStringValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()], kDriverDesc)
+                .value_or("")});
     });
     return transports;
+}
+
+std::vector<ToolValue> Module1::ToolValues9x() {
+    ScanTransports9x(kDriverDate, kIpAddress);
+    std::vector<ToolValue> values;
+    ForEachSlotInUse(TransportProbes,
+                     [&](const std::string&) { values.push_back({kNetTransKey + TransportIndexes[Cell()], kMaxMtu}); });
+    values.push_back({kMstcpKey, kPmtuDiscovery});
+    return values;
 }
 
 void Module1::RetrieveMtu9x() {

@@ -38,6 +38,13 @@ struct SlotReport {
     std::string slot;                // card number, or transport name
     std::string name;                // service name, or IP address
     std::optional<std::string> mtu;  // the MTU stored there, if any
+    std::string description;         // the card's "Description", the transport's "DriverDesc"
+};
+
+// A value that Apply or Remove may change, by its key below HKLM.
+struct ToolValue {
+    std::string path;
+    std::string name;
 };
 
 class Module1 {
@@ -58,6 +65,9 @@ public:
     // it reads as 0), after a scan of its own.
     std::vector<SlotReport> ListAdaptersNt();
     [[nodiscard]] bool RestorePmtuDiscoveryNt();
+    // Every value Apply or Remove may change now, the adapters' first and the
+    // path-MTU-discovery switch last.
+    std::vector<ToolValue> ToolValuesNt();
 
     // 9x family: "MaxMTU" under each network transport's class key.
     void ApplyMtu9x();
@@ -71,6 +81,9 @@ public:
     // stored "MaxMTU".
     std::vector<SlotReport> ListTransports9x();
     [[nodiscard]] bool RestorePmtuDiscovery9x();
+    // Every value Apply or Remove may change now (the transports Remove
+    // visits), the switch last.
+    std::vector<ToolValue> ToolValues9x();
 
 private:
     using ProbeTable = std::array<std::optional<std::string>, kCells>;

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "net/PathMtu.h"
+#include "ui/RegFile.h"
 
 #include "settings/Module1.h"
 #include "settings/MtuNumber.h"
@@ -19,13 +20,15 @@ const char* const kUsage =
     "  quillon-mtu-cli apply MTU [--family nt|9x]\n"
     "  quillon-mtu-cli remove [--family nt|9x]\n"
     "  quillon-mtu-cli probe HOST [--apply [--family nt|9x]]\n"
+    "  quillon-mtu-cli export [--family nt|9x] > FILE.reg\n"
     "  quillon-mtu-cli --help | -h | /?\n"
     "  quillon-mtu-cli --version\n";
 
 const char* const kHelp =
     "Sets, removes and shows the MTU that Windows uses on every network adapter.\n"
     "\n"
-    "  show     the MTU stored for each adapter, and what the window's File >\n"
+    "  show     each adapter with the MTU stored for it and the one in use now,\n"
+    "           the path-MTU-discovery switch, and what the window's File >\n"
     "           Retrieve MTU would show\n"
     "  apply    stores MTU (88 to 1500) for every adapter and switches path-MTU\n"
     "           discovery off\n"
@@ -33,6 +36,8 @@ const char* const kHelp =
     "  probe    finds the largest packet (IP header included) that reaches HOST, an\n"
     "           IPv4 address or a name, and comes back unfragmented; --apply then\n"
     "           applies it as apply does. It needs an elevated prompt\n"
+    "  export   writes a registry file that puts back every value apply and\n"
+    "           remove change, as it is now (regedit /s FILE.reg)\n"
     "  --family acts on the NT family (nt) or the 9x family (9x) only; without\n"
     "           it every family whose product name is found is acted on\n"
     "\n"
@@ -85,7 +90,7 @@ private:
     ConsoleMessages messages_;
 };
 
-enum class Command { kShow, kApply, kRemove, kProbe };
+enum class Command { kShow, kApply, kRemove, kProbe, kExport };
 
 struct CommandLine {
     Command command = Command::kShow;
@@ -136,8 +141,8 @@ std::optional<CommandLine> Parse(const std::vector<std::string>& arguments, std:
     }
     const std::string& command = words.front();
     const std::size_t operands = words.size() - 1;
-    if (command == "show" || command == "remove") {
-        line.command = command == "show" ? Command::kShow : Command::kRemove;
+    if (command == "show" || command == "remove" || command == "export") {
+        line.command = command == "show" ? Command::kShow : command == "remove" ? Command::kRemove : Command::kExport;
         if (operands != 0) {
             error = "'" + command + "' takes no MTU or other argument";
             return std::nullopt;
@@ -175,14 +180,48 @@ std::optional<CommandLine> Parse(const std::vector<std::string>& arguments, std:
     return line;
 }
 
-void Show(settings::Module1& module, ConsoleWindows& windows, bool nineX, ConsoleOutput& output) {
+// What the path-MTU-discovery switch is set to, as Windows reads it.
+std::string SwitchState(const reg::RawValue& value, bool nineX) {
+    using State = reg::RawValue::State;
+    if (value.state == State::kKeyMissing || value.state == State::kValueMissing) {
+        return "on (not stored, the default)";
+    }
+    if (value.state == State::kUnreadable) {
+        return "unknown (it could not be read)";
+    }
+    const std::vector<std::uint8_t>& data = value.data;
+    if (!nineX && value.type == reg::kRegDword && data.size() == 4) {
+        return data[0] == 0 && data[1] == 0 && data[2] == 0 && data[3] == 0 ? "off (stored)" : "on (stored)";
+    }
+    if (nineX && value.type == reg::kRegSz && !data.empty() && (data.size() == 1 || data[1] == 0) &&
+        (data[0] == '0' || data[0] == '1')) {
+        return data[0] == '0' ? "off (stored)" : "on (stored)";
+    }
+    return "unknown (a value of another form is stored)";
+}
+
+void Show(settings::Module1& module, ConsoleWindows& windows, bool nineX, ConsoleOutput& output,
+          reg::Registry& registry, net::Network* network) {
     const std::vector<settings::SlotReport> slots = nineX ? module.ListTransports9x() : module.ListAdaptersNt();
     for (const settings::SlotReport& slot : slots) {
-        const std::string what = nineX ? "transport " : "card ";
         const std::string value = nineX ? "MaxMTU" : "MTU";
-        output.Out("  " + what + slot.slot + "  " + slot.name + "  " +
-                   (slot.mtu ? value + " " + *slot.mtu : "no " + value + " stored") + "\n");
+        // 0: the system does not say.
+        const unsigned inUse = network != nullptr ? network->MtuInUse(slot.name).value_or(0) : 0;
+        std::string line = "  " + std::string(nineX ? "transport " : "card ") + slot.slot + "  " + slot.name + "  ";
+        if (!slot.description.empty()) {
+            line += "\"" + slot.description + "\"  ";
+        }
+        line += (slot.mtu ? value + " " + *slot.mtu : "no " + value + " stored") + "  in use now: ";
+        line += inUse != 0 ? std::to_string(inUse) : std::string("unknown");
+        if (inUse != 0 && slot.mtu && *slot.mtu != std::to_string(inUse)) {
+            line += " (" + *slot.mtu + " from the next restart)";
+        }
+        output.Out(line + "\n");
     }
+    const settings::ToolValue pmtuSwitch = (nineX ? module.ToolValues9x() : module.ToolValuesNt()).back();
+    output.Out("  path-MTU discovery (" + pmtuSwitch.name + "): " +
+               SwitchState(registry.GetRawValue(reg::kHkeyLocalMachine, pmtuSwitch.path, pmtuSwitch.name), nineX) +
+               "\n");
     if (nineX) {
         module.RetrieveMtu9x();
     } else {
@@ -190,7 +229,6 @@ void Show(settings::Module1& module, ConsoleWindows& windows, bool nineX, Consol
     }
     output.Out("MTU: " + (nineX ? windows.MtuBox9x() : windows.NtMtuBox()).Text() + "\n");
 }
-
 
 // Prints each probe as it comes back.
 class ProbePrinter final : public net::ProbeListener {
@@ -321,6 +359,7 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
 
     ConsoleWindows windows(output);
     settings::Module1 module(registry, windows);
+    std::string file = kRegFileHeader;
     for (const bool family9x : {false, true}) {
         if (family9x ? !nineX : !nt) {
             continue;
@@ -329,8 +368,21 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
         switch (line->command) {
             case Command::kShow:
                 output.Out(Caption(family9x ? names.nineX : names.nt) + "\n");
-                Show(module, windows, family9x, output);
+                Show(module, windows, family9x, output, registry, network);
                 break;
+            case Command::kExport: {
+                std::vector<ExportedValue> values;
+                for (const settings::ToolValue& value : family9x ? module.ToolValues9x() : module.ToolValuesNt()) {
+                    values.push_back({value, registry.GetRawValue(reg::kHkeyLocalMachine, value.path, value.name)});
+                }
+                std::string unreadable;
+                if (!AppendRegSection(family9x ? RegFamily::k9x : RegFamily::kNt,
+                                      Caption(family9x ? names.nineX : names.nt), values, file, unreadable)) {
+                    output.Err(unreadable + " Nothing was exported.\n");
+                    return kExitFailure;
+                }
+                break;
+            }
             case Command::kApply:
             case Command::kProbe:
                 box.SetText(line->mtu);
@@ -343,6 +395,9 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
     }
     if (probed) {
         output.Out("MTU: " + line->mtu + "\n");
+    }
+    if (line->command == Command::kExport) {
+        output.Out(file);
     }
     return windows.Failed() ? kExitFailure : kExitSuccess;
 }

@@ -199,16 +199,23 @@ TEST_F(Console, FailuresGoToStandardErrorWithExitCode1) {
 
 TEST_F(Console, ShowListsEachSlotAndWhatRetrieveWouldShow) {
     Seed(model, kBoth);
+    model.SeedString(kCard + "3", "Description", "Fast \"NIC\"");
+    model.SeedDword("SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\", "EnablePMTUDiscovery", 1);
+    model.SeedString(kTransport + "0002", "DriverDesc", "TCP/IP");
+    model.SeedString("System\\CurrentControlSet\\Services\\VxD\\MSTCP", "PMTUDiscovery", "0");
+    path.inUse = {{"{B}", 1500}, {"10.0.0.1", 1492}};
     const Outcome run = Invoke({"show"});
     EXPECT_EQ(run.code, ui::kExitSuccess);
     EXPECT_EQ(run.out,
               "Quillon MTU Tool (Windows XP)\n"
-              "  card 1  {A}  no MTU stored\n"
-              "  card 3  {B}  MTU 576\n"
+              "  card 1  {A}  no MTU stored  in use now: unknown\n"
+              "  card 3  {B}  \"Fast \"NIC\"\"  MTU 576  in use now: 1500 (576 from the next restart)\n"
+              "  path-MTU discovery (EnablePMTUDiscovery): on (stored)\n"
               "MTU: 576\n"
               "Quillon MTU Tool (Windows 98)\n"
-              "  transport 0000  10.0.0.1  no MaxMTU stored\n"
-              "  transport 0002  10.0.0.3  MaxMTU 576\n"
+              "  transport 0000  10.0.0.1  no MaxMTU stored  in use now: 1492\n"
+              "  transport 0002  10.0.0.3  \"TCP/IP\"  MaxMTU 576  in use now: unknown\n"
+              "  path-MTU discovery (PMTUDiscovery): off (stored)\n"
               "MTU: 576\n");
 }
 
