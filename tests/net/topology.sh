@@ -3,7 +3,8 @@
 # console program's probe and of what show reads from the system. Only the
 # documentation ranges are used and no namespace has a route out of it.
 #
-#   client (192.0.2.2) -- r1 -- one link per path, each of its own MTU -- host
+#   client (192.0.2.2, and two more links of MTU 1400 and 1492 to r1)
+#          -- r1 -- one link per path, each of its own MTU -- host
 #                          r1 -- r2 (link 1450) -- host (link 1300)
 #                          r1 -- r3, which drops its own "fragmentation
 #                                needed" (a black hole) -- host (link 1400)
@@ -53,6 +54,9 @@ topology_up() {
   ip link add name eth0 netns "$c" type veth peer name client netns "$r1" || return 1
   ip -n "$c" addr add 192.0.2.2/24 dev eth0 && ip -n "$r1" addr add 192.0.2.1/24 dev client
   ip -n "$c" link set eth0 up && ip -n "$r1" link set client up
+  # Two more interfaces of the client, of known MTU, for show.
+  topology_link "$c" wan1400 198.51.100.41 "$r1" c1400 198.51.100.42 1400 &&
+    topology_link "$c" wan1492 198.51.100.45 "$r1" c1492 198.51.100.46 1492 || return 1
   ip -n "$c" route add 203.0.113.0/24 via 192.0.2.1
   ip -n "$c" route add 198.51.100.0/24 via 192.0.2.1
   # One link from r1 to the host for each MTU; the 1500 one carries the answers.
