@@ -15,36 +15,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 cli32=$1/quillon-mtu-cli.exe
 cli64=$2/quillon-mtu-cli64.exe
 work=$3
-. "$here/topology.sh"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-
 net=qshow$$
-if [ "$(id -u)" -ne 0 ] || ! ip netns add "$net-probe" 2>/dev/null; then
-  echo "SKIPPED: network namespaces need root here"
-  exit 77
-fi
-ip netns del "$net-probe"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-in_client() { ip netns exec "$net-c" "$@"; }
-cleanup() {
-  for prefix in "$work/prefix64" "$work/prefix98"; do
-    WINEPREFIX=$prefix in_client wineserver -k 2>/dev/null
-  done
-  topology_down "$net"
-}
-trap cleanup EXIT
-topology_up "$net" || { echo "FAIL: the network could not be built"; exit 1; }
-
-prefix_in_client() {
-  rm -rf "$1"
-  mkdir -p "$1"
-  WINEPREFIX=$1 in_client bash -c ". '$here/../../scripts/lib.sh'; quillon_new_prefix $2; wineserver -w"
-  WINEPREFIX=$1 in_client wineserver -p 120 </dev/null >/dev/null 2>&1
-}
+. "$here/harness.sh"
 cli() {
   out=$(in_client timeout 60 wine "$@" 2>"$work/err" | tr -d '\r')
   code=${PIPESTATUS[0]}
