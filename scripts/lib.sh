@@ -3,7 +3,7 @@
 
 QUILLON_PACKAGES=(cmake ninja-build g++ libgtest-dev googletest
   python3 wine64 wine wine32:i386 fonts-wine g++-mingw-w64-x86-64 g++-mingw-w64-i686 xvfb xauth imagemagick
-  clang libclang-rt-dev clang-tidy cppcheck iproute2 nftables)
+  clang libclang-rt-dev clang-tidy cppcheck iproute2 nftables iputils-ping)
 
 quillon_missing_packages() {
   local missing=() p

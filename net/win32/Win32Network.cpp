@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "net/Icmp.h"
+
 namespace quillon::net {
 
 std::atomic<bool> Win32Network::interrupted_{false};
@@ -15,14 +17,7 @@ namespace {
 // The IP_DONTFRAGMENT option of each version of Windows Sockets.
 constexpr int kDontFragmentWinsock2 = 14;
 constexpr int kDontFragmentWinsock1 = 9;
-constexpr int kIpv4HeaderBytes = 20;
-constexpr int kIcmpHeaderBytes = 8;
-constexpr unsigned char kIcmpProtocol = 1;
-constexpr unsigned char kEchoReply = 0;
-constexpr unsigned char kDestinationUnreachable = 3;
-constexpr unsigned char kEchoRequest = 8;
-constexpr unsigned char kTimeExceeded = 11;
-constexpr unsigned char kFragmentationNeeded = 4;
+constexpr int kSmallestEcho = 28;  // IP and ICMP headers
 constexpr unsigned kWaitSliceMs = 100;  // how often a wait looks for Ctrl+C
 constexpr int kReceiveBytes = 4096;
 
@@ -30,72 +25,6 @@ template <typename Function>
 void Find(HMODULE module, const char* name, Function& function) {
     const FARPROC found = GetProcAddress(module, name);
     function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
-}
-
-unsigned short ReadBig16(const unsigned char* at) { return static_cast<unsigned short>((at[0] << 8) | at[1]); }
-
-void WriteBig16(unsigned char* at, unsigned value) {
-    at[0] = static_cast<unsigned char>(value >> 8);
-    at[1] = static_cast<unsigned char>(value);
-}
-
-// The Internet checksum of RFC 1071.
-unsigned short Checksum(const unsigned char* data, std::size_t length) {
-    unsigned long sum = 0;
-    for (std::size_t i = 0; i + 1 < length; i += 2) {
-        sum += ReadBig16(data + i);
-    }
-    if (length % 2 != 0) {
-        sum += static_cast<unsigned long>(data[length - 1]) << 8;
-    }
-    while ((sum >> 16) != 0) {
-        sum = (sum & 0xFFFFU) + (sum >> 16);
-    }
-    return static_cast<unsigned short>(~sum);
-}
-
-std::string Dotted(const unsigned char* address) {
-    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." + std::to_string(address[2]) +
-           "." + std::to_string(address[3]);
-}
-
-// Four decimal numbers from 0 to 255 with points between: an address that
-// needs no name look-up.
-bool ParseDotted(const std::string& text, unsigned char (&address)[4]) {
-    std::size_t at = 0;
-    for (int part = 0; part != 4; ++part) {
-        if (part != 0) {
-            if (at == text.size() || text[at] != '.') {
-                return false;
-            }
-            ++at;
-        }
-        unsigned value = 0;
-        std::size_t digits = 0;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3) {
-            value = value * 10 + static_cast<unsigned>(text[at] - '0');
-            ++at;
-            ++digits;
-        }
-        if (digits == 0 || value > 255) {
-            return false;
-        }
-        address[part] = static_cast<unsigned char>(value);
-    }
-    return at == text.size();
-}
-
-std::string UnreachableCode(unsigned char code) {
-    switch (code) {
-        case 0: return "the network is unreachable";
-        case 1: return "the host is unreachable";
-        case 2: return "the protocol is unreachable";
-        case 3: return "the port is unreachable";
-        case 9:
-        case 10:
-        case 13: return "communication with the host is administratively prohibited";
-        default: return "the host is unreachable (code " + std::to_string(code) + ")";
-    }
 }
 
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -183,7 +112,7 @@ bool Win32Network::LoadWinsock(std::string& failure) {
 }
 
 bool Win32Network::Resolve(const std::string& host, std::string& failure) {
-    unsigned char address[4] = {};
+    Address& address = probe_.target;
     if (!ParseDotted(host, address)) {
         const hostent* entry = host.empty() ? nullptr : winsock_.hostByName(host.c_str());
         if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
@@ -193,10 +122,10 @@ bool Win32Network::Resolve(const std::string& host, std::string& failure) {
                       "). Check the name, or give the host's address.";
             return false;
         }
-        std::memcpy(address, entry->h_addr_list[0], sizeof address);
+        std::memcpy(address.data(), entry->h_addr_list[0], address.size());
     }
     target_.sin_family = AF_INET;
-    std::memcpy(&target_.sin_addr, address, sizeof address);
+    std::memcpy(&target_.sin_addr, address.data(), address.size());
     return true;
 }
 
@@ -204,7 +133,7 @@ bool Win32Network::OpenPath(const std::string& host, std::string& address, std::
     if (!LoadWinsock(failure) || !Resolve(host, failure)) {
         return false;
     }
-    address = Dotted(reinterpret_cast<const unsigned char*>(&target_.sin_addr));
+    address = Dotted(probe_.target);
     socket_ = winsock_.socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
     if (socket_ == INVALID_SOCKET) {
         const int error = winsock_.lastError();
@@ -222,30 +151,24 @@ bool Win32Network::OpenPath(const std::string& host, std::string& address, std::
                   std::to_string(winsock_.lastError()) + "), so it cannot send an unfragmented probe.";
         return false;
     }
-    identifier_ = static_cast<unsigned short>(GetCurrentProcessId());
+    probe_.identifier = static_cast<std::uint16_t>(GetCurrentProcessId());
     controlHandler_ = SetConsoleCtrlHandler(&OnControl, TRUE) != FALSE;
     return true;
 }
 
 Echo Win32Network::Send(int packetSize, unsigned timeoutMs) {
     Echo echo;
-    const int icmpBytes = packetSize - kIpv4HeaderBytes;
-    if (socket_ == INVALID_SOCKET || icmpBytes < kIcmpHeaderBytes) {
+    if (socket_ == INVALID_SOCKET || packetSize < kSmallestEcho) {
         echo.outcome = EchoOutcome::kCannotSend;
         echo.reason = "no probe can be sent";
         return echo;
     }
-    std::vector<unsigned char> packet(static_cast<std::size_t>(icmpBytes));
-    packet[0] = kEchoRequest;
-    WriteBig16(&packet[4], identifier_);
-    WriteBig16(&packet[6], ++sequence_);
-    for (std::size_t i = kIcmpHeaderBytes; i < packet.size(); ++i) {
-        packet[i] = static_cast<unsigned char>('a' + i % 23);
-    }
-    WriteBig16(&packet[2], Checksum(packet.data(), packet.size()));
+    probe_.packetSize = packetSize;
+    ++probe_.sequence;
+    const std::vector<std::uint8_t> packet = EchoRequest(probe_);
 
     const DWORD start = GetTickCount();
-    if (winsock_.sendTo(socket_, reinterpret_cast<const char*>(packet.data()), icmpBytes, 0,
+    if (winsock_.sendTo(socket_, reinterpret_cast<const char*>(packet.data()), static_cast<int>(packet.size()), 0,
                         reinterpret_cast<const sockaddr*>(&target_), sizeof target_) == SOCKET_ERROR) {
         const int error = winsock_.lastError();
         if (error == WSAEMSGSIZE) {
@@ -262,7 +185,7 @@ Echo Win32Network::Send(int packetSize, unsigned timeoutMs) {
         return echo;
     }
 
-    std::vector<unsigned char> received(kReceiveBytes);
+    std::vector<std::uint8_t> received(kReceiveBytes);
     while (true) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs || Interrupted()) {
@@ -284,60 +207,11 @@ Echo Win32Network::Send(int packetSize, unsigned timeoutMs) {
                                                 reinterpret_cast<sockaddr*>(&from), &fromLength);
         // A failed receive is the socket reporting an earlier error (such as
         // the "fragmentation needed" it has already passed on): wait on.
-        if (length != SOCKET_ERROR && Classify(received.data(), length, packetSize, echo)) {
+        if (length > 0 && ReadAnswer(received.data(), static_cast<std::size_t>(length), probe_, echo)) {
             echo.elapsedMs = GetTickCount() - start;
             return echo;
         }
     }
-}
-
-bool Win32Network::Classify(const unsigned char* packet, int length, int packetSize, Echo& echo) const {
-    const auto* target = reinterpret_cast<const unsigned char*>(&target_.sin_addr);
-    if (length < kIpv4HeaderBytes + kIcmpHeaderBytes || (packet[0] >> 4) != 4 || packet[9] != kIcmpProtocol) {
-        return false;
-    }
-    const int headerBytes = (packet[0] & 0x0F) * 4;
-    if (headerBytes < kIpv4HeaderBytes || length < headerBytes + kIcmpHeaderBytes) {
-        return false;
-    }
-    const unsigned char* icmp = packet + headerBytes;
-    const int icmpBytes = length - headerBytes;
-    const auto ours = [this](const unsigned char* request) {
-        return ReadBig16(request + 4) == identifier_ && ReadBig16(request + 6) == sequence_;
-    };
-    if (icmp[0] == kEchoReply) {
-        if (std::memcmp(packet + 12, target, 4) != 0 || !ours(icmp) || icmpBytes != packetSize - kIpv4HeaderBytes) {
-            return false;
-        }
-        echo.outcome = EchoOutcome::kPassed;
-        return true;
-    }
-    if (icmp[0] != kDestinationUnreachable && icmp[0] != kTimeExceeded) {
-        return false;
-    }
-    // The error quotes the header of the packet it is about and the first
-    // eight bytes beyond it: our echo request to the target.
-    const unsigned char* quoted = icmp + kIcmpHeaderBytes;
-    const int quotedBytes = icmpBytes - kIcmpHeaderBytes;
-    if (quotedBytes < kIpv4HeaderBytes || (quoted[0] >> 4) != 4 || quoted[9] != kIcmpProtocol ||
-        std::memcmp(quoted + 16, target, 4) != 0) {
-        return false;
-    }
-    const int quotedHeaderBytes = (quoted[0] & 0x0F) * 4;
-    if (quotedHeaderBytes < kIpv4HeaderBytes || quotedBytes < quotedHeaderBytes + kIcmpHeaderBytes ||
-        quoted[quotedHeaderBytes] != kEchoRequest || !ours(quoted + quotedHeaderBytes)) {
-        return false;
-    }
-    const std::string sender = Dotted(packet + 12);
-    if (icmp[0] == kDestinationUnreachable && icmp[1] == kFragmentationNeeded) {
-        echo.outcome = EchoOutcome::kTooBig;
-        echo.nextHopMtu = ReadBig16(icmp + 6);
-    } else {
-        echo.outcome = EchoOutcome::kUnreachable;
-        echo.reason = sender + " says " +
-                      (icmp[0] == kTimeExceeded ? std::string("the probe's time to live ran out") : UnreachableCode(icmp[1]));
-    }
-    return true;
 }
 
 std::optional<unsigned> Win32Network::MtuInUse(const std::string& serviceName) {

@@ -17,6 +17,7 @@
 
 #include <atomic>
 
+#include "net/Icmp.h"
 #include "net/Network.h"
 
 namespace quillon::net {
@@ -50,8 +51,6 @@ private:
 
     bool LoadWinsock(std::string& failure);
     bool Resolve(const std::string& host, std::string& failure);
-    // What a received packet says of the probe in flight, if it is an answer to it.
-    [[nodiscard]] bool Classify(const unsigned char* packet, int length, int packetSize, Echo& echo) const;
     static BOOL WINAPI OnControl(DWORD event);
 
     // Ctrl+C and Ctrl+Break arrive on a thread of their own, with no way to
@@ -65,8 +64,7 @@ private:
     bool controlHandler_ = false;
     SOCKET socket_ = INVALID_SOCKET;
     sockaddr_in target_{};
-    unsigned short identifier_ = 0;
-    unsigned short sequence_ = 0;
+    ProbeId probe_;
 };
 
 }  // namespace quillon::net

@@ -69,6 +69,17 @@ for program in "$cli32" "$cli64"; do
     fail "$name: a path the system already knows: $out $err"
 done
 
+# Other programs' ICMP at the same time: a ping from this machine to the same
+# host, and one from the router to this machine.
+in_client ping -q -i 0.05 -c 80 -s 1300 "${TOPOLOGY_HOST[black-hole]}" >/dev/null 2>&1 &
+pinger=$!
+ip netns exec "$net-r1" ping -q -i 0.05 -c 80 192.0.2.2 >/dev/null 2>&1 &
+pinged=$!
+run "$cli64" probe "${TOPOLOGY_HOST[black-hole]}"
+wait "$pinger" "$pinged"
+echo "quillon-mtu-cli64.exe probe black-hole beside two pings: exit $code, '$(tail -n 1 <<<"$out")'"
+[ "$code" = 0 ] && [ "$(tail -n 1 <<<"$out")" = "MTU: 1400" ] || fail "other programs' ICMP changed the figure: $out"
+
 # --apply stores what apply stores; a failed or interrupted probe stores nothing.
 tcpip='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'
 snapshot() {

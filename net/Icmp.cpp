@@ -1,0 +1,152 @@
+#include "net/Icmp.h"
+
+#include <algorithm>
+
+namespace quillon::net {
+
+namespace {
+
+constexpr std::size_t kIpv4HeaderBytes = 20;
+constexpr std::size_t kIcmpHeaderBytes = 8;
+constexpr std::uint8_t kIcmpProtocol = 1;
+constexpr std::uint8_t kEchoReply = 0;
+constexpr std::uint8_t kDestinationUnreachable = 3;
+constexpr std::uint8_t kEchoRequest = 8;
+constexpr std::uint8_t kTimeExceeded = 11;
+constexpr std::uint8_t kFragmentationNeeded = 4;
+
+std::uint16_t ReadBig16(const std::uint8_t* at) { return static_cast<std::uint16_t>((at[0] << 8) | at[1]); }
+
+void WriteBig16(std::uint8_t* at, unsigned value) {
+    at[0] = static_cast<std::uint8_t>(value >> 8);
+    at[1] = static_cast<std::uint8_t>(value);
+}
+
+// The Internet checksum of RFC 1071.
+std::uint16_t Checksum(const std::vector<std::uint8_t>& data) {
+    unsigned long sum = 0;
+    for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+        sum += ReadBig16(&data[i]);
+    }
+    if (data.size() % 2 != 0) {
+        sum += static_cast<unsigned long>(data.back()) << 8;
+    }
+    while ((sum >> 16) != 0) {
+        sum = (sum & 0xFFFFU) + (sum >> 16);
+    }
+    return static_cast<std::uint16_t>(~sum);
+}
+
+// The length of the IPv4 header that starts the packet, if it is an ICMP
+// packet with at least an ICMP header after it.
+std::size_t IcmpAt(const std::uint8_t* packet, std::size_t length) {
+    if (length < kIpv4HeaderBytes || (packet[0] >> 4) != 4 || packet[9] != kIcmpProtocol) {
+        return 0;
+    }
+    const std::size_t header = static_cast<std::size_t>(packet[0] & 0x0FU) * 4;
+    return header >= kIpv4HeaderBytes && length >= header + kIcmpHeaderBytes ? header : 0;
+}
+
+bool SameAddress(const std::uint8_t* at, const Address& address) { return std::equal(address.begin(), address.end(), at); }
+
+bool Ours(const std::uint8_t* request, const ProbeId& probe) {
+    return ReadBig16(request + 4) == probe.identifier && ReadBig16(request + 6) == probe.sequence;
+}
+
+std::string UnreachableCode(std::uint8_t code) {
+    switch (code) {
+        case 0: return "the network is unreachable";
+        case 1: return "the host is unreachable";
+        case 2: return "the protocol is unreachable";
+        case 3: return "the port is unreachable";
+        case 9:
+        case 10:
+        case 13: return "communication with the host is administratively prohibited";
+        default: return "the host is unreachable (code " + std::to_string(code) + ")";
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EchoRequest(const ProbeId& probe) {
+    const std::size_t bytes = static_cast<std::size_t>(std::max(probe.packetSize, 28)) - kIpv4HeaderBytes;
+    std::vector<std::uint8_t> packet(bytes);
+    packet[0] = kEchoRequest;
+    WriteBig16(&packet[4], probe.identifier);
+    WriteBig16(&packet[6], probe.sequence);
+    for (std::size_t i = kIcmpHeaderBytes; i < packet.size(); ++i) {
+        packet[i] = static_cast<std::uint8_t>('a' + i % 23);
+    }
+    WriteBig16(&packet[2], Checksum(packet));
+    return packet;
+}
+
+bool ReadAnswer(const std::uint8_t* packet, std::size_t length, const ProbeId& probe, Echo& echo) {
+    const std::size_t header = IcmpAt(packet, length);
+    if (header == 0) {
+        return false;
+    }
+    const std::uint8_t* icmp = packet + header;
+    const std::size_t icmpBytes = length - header;
+    if (icmp[0] == kEchoReply) {
+        if (!SameAddress(packet + 12, probe.target) || !Ours(icmp, probe) ||
+            icmpBytes + kIpv4HeaderBytes != static_cast<std::size_t>(probe.packetSize)) {
+            return false;
+        }
+        echo.outcome = EchoOutcome::kPassed;
+        return true;
+    }
+    if (icmp[0] != kDestinationUnreachable && icmp[0] != kTimeExceeded) {
+        return false;
+    }
+    // An error quotes the header of the packet it is about and at least the
+    // first eight bytes beyond it: here, our echo request to the target.
+    const std::uint8_t* quoted = icmp + kIcmpHeaderBytes;
+    const std::size_t quotedHeader = IcmpAt(quoted, icmpBytes - kIcmpHeaderBytes);
+    if (quotedHeader == 0 || !SameAddress(quoted + 16, probe.target) || quoted[quotedHeader] != kEchoRequest ||
+        !Ours(quoted + quotedHeader, probe)) {
+        return false;
+    }
+    if (icmp[0] == kDestinationUnreachable && icmp[1] == kFragmentationNeeded) {
+        echo.outcome = EchoOutcome::kTooBig;
+        echo.nextHopMtu = ReadBig16(icmp + 6);
+    } else {
+        Address sender{};
+        std::copy(packet + 12, packet + 16, sender.begin());
+        echo.outcome = EchoOutcome::kUnreachable;
+        echo.reason = Dotted(sender) + " says " +
+                      (icmp[0] == kTimeExceeded ? std::string("the probe's time to live ran out") : UnreachableCode(icmp[1]));
+    }
+    return true;
+}
+
+std::string Dotted(const Address& address) {
+    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." + std::to_string(address[2]) + "." +
+           std::to_string(address[3]);
+}
+
+bool ParseDotted(const std::string& text, Address& address) {
+    std::size_t at = 0;
+    for (std::size_t part = 0; part != address.size(); ++part) {
+        if (part != 0) {
+            if (at == text.size() || text[at] != '.') {
+                return false;
+            }
+            ++at;
+        }
+        unsigned value = 0;
+        std::size_t digits = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3) {
+            value = value * 10 + static_cast<unsigned>(text[at] - '0');
+            ++at;
+            ++digits;
+        }
+        if (digits == 0 || value > 255) {
+            return false;
+        }
+        address[part] = static_cast<std::uint8_t>(value);
+    }
+    return at == text.size();
+}
+
+}  // namespace quillon::net
