@@ -35,14 +35,15 @@ const char* const kHelp =
     "  remove   deletes the MTU of every adapter and the path-MTU-discovery switch\n"
     "  probe    finds the largest packet (IP header included) that reaches HOST, an\n"
     "           IPv4 address or a name, and comes back unfragmented; --apply then\n"
-    "           applies it as apply does. It needs an elevated prompt\n"
+    "           applies it as apply does (it needs an elevated prompt)\n"
     "  export   writes a registry file that puts back every value apply and\n"
     "           remove change, as it is now (regedit /s FILE.reg)\n"
     "  --family acts on the NT family (nt) or the 9x family (9x) only; without\n"
     "           it every family whose product name is found is acted on\n"
     "\n"
     "Exit codes: 0 done; 1 an operation failed, found nothing to act on, or the\n"
-    "probe found no MTU; 2 the command line was wrong. Changes take effect when Windows restarts.\n";
+    "probe found no MTU; 2 the command line was wrong. Changes take effect when\n"
+    "Windows restarts.\n";
 
 // The MTU box of a family as the console has it: text that it sets itself.
 class ConsoleTextBox final : public TextBox {
