@@ -93,7 +93,11 @@ for program in "$cli32" "$cli64"; do
   run "$program" probe "${TOPOLOGY_HOST[drops-echo]}" --apply
   [ "$code" = 1 ] && [ "$(snapshot)" = "$clean" ] || fail "$name: a probe that found nothing wrote: $code"
   in_client timeout 60 wine "$program" probe "${TOPOLOGY_HOST[black-hole]}" --apply >"$work/out" 2>&1 &
-  sleep 1.5
+  # Ctrl+C once the probe is under way (its first line is out).
+  for _ in $(seq 100); do
+    grep -q ' bytes: ' "$work/out" 2>/dev/null && break
+    sleep 0.1
+  done
   pkill -INT -f "$(basename "$program") probe" || true
   wait $!
   code=$?
