@@ -3,11 +3,10 @@
 #include <optional>
 
 #include "net/PathMtu.h"
-#include "ui/RegFile.h"
-
 #include "settings/Module1.h"
 #include "settings/MtuNumber.h"
 #include "ui/ProductNames.h"
+#include "ui/RegFile.h"
 #include "ui/WindowServices.h"
 
 namespace quillon::ui {
@@ -181,7 +180,8 @@ std::optional<CommandLine> Parse(const std::vector<std::string>& arguments, std:
     return line;
 }
 
-// What the path-MTU-discovery switch is set to, as Windows reads it.
+// What the path-MTU-discovery switch is set to: on where nothing is stored,
+// as in Windows' own default.
 std::string SwitchState(const reg::RawValue& value, bool nineX) {
     using State = reg::RawValue::State;
     if (value.state == State::kKeyMissing || value.state == State::kValueMissing) {
