@@ -198,7 +198,11 @@ Echo Win32Network::Send(int packetSize, unsigned timeoutMs) {
         readable.fd_count = 1;
         readable.fd_array[0] = socket_;
         const timeval slice{0, static_cast<long>(wait * 1000)};
-        if (winsock_.select(0, &readable, nullptr, nullptr, &slice) <= 0) {
+        const int ready = winsock_.select(0, &readable, nullptr, nullptr, &slice);
+        if (ready == SOCKET_ERROR) {
+            Sleep(wait);  // no busy loop on a socket that cannot be waited on
+        }
+        if (ready <= 0) {
             continue;
         }
         sockaddr_in from{};
