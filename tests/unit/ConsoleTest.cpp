@@ -10,7 +10,7 @@
 #include "registry/MemoryRegistry.h"
 #include "tests/unit/SimulatedPath.h"
 #include "registry/Registry.h"
-#include "ui/Console.h"
+#include "ui/console/Console.h"
 #include "ui/ControlIds.h"
 #include "ui/Program.h"
 #include "ui/headless/HeadlessUi.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/RegFile.h"
+#include "ui/console/RegFile.h"
 
 namespace quillon::test {
 namespace {

@@ -11,7 +11,7 @@
 #include "net/win32/Win32Network.h"
 #include "registry/Registry.h"
 #include "registry/Win32Registry.h"
-#include "ui/Console.h"
+#include "ui/console/Console.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/RegFile.h"
+#include "ui/console/RegFile.h"
 
 namespace quillon::ui {
 
@@ -89,16 +89,18 @@ bool AppendRegSection(RegFamily family, const std::string& caption, const std::v
             }
         }
         if (exported.value.state == reg::RawValue::State::kUnreadable) {
-            error = "The value " + where + " could not be read (error " + std::to_string(exported.value.status) + ").";
+            error = "The value " + where + " could not be read (error " +
+                    std::to_string(exported.value.status) + ").";
             return false;
         }
         section += "\n[HKEY_LOCAL_MACHINE\\" + path + "]\n";
         if (exported.value.state == reg::RawValue::State::kPresent) {
             section += Quoted(exported.where.name) + "=" + Data(exported.value) + "\n";
         } else {
-            section += std::string("; Not there when this file was written, so it is deleted. The regedit of ") +
-                       older + "\n; may not delete a value: if it is still there, delete it by hand.\n" +
-                       Quoted(exported.where.name) + "=-\n";
+            section +=
+                std::string("; Not there when this file was written, so it is deleted. The regedit of ") +
+                older + "\n; may not delete a value: if it is still there, delete it by hand.\n" +
+                Quoted(exported.where.name) + "=-\n";
         }
     }
     text += section;

@@ -1,0 +1,27 @@
+#pragma once
+// The console program's command line: one command and its options.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon::ui {
+
+enum class Command { kShow, kApply, kRemove, kProbe, kExport };
+
+struct CommandLine {
+    Command command = Command::kShow;
+    std::string mtu;                    // apply
+    std::string host;                   // probe
+    bool applyProbed = false;           // probe's --apply
+    std::optional<std::string> family;  // "nt" or "9x"
+};
+
+extern const char* const kUsage;
+extern const char* const kHelp;
+
+// Reads the command line (without the program's name); on a mistake, says
+// what was wrong.
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error);
+
+}  // namespace quillon::ui

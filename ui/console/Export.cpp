@@ -1,0 +1,32 @@
+// export: a registry file that puts back every value apply and remove may
+// change, as it is now.
+
+#include "ui/console/RegFile.h"
+#include "ui/console/Session.h"
+
+namespace quillon::ui {
+
+int RunExport(Session& session) {
+    settings::Module1& module = session.module;
+    std::string file = kRegFileHeader;
+    for (const bool family9x : {false, true}) {
+        if (!session.Acts(family9x)) {
+            continue;
+        }
+        std::vector<ExportedValue> values;
+        for (const settings::ToolValue& value : family9x ? module.ToolValues9x() : module.ToolValuesNt()) {
+            values.push_back(
+                {value, session.registry.GetRawValue(reg::kHkeyLocalMachine, value.path, value.name)});
+        }
+        std::string unreadable;
+        if (!AppendRegSection(family9x ? RegFamily::k9x : RegFamily::kNt,
+                              Caption(session.ProductName(family9x)), values, file, unreadable)) {
+            session.output.Err(unreadable + " Nothing was exported.\n");
+            return kExitFailure;
+        }
+    }
+    session.output.Out(file);
+    return kExitSuccess;
+}
+
+}  // namespace quillon::ui

@@ -1,0 +1,119 @@
+// probe HOST [--apply]: the largest packet that reaches the host unfragmented,
+// one probe at a time, each printed as it comes back; with --apply the figure
+// is applied as apply applies it.
+
+#include "net/PathMtu.h"
+#include "ui/console/Session.h"
+#include "ui/console/Text.h"
+
+namespace quillon::ui {
+
+namespace {
+
+// Prints each probe as it comes back.
+class ProbePrinter final : public net::ProbeListener {
+public:
+    explicit ProbePrinter(ConsoleOutput& output) : output_(output) {}
+    void OnProbe(int packetSize, const net::Echo& echo) override {
+        std::string what;
+        switch (echo.outcome) {
+            case net::EchoOutcome::kPassed:
+                what = Cat({"passed (", std::to_string(echo.elapsedMs), " ms)"});
+                break;
+            case net::EchoOutcome::kTooBig:
+                what = echo.refusedHere ? "too big for what this system knows of the path"
+                       : echo.nextHopMtu != 0
+                           ? "too big, a router names MTU " + std::to_string(echo.nextHopMtu)
+                           : "too big, a router names no MTU";
+                break;
+            case net::EchoOutcome::kNoAnswer:
+                what = "no answer (too big, or lost)";
+                break;
+            case net::EchoOutcome::kUnreachable:
+                what = "unreachable: " + echo.reason;
+                break;
+            case net::EchoOutcome::kCannotSend:
+                what = "not sent: " + echo.reason;
+                break;
+        }
+        output_.Out(Cat({"  ", std::to_string(packetSize), " bytes: ", what, "\n"}));
+    }
+
+private:
+    ConsoleOutput& output_;
+};
+
+// Probes the path to the host; gives the MTU found, or says why there is none.
+std::optional<int> ProbePath(const std::string& host, net::Network& network, ConsoleOutput& output) {
+    std::string address;
+    std::string failure;
+    if (!network.OpenPath(host, address, failure)) {
+        output.Err(failure + "\n");
+        return std::nullopt;
+    }
+    output.Out(Cat({"Probing the path to ", host, address == host ? "" : " (", address == host ? "" : address,
+                    address == host ? "" : ")", " with packets of ", std::to_string(net::kSmallestProbe),
+                    " to ", std::to_string(net::kLargestProbe), " bytes that may not be fragmented:\n"}));
+    ProbePrinter printer(output);
+    const net::PathMtu path = net::FindPathMtu(network, printer);
+    const std::string probes = Cat({std::to_string(path.probes), path.probes == 1 ? " probe" : " probes"});
+    const std::string mtu = std::to_string(path.mtu);
+    switch (path.status) {
+        case net::PathStatus::kFound:
+            output.Out(path.mtu == net::kLargestProbe
+                           ? Cat({"The path carries full 1500-byte packets: it needs no change of MTU (",
+                                  probes, ").\n"})
+                           : Cat({"The path to ", host, " carries packets of at most ", mtu, " bytes (",
+                                  probes, ").\n"}));
+            return path.mtu;
+        case net::PathStatus::kSilent:
+            output.Err(Cat({host,
+                            " did not answer even the smallest probe: it may be down, or it may not answer "
+                            "echo requests (ping). Probe a host that answers ping.\n"}));
+            break;
+        case net::PathStatus::kUnreachable:
+            output.Err(Cat({host, " cannot be reached: ", path.reason, ".\n"}));
+            break;
+        case net::PathStatus::kBelowRange:
+            output.Err(
+                Cat({"The path to ", host, " does not carry even ", std::to_string(net::kSmallestProbe),
+                     "-byte packets, the smallest MTU this tool sets.\n"}));
+            break;
+        case net::PathStatus::kCannotSend:
+            output.Err(Cat(
+                {"This system cannot send an unfragmented probe: ", path.reason,
+                 ". Run quillon-mtu-cli from an elevated prompt (as an administrator) and try again.\n"}));
+            break;
+        case net::PathStatus::kInterrupted:
+            output.Err("The probe was interrupted. Nothing was written.\n");
+            break;
+        case net::PathStatus::kOutOfBounds:
+            output.Err(Cat({"The probe gave up after ", probes, " with no exact answer",
+                            path.mtu != 0 ? "; packets of " : "", path.mtu != 0 ? mtu : std::string_view(),
+                            path.mtu != 0 ? " bytes passed" : "",
+                            ". The path may be losing many packets: try again later.\n"}));
+            break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int RunProbe(Session& session) {
+    // With --apply nothing is sent where nothing could be applied (the
+    // families were looked for first), and nothing is written where no MTU
+    // was found.
+    const std::optional<int> mtu = session.network != nullptr
+                                       ? ProbePath(session.line.host, *session.network, session.output)
+                                       : std::nullopt;
+    if (!mtu) {
+        return kExitFailure;
+    }
+    const std::string figure = std::to_string(*mtu);
+    // apply's messages come first, so that "MTU: N" stays the last line.
+    const int code = session.line.applyProbed ? ApplyMtu(session, figure) : kExitSuccess;
+    session.output.Out(Cat({"MTU: ", figure, "\n"}));
+    return code;
+}
+
+}  // namespace quillon::ui

@@ -1,0 +1,74 @@
+// show: each adapter (NT) or transport (9x) in use with its name, the MTU
+// stored for it and the one its interface uses now; the path-MTU-discovery
+// switch; and last what the window's File > Retrieve MTU would put into its
+// box.
+
+#include "ui/console/Session.h"
+#include "ui/console/Text.h"
+
+namespace quillon::ui {
+
+namespace {
+
+// What the path-MTU-discovery switch is set to: on where nothing is stored,
+// as in Windows' own default.
+const char* SwitchState(const reg::RawValue& value, bool nineX) {
+    using State = reg::RawValue::State;
+    if (value.state == State::kKeyMissing || value.state == State::kValueMissing) {
+        return "on (not stored, the default)";
+    }
+    if (value.state == State::kUnreadable) {
+        return "unknown (it could not be read)";
+    }
+    const std::vector<std::uint8_t>& data = value.data;
+    if (!nineX && value.type == reg::kRegDword && data.size() == 4) {
+        return data[0] == 0 && data[1] == 0 && data[2] == 0 && data[3] == 0 ? "off (stored)" : "on (stored)";
+    }
+    if (nineX && value.type == reg::kRegSz && !data.empty() && (data.size() == 1 || data[1] == 0) &&
+        (data[0] == '0' || data[0] == '1')) {
+        return data[0] == '0' ? "off (stored)" : "on (stored)";
+    }
+    return "unknown (a value of another form is stored)";
+}
+
+void ShowFamily(Session& session, bool nineX) {
+    ConsoleOutput& output = session.output;
+    settings::Module1& module = session.module;
+    const std::string_view value = nineX ? "MaxMTU" : "MTU";
+    for (const settings::SlotReport& slot : nineX ? module.ListTransports9x() : module.ListAdaptersNt()) {
+        // 0: the system does not say.
+        const unsigned inUse =
+            session.network != nullptr ? session.network->MtuInUse(slot.name).value_or(0) : 0;
+        const std::string inUseText = inUse != 0 ? std::to_string(inUse) : std::string("unknown");
+        const bool differs = inUse != 0 && slot.mtu && *slot.mtu != inUseText;
+        output.Out(
+            Cat({"  ", nineX ? "transport " : "card ", slot.slot, "  ", slot.name, "  ",
+                 slot.description.empty() ? "" : "\"", slot.description,
+                 slot.description.empty() ? "" : "\"  ", slot.mtu ? value : "no ", slot.mtu ? " " : value,
+                 slot.mtu ? *slot.mtu : std::string_view(" stored"), "  in use now: ", inUseText,
+                 differs ? " (" : "", differs ? *slot.mtu : std::string_view(),
+                 differs ? " from the next restart)" : "", "\n"}));
+    }
+    const settings::ToolValue pmtuSwitch = (nineX ? module.ToolValues9x() : module.ToolValuesNt()).back();
+    output.Out(Cat(
+        {"  path-MTU discovery (", pmtuSwitch.name, "): ",
+         SwitchState(session.registry.GetRawValue(reg::kHkeyLocalMachine, pmtuSwitch.path, pmtuSwitch.name),
+                     nineX),
+         "\n"}));
+    nineX ? module.RetrieveMtu9x() : module.RetrieveMtuNt();
+    output.Out(Cat({"MTU: ", session.windows.Box(nineX).Text(), "\n"}));
+}
+
+}  // namespace
+
+int RunShow(Session& session) {
+    for (const bool family9x : {false, true}) {
+        if (session.Acts(family9x)) {
+            session.output.Out(Caption(session.ProductName(family9x)) + "\n");
+            ShowFamily(session, family9x);
+        }
+    }
+    return session.windows.Failed() ? kExitFailure : kExitSuccess;
+}
+
+}  // namespace quillon::ui
