@@ -1,7 +1,5 @@
 #include "settings/Module1.h"
 
-#include <algorithm>
-
 #include "settings/MtuNumber.h"
 
 namespace quillon::settings {
@@ -56,18 +54,23 @@ bool BeforeWindows2000(const std::optional<std::string>& version) {
     if (!version) {
         return false;
     }
-    const std::string& text = *version;
-    const std::size_t point = std::min(text.find('.'), text.size());
-    bool decimal = point != 0 && point + 1 != text.size();  // digits before a point, and after one
-    unsigned major = 0;                                     // counted up to 5 at most
-    for (std::size_t i = 0; i != text.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        decimal = decimal && (digit || i == point);
-        if (digit && i < point && major < 5) {
-            major = major * 10 + static_cast<unsigned>(text[i] - '0');
+    unsigned major = 0;  // stops growing once it is 5 or more
+    int majorDigits = 0;
+    int minorDigits = 0;
+    bool point = false;
+    for (const char c : *version) {
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c < '0' || c > '9') {
+            return false;
+        } else if (point) {
+            ++minorDigits;
+        } else {
+            ++majorDigits;
+            major = major < 5 ? major * 10 + static_cast<unsigned>(c - '0') : major;
         }
     }
-    return decimal && major < 5;
+    return majorDigits != 0 && (!point || minorDigits != 0) && major < 5;
 }
 
 std::string ServiceTcpipKey(const std::string& serviceName) {
