@@ -16,6 +16,10 @@ const std::string kServiceName = "ServiceName";
 const std::string kMtu = "MTU";
 const std::string kEnablePmtuDiscovery = "EnablePMTUDiscovery";
 const std::string kDescription = "Description";
+const std::string kNtVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
+const std::string kCurrentVersion = "CurrentVersion";
+const std::string kServicesKey = "SYSTEM\\CurrentControlSet\\Services\\";
+const std::string kServiceTcpipSubkey = "\\Parameters\\Tcpip";
 
 // 9x family.
 const std::string kNetTransKey = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
@@ -41,6 +45,36 @@ bool InUse(const std::optional<std::string>& probe) { return probe.has_value() &
 std::optional<std::int32_t> ConvertMtuNt(const std::string& text) {
     const auto number = ReadAsNumber(text);
     return number ? RoundToInt32(*number) : std::nullopt;
+}
+
+// NT 3.51 and 4.0 ("3.51", "4.0") read an adapter's TCP/IP values from its
+// service key; Windows 2000 ("5.0") and later from the Interfaces key. Only a
+// decimal major number below 5, with or without a decimal minor one, counts.
+bool BeforeWindows2000(const std::optional<std::string>& version) {
+    if (!version) {
+        return false;
+    }
+    unsigned major = 0;  // stops growing once it is 5 or more
+    int majorDigits = 0;
+    int minorDigits = 0;
+    bool point = false;
+    for (const char c : *version) {
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c < '0' || c > '9') {
+            return false;
+        } else if (point) {
+            ++minorDigits;
+        } else {
+            ++majorDigits;
+            major = major < 5 ? major * 10 + static_cast<unsigned>(c - '0') : major;
+        }
+    }
+    return majorDigits != 0 && (!point || minorDigits != 0) && major < 5;
+}
+
+std::string ServiceTcpipKey(const std::string& serviceName) {
+    return kServicesKey + serviceName + kServiceTcpipSubkey;
 }
 
 // "0000" to "0029": three zeros before one digit, two before two.
@@ -107,7 +141,12 @@ bool Module1::RestorePmtuDiscoveryNt() {
     return registry_.DeleteValue(kHkeyLocalMachine, kTcpipParametersKey, kEnablePmtuDiscovery);
 }
 
+bool Module1::UsesServiceTcpipKeysNt() {
+    return BeforeWindows2000(registry_.GetStringValue(kHkeyLocalMachine, kNtVersionKey, kCurrentVersion));
+}
+
 void Module1::ApplyMtuNt() {
+    const bool serviceKeys = UsesServiceTcpipKeysNt();
     ScanNtAdapters();
     NtMtuText = windows_.NtMtuBox().Text();
     bool allSaved = true;
@@ -119,6 +158,9 @@ void Module1::ApplyMtuNt() {
             return;
         }
         allSaved &= registry_.SetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu, *mtu);
+        if (serviceKeys) {
+            allSaved &= registry_.SetDwordValue(kHkeyLocalMachine, ServiceTcpipKey(serviceName), kMtu, *mtu);
+        }
         allSaved &= DisablePmtuDiscoveryNt();
     });
     if (any && !readable) {
@@ -129,10 +171,14 @@ void Module1::ApplyMtuNt() {
 }
 
 void Module1::RemoveMtuNt() {
+    const bool serviceKeys = UsesServiceTcpipKeysNt();
     ScanNtAdapters();
     bool allRemoved = true;
     ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
         allRemoved &= registry_.DeleteValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu);
+        if (serviceKeys) {
+            allRemoved &= registry_.DeleteValue(kHkeyLocalMachine, ServiceTcpipKey(serviceName), kMtu);
+        }
         allRemoved &= RestorePmtuDiscoveryNt();
     });
     FinishRemove(windows_.NtMtuBox(), allRemoved);
@@ -161,10 +207,15 @@ std::vector<SlotReport> Module1::ListAdaptersNt() {
 }
 
 std::vector<ToolValue> Module1::ToolValuesNt() {
+    const bool serviceKeys = UsesServiceTcpipKeysNt();
     ScanNtAdapters();
     std::vector<ToolValue> values;
-    ForEachSlotInUse(ServiceNames,
-                     [&](const std::string& serviceName) { values.push_back({kInterfacesKey + serviceName, kMtu}); });
+    ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
+        values.push_back({kInterfacesKey + serviceName, kMtu});
+        if (serviceKeys) {
+            values.push_back({ServiceTcpipKey(serviceName), kMtu});
+        }
+    });
     values.push_back({kTcpipParametersKey, kEnablePmtuDiscovery});
     return values;
 }

@@ -55,7 +55,9 @@ public:
 
     Module1(reg::Registry& registry, SettingsWindows& windows) : registry_(registry), windows_(windows) {}
 
-    // NT family: "MTU" under each adapter's TCP/IP interface key.
+    // NT family: "MTU" under each adapter's TCP/IP interface key, and on NT
+    // 3.51 and 4.0, which read it elsewhere, also under the TCP/IP key of the
+    // adapter's service.
     void ApplyMtuNt();
     void RemoveMtuNt();
     void RetrieveMtuNt();
@@ -90,6 +92,8 @@ private:
 
     template <typename Visit>
     bool ForEachSlotInUse(const ProbeTable& probes, Visit&& visit);
+    // Whether "CurrentVersion" says NT 3.51 or 4.0; read once per operation.
+    bool UsesServiceTcpipKeysNt();
     void ReportApply(bool anySlotInUse, bool allSaved);
     void FinishRemove(ui::TextBox& box, bool allRemoved);
     [[nodiscard]] std::size_t Cell() const { return static_cast<std::size_t>(SlotIndex); }

@@ -2,7 +2,9 @@
 // How many registry calls each operation makes, measured on the in-memory
 // registry, beside the number its steps prescribe. A read is open, one query
 // (two for a REG_SZ that is there) and close; a write is create, set and
-// close; a delete is open, delete and close. A scan reads 30 slots.
+// close; a delete is open, delete and close. A scan reads 30 slots. The NT
+// family's Apply and Remove read "CurrentVersion" once; on NT 4.0 they write
+// or delete a second "MTU" for each adapter.
 
 #include <functional>
 #include <string>
@@ -21,7 +23,7 @@ struct CallCount {
 };
 
 // `adapters` NT cards 1.. with a service name, and as many 9x transports
-// with an "IPAddress" and a "DriverDate" text.
+// with an "IPAddress" and a "DriverDate" text; NT says "5.1", then "4.0".
 inline std::vector<CallCount> MeasureCallCounts(int adapters) {
     reg::MemoryRegistry model;
     SettingsRig m(model);
@@ -39,10 +41,13 @@ inline std::vector<CallCount> MeasureCallCounts(int adapters) {
         model.SeedString(transport, "IPAddress", "10.0.0.1");
         model.SeedString(transport, "DriverDate", "6-1-1999");
     }
+    const std::string ntVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    model.SeedString(ntVersionKey, "CurrentVersion", "5.1");
     m.text3.SetText("1400");
     m.text4.SetText("1400");
     const auto a = static_cast<std::size_t>(adapters);
     const std::size_t scan = 90 + a;  // 30 reads, one more query for each name found
+    const std::size_t version = 4;    // a read of a text that is there
     std::vector<CallCount> out;
     const auto measure = [&](const char* name, const std::function<void()>& run, std::size_t prescribed) {
         model.ClearCalls();
@@ -50,11 +55,11 @@ inline std::vector<CallCount> MeasureCallCounts(int adapters) {
         out.push_back(CallCount{name, adapters, model.Calls().size(), prescribed});
     };
     measure(
-        "ApplyMtuNt", [&] { m.module.ApplyMtuNt(); }, scan + 6 * a);
+        "ApplyMtuNt", [&] { m.module.ApplyMtuNt(); }, version + scan + 6 * a);
     measure(
         "RetrieveMtuNt", [&] { m.module.RetrieveMtuNt(); }, scan + 3 * a);
     measure(
-        "RemoveMtuNt", [&] { m.module.RemoveMtuNt(); }, scan + 6 * a);
+        "RemoveMtuNt", [&] { m.module.RemoveMtuNt(); }, version + scan + 6 * a);
     measure(
         "ApplyMtu9x", [&] { m.module.ApplyMtu9x(); }, scan + 6 * a);
     // "MaxMTU" is there after Apply: a read of a text.
@@ -63,6 +68,14 @@ inline std::vector<CallCount> MeasureCallCounts(int adapters) {
     // Slots without "DriverDate" read "IPAddress" as well.
     measure(
         "RemoveMtu9x", [&] { m.module.RemoveMtu9x(); }, scan + 3 * (30 - a) + 6 * a);
+    model.SeedString(ntVersionKey, "CurrentVersion", "4.0");
+    m.text3.SetText("1400");  // Remove emptied the box
+    measure(
+        "ApplyMtuNt on NT 4.0", [&] { m.module.ApplyMtuNt(); }, version + scan + 9 * a);
+    measure(
+        "RetrieveMtuNt on NT 4.0", [&] { m.module.RetrieveMtuNt(); }, scan + 3 * a);
+    measure(
+        "RemoveMtuNt on NT 4.0", [&] { m.module.RemoveMtuNt(); }, version + scan + 9 * a);
     return out;
 }
 

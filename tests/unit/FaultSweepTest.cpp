@@ -1,4 +1,5 @@
-// For Apply, Remove and Retrieve of both families on three adapters: every
+// For Apply, Remove and Retrieve of both families on three adapters (on NT
+// also as NT 4.0, with its second "MTU" per adapter): every
 // registry call the operation makes is made to fail in turn, with
 // ERROR_ACCESS_DENIED and with ERROR_INVALID_HANDLE. Whatever fails, no
 // handle stays open, no success is reported after a refused write or delete,
@@ -23,6 +24,8 @@ using reg::Op;
 const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
 const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+const std::string kServiceTcpip1 = "SYSTEM\\CurrentControlSet\\Services\\{1}\\Parameters\\Tcpip";
 const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
 const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
 const std::set<std::string> kToolValues{"MTU", "ENABLEPMTUDISCOVERY", "MAXMTU", "PMTUDISCOVERY"};
@@ -33,13 +36,19 @@ struct Machine {
     reg::MemoryRegistry model;
     SettingsRig rig{model};
 
-    Machine() {
+    // `ntVersion`: the "CurrentVersion" text, where there is one.
+    explicit Machine(const char* ntVersion) {
+        if (ntVersion != nullptr) {
+            model.SeedString(kNtVersion, "CurrentVersion", ntVersion);
+        }
         for (const char* card : {"1", "2", "3"}) {
             model.SeedString(kCards + card, "ServiceName", std::string("{") + card + "}");
             model.SeedString(kCards + card, "Description", "adapter");
         }
         model.SeedDword(kInterfaces + "{1}", "MTU", 1400);
         model.SeedDword(kInterfaces + "{1}", "Other", 9);
+        model.SeedDword(kServiceTcpip1, "MTU", 1400);
+        model.SeedDword(kServiceTcpip1, "Other", 9);
         model.SeedDword(kParameters, "EnablePMTUDiscovery", 0);
         model.SeedString(kParameters, "Hostname", "vm");
         for (const char* name : {"0000", "0001", "0002"}) {
@@ -78,37 +87,46 @@ struct Machine {
 
 struct Operation {
     const char* name;
+    const char* ntVersion;
     std::function<void(Machine&)> run;
     std::function<std::string(Machine&)> box;
 };
 
 TEST(FaultSweep, EveryCallOfEveryOperationMayFail) {
     const Operation operations[] = {
-        {"ApplyMtuNt", [](Machine& m) { m.rig.module.ApplyMtuNt(); },
+        {"ApplyMtuNt", nullptr, [](Machine& m) { m.rig.module.ApplyMtuNt(); },
          [](Machine& m) { return m.rig.text3.Text(); }},
-        {"RemoveMtuNt", [](Machine& m) { m.rig.module.RemoveMtuNt(); },
+        {"RemoveMtuNt", nullptr, [](Machine& m) { m.rig.module.RemoveMtuNt(); },
          [](Machine& m) { return m.rig.text3.Text(); }},
-        {"RetrieveMtuNt", [](Machine& m) { m.rig.module.RetrieveMtuNt(); },
+        {"RetrieveMtuNt", nullptr, [](Machine& m) { m.rig.module.RetrieveMtuNt(); },
          [](Machine& m) { return m.rig.text3.Text(); }},
-        {"ApplyMtu9x", [](Machine& m) { m.rig.module.ApplyMtu9x(); },
+        {"ApplyMtu9x", nullptr, [](Machine& m) { m.rig.module.ApplyMtu9x(); },
          [](Machine& m) { return m.rig.text4.Text(); }},
-        {"RemoveMtu9x", [](Machine& m) { m.rig.module.RemoveMtu9x(); },
+        {"RemoveMtu9x", nullptr, [](Machine& m) { m.rig.module.RemoveMtu9x(); },
          [](Machine& m) { return m.rig.text4.Text(); }},
-        {"RetrieveMtu9x", [](Machine& m) { m.rig.module.RetrieveMtu9x(); },
+        {"RetrieveMtu9x", nullptr, [](Machine& m) { m.rig.module.RetrieveMtu9x(); },
          [](Machine& m) { return m.rig.text4.Text(); }},
+        {"ApplyMtuNt", "4.0", [](Machine& m) { m.rig.module.ApplyMtuNt(); },
+         [](Machine& m) { return m.rig.text3.Text(); }},
+        {"RemoveMtuNt", "4.0", [](Machine& m) { m.rig.module.RemoveMtuNt(); },
+         [](Machine& m) { return m.rig.text3.Text(); }},
+        {"RetrieveMtuNt", "4.0", [](Machine& m) { m.rig.module.RetrieveMtuNt(); },
+         [](Machine& m) { return m.rig.text3.Text(); }},
     };
     std::size_t points = 0;
     for (const Operation& operation : operations) {
-        Machine clean;
+        Machine clean(operation.ntVersion);
         operation.run(clean);
         const std::size_t calls = clean.model.Calls().size();
         ASSERT_GT(calls, 30U) << operation.name;
 
         for (std::size_t k = 0; k < calls; ++k) {
             for (const reg::Status status : {reg::kErrorAccessDenied, reg::kErrorInvalidHandle}) {
-                SCOPED_TRACE(std::string(operation.name) + ", call " + std::to_string(k) + " fails with " +
-                             std::to_string(status));
-                Machine m;
+                SCOPED_TRACE(
+                    std::string(operation.name) +
+                    (operation.ntVersion != nullptr ? std::string(" on NT ") + operation.ntVersion : "") +
+                    ", call " + std::to_string(k) + " fails with " + std::to_string(status));
+                Machine m(operation.ntVersion);
                 const auto before = m.Others();
                 m.model.FailCall(k, status);
                 operation.run(m);

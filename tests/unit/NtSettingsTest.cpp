@@ -1,6 +1,10 @@
 // The NT-family operations on the in-memory registry: which card keys are
 // read, what is written where and in which order, what the user is told.
 
+#include <algorithm>
+#include <optional>
+#include <ostream>
+
 #include "tests/unit/SettingsFixture.h"
 
 namespace quillon::test {
@@ -27,13 +31,7 @@ TEST_F(NtSettings, SlotsAreCards1To30AndNoOthers) {
     for (int card = 1; card <= 30; ++card) {
         expected.push_back(kCards + std::to_string(card) + "|");
     }
-    std::vector<std::string> opened;
-    for (const std::string& key : CallsOf(Op::Open)) {
-        if (key.rfind(kCards, 0) == 0) {
-            opened.push_back(key);
-        }
-    }
-    EXPECT_EQ(opened, expected);
+    EXPECT_EQ(CallsOf(Op::Open, kCards), expected);
 }
 
 TEST_F(NtSettings, GapsAreScannedAndOnlyCardsInUseAreWritten) {
@@ -45,7 +43,7 @@ TEST_F(NtSettings, GapsAreScannedAndOnlyCardsInUseAreWritten) {
     EXPECT_EQ(Mtu("{B}"), Dword(1400));
     EXPECT_EQ(Mtu("{E}"), Dword(1400));
     // The scan still opens all thirty card keys.
-    EXPECT_EQ(CallsOf(Op::Open).size(), 30U);
+    EXPECT_EQ(CallsOf(Op::Open, kCards).size(), 30U);
     EXPECT_EQ(CallsOf(Op::Set),
               (std::vector<std::string>{kInterfaces + "{B}|MTU", kParameters + "|EnablePMTUDiscovery",
                                         kInterfaces + "{E}|MTU", kParameters + "|EnablePMTUDiscovery"}));
@@ -261,6 +259,119 @@ TEST_F(NtSettings, RefusedReadsDegradeToNothing) {
     module.ApplyMtuNt();
     EXPECT_EQ(Boxes(), std::vector{kNoAdapterBox});
 }
+
+TEST_F(NtSettings, RefusedServiceKeyWriteOrDeleteIsReported) {
+    model.SeedString(kNtVersion, "CurrentVersion", "4.0");
+    Card(1, "{A}");
+    Card(2, "{B}");
+    model.FailBelow(Op::Set, ServiceTcpip("{A}"), reg::kErrorAccessDenied);
+    model.FailBelow(Op::Delete, ServiceTcpip("{A}"), reg::kErrorAccessDenied);
+    text3.SetText("1400");
+    module.ApplyMtuNt();
+    EXPECT_EQ(Mtu("{A}"), Dword(1400));
+    EXPECT_EQ(model.Value(ServiceTcpip("{B}"), "MTU"), Dword(1400)) << "the other slots are still visited";
+    EXPECT_EQ(Boxes(), std::vector{kNotSavedBox});
+
+    model.SeedDword(ServiceTcpip("{A}"), "MTU", 1400);
+    module.RemoveMtuNt();
+    EXPECT_FALSE(Mtu("{A}").has_value());
+    EXPECT_FALSE(model.Value(ServiceTcpip("{B}"), "MTU").has_value());
+    EXPECT_EQ(model.Value(ServiceTcpip("{A}"), "MTU"), Dword(1400));
+    EXPECT_EQ(text3.Text(), "1400");
+    EXPECT_EQ(Boxes(), (std::vector{kNotSavedBox, kNotRemovedBox}));
+}
+
+// NT 3.51 and 4.0 read the MTU from the TCP/IP key of the adapter's service:
+// there Apply and Remove also write and delete it, and export lists it. From
+// Windows 2000 on, and wherever "CurrentVersion" says nothing clear, nothing
+// more is touched.
+struct VersionCase {
+    const char* name;
+    std::optional<reg::StoredValue> currentVersion;
+    bool serviceKeys;
+};
+
+void PrintTo(const VersionCase& c, std::ostream* out) { *out << c.name; }
+
+class NtVersions : public SettingsMachine, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(NtVersions, ServiceKeysHoldTheMtuOnlyBeforeWindows2000) {
+    const VersionCase& c = GetParam();
+    if (c.currentVersion) {
+        model.Seed(kNtVersion, "CurrentVersion", c.currentVersion->type, c.currentVersion->bytes);
+    }
+    const std::vector<std::string> services{"{A}", "{C}"};
+    Card(1, "{A}");
+    Card(3, "{C}");
+    for (const std::string& service : services) {
+        model.SeedKey(kInterfaces + service);
+        model.SeedKey(ServiceTcpip(service));
+    }
+    model.SeedDword(ServiceTcpip("{A}"), "MTU", 576);  // stored before, by hand
+    model.SeedDword(ServiceTcpip("{A}"), "Other", 9);
+    const auto before = model.Snapshot();
+
+    text3.SetText("1400");
+    module.ApplyMtuNt();
+    auto applied = before;
+    std::vector<std::string> writes;
+    std::vector<std::string> listed;
+    for (const std::string& service : services) {
+        applied[kInterfaces + service + "|MTU"] = Dword(1400);
+        writes.push_back(kInterfaces + service + "|MTU");
+        listed.push_back(kInterfaces + service + "|MTU");
+        if (c.serviceKeys) {
+            applied[ServiceTcpip(service) + "|MTU"] = Dword(1400);
+            writes.push_back(ServiceTcpip(service) + "|MTU");
+            listed.push_back(ServiceTcpip(service) + "|MTU");
+        }
+        writes.push_back(kParameters + "|EnablePMTUDiscovery");
+    }
+    applied[kParameters + "|EnablePMTUDiscovery"] = Dword(0);
+    EXPECT_EQ(model.Snapshot(), applied);
+    EXPECT_EQ(CallsOf(Op::Set), writes);
+    const auto queries = CallsOf(Op::Query);
+    EXPECT_EQ(std::count(queries.begin(), queries.end(), kNtVersion + "|CurrentVersion"),
+              c.currentVersion && c.currentVersion->type == reg::kRegSz ? 2 : 1)
+        << "one read of CurrentVersion";
+
+    std::vector<std::string> exported;
+    for (const settings::ToolValue& value : module.ToolValuesNt()) {
+        exported.push_back(value.path + "|" + value.name);
+    }
+    listed.push_back(kParameters + "\\|EnablePMTUDiscovery");
+    EXPECT_EQ(exported, listed);
+
+    model.ClearCalls();
+    module.RemoveMtuNt();
+    auto removed = before;
+    if (c.serviceKeys) {
+        removed.erase(ServiceTcpip("{A}") + "|MTU");
+    }
+    EXPECT_EQ(model.Snapshot(), removed);
+    EXPECT_EQ(CallsOf(Op::Delete), writes) << "Remove deletes what Apply wrote, in the same order";
+    EXPECT_EQ(Boxes(), (std::vector{kAppliedBox, kRemovedBox}));
+}
+
+const VersionCase kVersionCases[] = {
+    {"Nt40", Sz("4.0"), true},
+    {"Nt40WithItsTerminator", reg::StoredValue{reg::kRegSz, Bytes({"4.0\0", 4})}, true},
+    {"Nt351", Sz("3.51"), true},
+    {"Windows2000", Sz("5.0"), false},
+    {"Windows81On", Sz("6.3"), false},
+    {"Windows10UnderWine", Sz("10.0"), false},
+    {"Missing", std::nullopt, false},
+    {"Empty", Sz(""), false},
+    {"Signed", Sz("-4.0"), false},
+    {"NoMajorNumber", Sz(".4"), false},
+    {"Dword", Dword(4), false},
+    {"ExpandSz", reg::StoredValue{reg::kRegExpandSz, Bytes("4.0")}, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(CurrentVersion, NtVersions, ::testing::ValuesIn(kVersionCases),
+                         [](const ::testing::TestParamInfo<VersionCase>& test) {
+                             return std::string(test.param.name);
+                         });
 
 }  // namespace
 }  // namespace quillon::test

@@ -12,9 +12,11 @@
 
 namespace quillon::test {
 
+inline const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 inline const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
 inline const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 inline const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+inline const std::string kServices = "SYSTEM\\CurrentControlSet\\Services\\";
 inline const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
 inline const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
 
@@ -30,6 +32,11 @@ inline const ui::headless::RecordedBox kNotSavedBox{
 inline const ui::headless::RecordedBox kNotRemovedBox{
     "The MTU setting could not be removed. Run Quillon MTU Tool as an administrator and try again.", 16,
     "Quillon MTU Tool"};
+
+// Where NT 3.51 and 4.0 read an adapter's TCP/IP values.
+inline std::string ServiceTcpip(const std::string& serviceName) {
+    return kServices + serviceName + "\\Parameters\\Tcpip";
+}
 
 inline std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 inline reg::StoredValue Dword(std::uint32_t n) {
@@ -61,11 +68,12 @@ protected:
     std::optional<reg::StoredValue> MaxMtu(const std::string& name) const {
         return model.Value(kNetTrans + name, "MaxMTU");
     }
-    // The calls of one kind, as "key|value", in the order they were made.
-    std::vector<std::string> CallsOf(reg::Op op) const {
+    // The calls of one kind, as "key|value", in the order they were made;
+    // only those on keys whose path begins with `below`, where it is given.
+    std::vector<std::string> CallsOf(reg::Op op, const std::string& below = "") const {
         std::vector<std::string> out;
         for (const reg::Call& call : model.Calls()) {
-            if (call.op == op) {
+            if (call.op == op && call.key.rfind(below, 0) == 0) {
                 out.push_back(call.key + "|" + call.value);
             }
         }

@@ -5,8 +5,10 @@
 // Remove work on seeded adapters (NT) or transports (9x); on the NT family,
 // where the registry has security, a read-only interface key makes Apply
 // say that it failed. The console program then does the same from the
-// command line. The cell's summary line goes to standard output and to the
-// file named by QUILLON_MATRIX.
+// command line. NT 4.0 gets the MTU also in each adapter's service TCP/IP
+// key, where it reads it; the later versions get nothing there. The cell's
+// summary line goes to standard output and to the file named by
+// QUILLON_MATRIX.
 //
 // QUILLON_VIEW is 64 when the program is a 64-bit one and the driver is not
 // (or the other way round): the product names are read in the program's own
@@ -44,6 +46,7 @@ REGSAM ProgramView() {
 }
 
 bool NineXMode(const std::string& mode) { return mode == "win95" || mode == "win98" || mode == "winme"; }
+bool ServiceKeysMode(const std::string& mode) { return mode == "nt351" || mode == "nt40"; }
 
 const std::string kSeededService = "QuillonMatrixAdapter";
 const std::string kSeededCard = kCards + "30";
@@ -51,6 +54,7 @@ const std::string kSeededCard = kCards + "30";
 // Adapters or transports the operations act on, seeded by the cell.
 struct Family {
     bool nineX;
+    bool serviceKeys;  // NT 3.51 and 4.0
     std::string form;  // the window that opens
     std::string productName;
 
@@ -70,14 +74,18 @@ struct Family {
         } else {
             for (const std::string& service : ServiceNames()) {
                 Remove(kInterfaces + service, "MTU");
+                Remove(ServiceTcpip(service), "MTU");
             }
             RemoveTree(kInterfaces + kSeededService);
+            RemoveTree(kServices + kSeededService);
             RemoveTree(kSeededCard);
             Remove(kParameters, "EnablePMTUDiscovery");
         }
     }
     // Whether every adapter or transport holds this MTU, with path-MTU
-    // discovery switched off; an empty MTU asks whether none holds any.
+    // discovery switched off; an empty MTU asks whether none holds any. On
+    // NT 4.0 each adapter holds it in both keys, elsewhere never in the
+    // service's key.
     [[nodiscard]] bool Holds(const std::string& mtu) const {
         bool all = true;
         if (nineX) {
@@ -92,6 +100,8 @@ struct Family {
         for (const std::string& service : services) {
             const auto stored = DwordAt(kInterfaces + service, "MTU");
             all = all && (mtu.empty() ? !stored.has_value() : stored == std::stoul(mtu));
+            const auto inServiceKey = DwordAt(ServiceTcpip(service), "MTU");
+            all = all && ((mtu.empty() || !serviceKeys) ? !inServiceKey.has_value() : inServiceKey == stored);
         }
         const auto pmtu = DwordAt(kParameters, "EnablePMTUDiscovery");
         return !services.empty() && all && (mtu.empty() ? !pmtu.has_value() : pmtu == 0U);
@@ -108,6 +118,7 @@ protected:
         const auto nt = TextAt(kNtVersion, "ProductName", ProgramView());
         const auto nineX = TextAt(k9xVersion, "ProductName", ProgramView());
         family_.nineX = NineXMode(mode_);
+        family_.serviceKeys = ServiceKeysMode(mode_);
         family_.form = family_.nineX ? "Form2" : "Form1";
         // Wine writes the product name of the family it poses as, and only that one.
         ASSERT_EQ(nt.has_value(), !family_.nineX) << "NT product name in mode " << mode_;
@@ -209,7 +220,10 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
     EXPECT_EQ(remove.out, "Your MTU setting has been removed.\n");
     EXPECT_TRUE(family_.Holds(""));
     if (!family_.nineX) {
-        const ReadOnlyKey lock(kInterfaces + kSeededService);
+        // On NT 4.0 the window met a read-only interface key; here the
+        // service's key is read-only.
+        const ReadOnlyKey lock(family_.serviceKeys ? ServiceTcpip(kSeededService)
+                                                   : kInterfaces + kSeededService);
         ASSERT_TRUE(lock.Locked());
         const ConsoleRun denied = RunConsole(cli_, "apply 576");
         EXPECT_EQ(denied.exitCode, 1U);
@@ -218,6 +232,9 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
     }
     Did(family_.nineX ? "console show, apply, remove, usage error"
                       : "console show, apply, remove, usage error, read-only key refused");
+    if (!family_.nineX) {
+        Did(family_.serviceKeys ? "MTU also in the service keys" : "nothing in the service keys");
+    }
 }
 
 // ---- WOW64: the 32-bit program on 64-bit Windows ----

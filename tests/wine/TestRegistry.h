@@ -21,9 +21,15 @@ const std::string k9xVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
 const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+const std::string kServices = "SYSTEM\\CurrentControlSet\\Services\\";
 const std::string kClass = "System\\CurrentControlSet\\Services\\Class";
 const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
 const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
+
+// Where NT 3.51 and 4.0 read an adapter's TCP/IP values.
+inline std::string ServiceTcpip(const std::string& serviceName) {
+    return kServices + serviceName + "\\Parameters\\Tcpip";
+}
 
 inline std::optional<std::string> TextAt(const std::string& path, const std::string& name, REGSAM view = 0) {
     HKEY key = nullptr;
