@@ -47,66 +47,103 @@ std::size_t IcmpAt(const std::uint8_t* packet, std::size_t length) {
     return header >= kIpv4HeaderBytes && length >= header + kIcmpHeaderBytes ? header : 0;
 }
 
-bool SameAddress(const std::uint8_t* at, const Address& address) { return std::equal(address.begin(), address.end(), at); }
-
-bool Ours(const std::uint8_t* request, const ProbeId& probe) {
-    return ReadBig16(request + 4) == probe.identifier && ReadBig16(request + 6) == probe.sequence;
+bool SameAddress(const std::uint8_t* at, const Address& address) {
+    return std::equal(address.begin(), address.end(), at);
 }
+
+// The byte at `offset` of every echo request's data.
+std::uint8_t Filler(std::size_t offset) { return static_cast<std::uint8_t>('a' + offset % 23); }
 
 std::string UnreachableCode(std::uint8_t code) {
     switch (code) {
-        case 0: return "the network is unreachable";
-        case 1: return "the host is unreachable";
-        case 2: return "the protocol is unreachable";
-        case 3: return "the port is unreachable";
+        case 0:
+            return "the network is unreachable";
+        case 1:
+            return "the host is unreachable";
+        case 2:
+            return "the protocol is unreachable";
+        case 3:
+            return "the port is unreachable";
         case 9:
         case 10:
-        case 13: return "communication with the host is administratively prohibited";
-        default: return "the host is unreachable (code " + std::to_string(code) + ")";
+        case 13:
+            return "communication with the host is administratively prohibited";
+        default:
+            return "the host is unreachable (code " + std::to_string(code) + ")";
     }
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> EchoRequest(const ProbeId& probe) {
-    const std::size_t bytes = static_cast<std::size_t>(std::max(probe.packetSize, 28)) - kIpv4HeaderBytes;
+std::vector<std::uint8_t> ProbeLog::Next(int packetSize, unsigned nowMs) {
+    packetSize = std::max(packetSize, kIpAndIcmpHeaders);
+    ++sequence_;
+    sent_.push_back({sequence_, packetSize, nowMs, false});
+    const std::size_t bytes = static_cast<std::size_t>(packetSize) - kIpv4HeaderBytes;
     std::vector<std::uint8_t> packet(bytes);
     packet[0] = kEchoRequest;
-    WriteBig16(&packet[4], probe.identifier);
-    WriteBig16(&packet[6], probe.sequence);
+    WriteBig16(&packet[4], identifier_);
+    WriteBig16(&packet[6], sequence_);
     for (std::size_t i = kIcmpHeaderBytes; i < packet.size(); ++i) {
-        packet[i] = static_cast<std::uint8_t>('a' + i % 23);
+        packet[i] = Filler(i - kIcmpHeaderBytes);
     }
     WriteBig16(&packet[2], Checksum(packet));
     return packet;
 }
 
-bool ReadAnswer(const std::uint8_t* packet, std::size_t length, const ProbeId& probe, Echo& echo) {
+ProbeLog::Reading ProbeLog::Read(const std::uint8_t* packet, std::size_t length, unsigned nowMs, Echo& echo) {
     const std::size_t header = IcmpAt(packet, length);
-    if (header == 0) {
-        return false;
+    if (header == 0 || sent_.empty()) {
+        return Reading::kNothing;
     }
     const std::uint8_t* icmp = packet + header;
     const std::size_t icmpBytes = length - header;
     if (icmp[0] == kEchoReply) {
-        if (!SameAddress(packet + 12, probe.target) || !Ours(icmp, probe) ||
-            icmpBytes + kIpv4HeaderBytes != static_cast<std::size_t>(probe.packetSize)) {
-            return false;
+        if (!SameAddress(packet + 12, target_) || ReadBig16(icmp + 4) != identifier_) {
+            return Reading::kNothing;
         }
-        echo.outcome = EchoOutcome::kPassed;
-        return true;
+        for (Sent& probe : sent_) {
+            const std::size_t sentData =
+                static_cast<std::size_t>(probe.packetSize) - kIpv4HeaderBytes - kIcmpHeaderBytes;
+            const std::size_t data = icmpBytes - kIcmpHeaderBytes;
+            if (probe.sequence != ReadBig16(icmp + 6) || data > sentData) {
+                continue;
+            }
+            for (std::size_t i = 0; i != data; ++i) {
+                if (icmp[kIcmpHeaderBytes + i] != Filler(i)) {
+                    return Reading::kNothing;
+                }
+            }
+            if (probe.answered) {
+                return Reading::kNothing;  // a duplicate
+            }
+            probe.answered = true;
+            if (&probe != &sent_.back()) {
+                echo.late.push_back({probe.packetSize, nowMs - probe.sentMs});
+                return Reading::kLate;
+            }
+            echo.outcome = EchoOutcome::kPassed;
+            echo.elapsedMs = nowMs - probe.sentMs;
+            echo.replySize = data < sentData ? static_cast<int>(data) + kIpAndIcmpHeaders : 0;
+            return Reading::kInFlight;
+        }
+        return Reading::kNothing;
     }
     if (icmp[0] != kDestinationUnreachable && icmp[0] != kTimeExceeded) {
-        return false;
+        return Reading::kNothing;
     }
     // An error quotes the header of the packet it is about and at least the
-    // first eight bytes beyond it: here, our echo request to the target.
+    // first eight bytes beyond it: here, the echo request in flight.
     const std::uint8_t* quoted = icmp + kIcmpHeaderBytes;
     const std::size_t quotedHeader = IcmpAt(quoted, icmpBytes - kIcmpHeaderBytes);
-    if (quotedHeader == 0 || !SameAddress(quoted + 16, probe.target) || quoted[quotedHeader] != kEchoRequest ||
-        !Ours(quoted + quotedHeader, probe)) {
-        return false;
+    Sent& inFlight = sent_.back();
+    if (quotedHeader == 0 || !SameAddress(quoted + 16, target_) || quoted[quotedHeader] != kEchoRequest ||
+        ReadBig16(quoted + quotedHeader + 4) != identifier_ ||
+        ReadBig16(quoted + quotedHeader + 6) != inFlight.sequence || inFlight.answered) {
+        return Reading::kNothing;
     }
+    inFlight.answered = true;
+    echo.elapsedMs = nowMs - inFlight.sentMs;
     if (icmp[0] == kDestinationUnreachable && icmp[1] == kFragmentationNeeded) {
         echo.outcome = EchoOutcome::kTooBig;
         echo.nextHopMtu = ReadBig16(icmp + 6);
@@ -115,14 +152,15 @@ bool ReadAnswer(const std::uint8_t* packet, std::size_t length, const ProbeId& p
         std::copy(packet + 12, packet + 16, sender.begin());
         echo.outcome = EchoOutcome::kUnreachable;
         echo.reason = Dotted(sender) + " says " +
-                      (icmp[0] == kTimeExceeded ? std::string("the probe's time to live ran out") : UnreachableCode(icmp[1]));
+                      (icmp[0] == kTimeExceeded ? std::string("the probe's time to live ran out")
+                                                : UnreachableCode(icmp[1]));
     }
-    return true;
+    return Reading::kInFlight;
 }
 
 std::string Dotted(const Address& address) {
-    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." + std::to_string(address[2]) + "." +
-           std::to_string(address[3]);
+    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." + std::to_string(address[2]) +
+           "." + std::to_string(address[3]);
 }
 
 bool ParseDotted(const std::string& text, Address& address) {

@@ -1,9 +1,9 @@
 #pragma once
-// The ICMP side of a probe, apart from any socket: the echo request it sends,
-// and what a packet that arrives says of it. Every packet is read with its
-// length checked at each step, since anything may arrive on a raw socket:
-// other programs' pings, answers to earlier probes, truncated or foreign
-// packets.
+// The ICMP side of a probe, apart from any socket: the echo requests it
+// sends, and what a packet that arrives says of them. Every packet is read
+// with its length checked at each step, since anything may arrive on a raw
+// socket: other programs' pings, answers to earlier probes, truncated or
+// foreign packets.
 
 #include <array>
 #include <cstddef>
@@ -17,21 +17,41 @@ namespace quillon::net {
 
 using Address = std::array<std::uint8_t, 4>;
 
-// The probe in flight.
-struct ProbeId {
-    Address target{};
-    std::uint16_t identifier = 0;
-    std::uint16_t sequence = 0;
-    int packetSize = 0;  // the whole IPv4 packet
+// The probes sent to one host, the last of them in flight.
+class ProbeLog {
+public:
+    ProbeLog(const Address& target, std::uint16_t identifier) : target_(target), identifier_(identifier) {}
+
+    // The ICMP echo request (header and data, without the IP header) of the
+    // next probe, a whole IPv4 packet of `packetSize` bytes sent at `nowMs`.
+    std::vector<std::uint8_t> Next(int packetSize, unsigned nowMs);
+
+    enum class Reading {
+        kNothing,   // not an answer to any probe: pass it over
+        kInFlight,  // the answer to the probe in flight, now in `echo`
+        kLate,      // the first reply to an earlier probe, added to echo.late
+    };
+    // What a received IPv4 packet (IP header included) answers. An echo reply
+    // from the host to any probe sent, whose data is the start of what that
+    // probe carried (a host may cut its reply short), proves the probe got
+    // there whole; an ICMP error about the probe in flight says why it did not.
+    Reading Read(const std::uint8_t* packet, std::size_t length, unsigned nowMs, Echo& echo);
+
+    [[nodiscard]] const Address& Target() const { return target_; }
+
+private:
+    struct Sent {
+        std::uint16_t sequence;
+        int packetSize;
+        unsigned sentMs;
+        bool answered;
+    };
+
+    Address target_;
+    std::uint16_t identifier_;
+    std::uint16_t sequence_ = 0;
+    std::vector<Sent> sent_;
 };
-
-// The ICMP echo request (header and data, without the IP header) of a probe.
-std::vector<std::uint8_t> EchoRequest(const ProbeId& probe);
-
-// Whether a received IPv4 packet (IP header included) answers the probe:
-// its echo reply from the target, or an ICMP error about it from anywhere on
-// the way. Sets `echo` if so.
-bool ReadAnswer(const std::uint8_t* packet, std::size_t length, const ProbeId& probe, Echo& echo);
 
 std::string Dotted(const Address& address);
 // Four decimal numbers from 0 to 255 with points between.

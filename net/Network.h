@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon::net {
 
@@ -21,12 +22,21 @@ enum class EchoOutcome {
     kCannotSend,   // this system would not send it
 };
 
+// An echo reply to an earlier probe that came only after that probe's
+// time-out: the probe passed all the same.
+struct LateAnswer {
+    int packetSize = 0;      // what that probe carried
+    unsigned elapsedMs = 0;  // from its sending to its reply
+};
+
 struct Echo {
     EchoOutcome outcome = EchoOutcome::kNoAnswer;
-    int nextHopMtu = 0;         // kTooBig: the MTU a router named (0: none)
-    bool refusedHere = false;   // kTooBig: this system refused to send it
-    unsigned elapsedMs = 0;     // from sending to the answer or the time-out
-    std::string reason;         // kUnreachable, kCannotSend: what was said
+    int nextHopMtu = 0;            // kTooBig: the MTU a router named, or this system learnt (0: none)
+    bool refusedHere = false;      // kTooBig: this system refused to send it
+    unsigned elapsedMs = 0;        // from sending to the answer or the time-out
+    int replySize = 0;             // kPassed: the reply's size where the host cut it short (0: it did not)
+    std::string reason;            // kUnreachable, kCannotSend: what was said
+    std::vector<LateAnswer> late;  // late replies to earlier probes that came while this one waited
 };
 
 class Network {
@@ -40,10 +50,13 @@ public:
     // probe it. On failure `failure` says what went wrong and what to do.
     virtual bool OpenPath(const std::string& host, std::string& address, std::string& failure) = 0;
     // Sends one echo of `packetSize` bytes with don't-fragment set to the
-    // host of OpenPath and waits at most `timeoutMs` for its answer. Answers
-    // that are not to this echo (other programs' ICMP, late replies to
-    // earlier probes) are passed over.
+    // host of OpenPath and waits at most `timeoutMs` for its answer. Packets
+    // that answer none of the probes sent (other programs' ICMP) are passed
+    // over; a reply to an earlier probe that comes meanwhile is one of `late`.
     virtual Echo Send(int packetSize, unsigned timeoutMs) = 0;
+    // Waits before the next probe, so that a host or router that limits its
+    // answers per second has them to give; ends early on Ctrl+C.
+    virtual void Pause(unsigned milliseconds) = 0;
     // Whether the user asked to stop (Ctrl+C, Ctrl+Break).
     virtual bool Interrupted() = 0;
 

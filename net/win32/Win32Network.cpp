@@ -17,7 +17,7 @@ namespace {
 // The IP_DONTFRAGMENT option of each version of Windows Sockets.
 constexpr int kDontFragmentWinsock2 = 14;
 constexpr int kDontFragmentWinsock1 = 9;
-constexpr int kSmallestEcho = 28;  // IP and ICMP headers
+constexpr int kSmallestEcho = 28;       // IP and ICMP headers
 constexpr unsigned kWaitSliceMs = 100;  // how often a wait looks for Ctrl+C
 constexpr int kReceiveBytes = 4096;
 
@@ -96,8 +96,9 @@ bool Win32Network::LoadWinsock(std::string& failure) {
     if (w.startup == nullptr || w.cleanup == nullptr || w.lastError == nullptr || w.socket == nullptr ||
         w.setOption == nullptr || w.sendTo == nullptr || w.receiveFrom == nullptr || w.select == nullptr ||
         w.close == nullptr || w.hostByName == nullptr) {
-        failure = "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll), so it cannot send a "
-                  "probe. Install the Windows Sockets 2 update or TCP/IP and try again.";
+        failure =
+            "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll), so it cannot send a "
+            "probe. Install the Windows Sockets 2 update or TCP/IP and try again.";
         return false;
     }
     WSADATA data{};
@@ -112,7 +113,7 @@ bool Win32Network::LoadWinsock(std::string& failure) {
 }
 
 bool Win32Network::Resolve(const std::string& host, std::string& failure) {
-    Address& address = probe_.target;
+    Address& address = address_;
     if (!ParseDotted(host, address)) {
         const hostent* entry = host.empty() ? nullptr : winsock_.hostByName(host.c_str());
         if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
@@ -133,15 +134,16 @@ bool Win32Network::OpenPath(const std::string& host, std::string& address, std::
     if (!LoadWinsock(failure) || !Resolve(host, failure)) {
         return false;
     }
-    address = Dotted(probe_.target);
+    address = Dotted(address_);
     socket_ = winsock_.socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
     if (socket_ == INVALID_SOCKET) {
         const int error = winsock_.lastError();
-        failure = "This system would not open a raw ICMP socket (Windows Sockets error " + std::to_string(error) +
-                  "), which the probe needs to send packets that may not be fragmented. " +
-                  (error == WSAEACCES ? "Run quillon-mtu-cli from an elevated prompt (as an administrator) and "
-                                        "try again."
-                                      : "This version of Windows cannot probe the path.");
+        failure =
+            "This system would not open a raw ICMP socket (Windows Sockets error " + std::to_string(error) +
+            "), which the probe needs to send packets that may not be fragmented. " +
+            (error == WSAEACCES ? "Run quillon-mtu-cli from an elevated prompt (as an administrator) and "
+                                  "try again."
+                                : "This version of Windows cannot probe the path.");
         return false;
     }
     const DWORD on = 1;
@@ -151,32 +153,38 @@ bool Win32Network::OpenPath(const std::string& host, std::string& address, std::
                   std::to_string(winsock_.lastError()) + "), so it cannot send an unfragmented probe.";
         return false;
     }
-    probe_.identifier = static_cast<std::uint16_t>(GetCurrentProcessId());
+    probes_.emplace(address_, static_cast<std::uint16_t>(GetCurrentProcessId()));
     controlHandler_ = SetConsoleCtrlHandler(&OnControl, TRUE) != FALSE;
     return true;
 }
 
+void Win32Network::Pause(unsigned milliseconds) {
+    const DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; elapsed < milliseconds && !Interrupted(); elapsed = GetTickCount() - start) {
+        Sleep(std::min<DWORD>(milliseconds - elapsed, kWaitSliceMs));
+    }
+}
+
 Echo Win32Network::Send(int packetSize, unsigned timeoutMs) {
     Echo echo;
-    if (socket_ == INVALID_SOCKET || packetSize < kSmallestEcho) {
+    if (socket_ == INVALID_SOCKET || !probes_ || packetSize < kSmallestEcho) {
         echo.outcome = EchoOutcome::kCannotSend;
         echo.reason = "no probe can be sent";
         return echo;
     }
-    probe_.packetSize = packetSize;
-    ++probe_.sequence;
-    const std::vector<std::uint8_t> packet = EchoRequest(probe_);
-
     const DWORD start = GetTickCount();
-    if (winsock_.sendTo(socket_, reinterpret_cast<const char*>(packet.data()), static_cast<int>(packet.size()), 0,
-                        reinterpret_cast<const sockaddr*>(&target_), sizeof target_) == SOCKET_ERROR) {
+    const std::vector<std::uint8_t> packet = probes_->Next(packetSize, start);
+    if (winsock_.sendTo(socket_, reinterpret_cast<const char*>(packet.data()),
+                        static_cast<int>(packet.size()), 0, reinterpret_cast<const sockaddr*>(&target_),
+                        sizeof target_) == SOCKET_ERROR) {
         const int error = winsock_.lastError();
         if (error == WSAEMSGSIZE) {
             echo.outcome = EchoOutcome::kTooBig;
             echo.refusedHere = true;
         } else if (error == WSAENETUNREACH || error == WSAEHOSTUNREACH) {
             echo.outcome = EchoOutcome::kUnreachable;
-            echo.reason = "this system has no route to the host (Windows Sockets error " + std::to_string(error) + ")";
+            echo.reason =
+                "this system has no route to the host (Windows Sockets error " + std::to_string(error) + ")";
         } else {
             echo.outcome = EchoOutcome::kCannotSend;
             echo.reason = "the probe could not be sent (Windows Sockets error " + std::to_string(error) + ")";
@@ -207,12 +215,13 @@ Echo Win32Network::Send(int packetSize, unsigned timeoutMs) {
         }
         sockaddr_in from{};
         int fromLength = sizeof from;
-        const int length = winsock_.receiveFrom(socket_, reinterpret_cast<char*>(received.data()), kReceiveBytes, 0,
-                                                reinterpret_cast<sockaddr*>(&from), &fromLength);
+        const int length =
+            winsock_.receiveFrom(socket_, reinterpret_cast<char*>(received.data()), kReceiveBytes, 0,
+                                 reinterpret_cast<sockaddr*>(&from), &fromLength);
         // A failed receive is the socket reporting an earlier error (such as
         // the "fragmentation needed" it has already passed on): wait on.
-        if (length > 0 && ReadAnswer(received.data(), static_cast<std::size_t>(length), probe_, echo)) {
-            echo.elapsedMs = GetTickCount() - start;
+        if (length > 0 && probes_->Read(received.data(), static_cast<std::size_t>(length), GetTickCount(),
+                                        echo) == ProbeLog::Reading::kInFlight) {
             return echo;
         }
     }
@@ -250,7 +259,8 @@ std::optional<unsigned> Win32Network::MtuInUse(const std::string& serviceName) {
          adapter = adapter->Next) {
         bool match = SameText(serviceName, adapter->AdapterName);
         for (const IP_ADDR_STRING* ip = &adapter->IpAddressList; ip != nullptr && !match; ip = ip->Next) {
-            match = std::strcmp(ip->IpAddress.String, serviceName.c_str()) == 0 && ip->IpAddress.String[0] != '\0';
+            match = std::strcmp(ip->IpAddress.String, serviceName.c_str()) == 0 &&
+                    ip->IpAddress.String[0] != '\0';
         }
         if (match) {
             MIB_IFROW row{};

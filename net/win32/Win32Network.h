@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 
 #include "net/Icmp.h"
 #include "net/Network.h"
@@ -31,6 +32,7 @@ public:
 
     bool OpenPath(const std::string& host, std::string& address, std::string& failure) override;
     Echo Send(int packetSize, unsigned timeoutMs) override;
+    void Pause(unsigned milliseconds) override;
     bool Interrupted() override { return interrupted_.load(); }
     std::optional<unsigned> MtuInUse(const std::string& serviceName) override;
 
@@ -64,7 +66,8 @@ private:
     bool controlHandler_ = false;
     SOCKET socket_ = INVALID_SOCKET;
     sockaddr_in target_{};
-    ProbeId probe_;
+    Address address_{};
+    std::optional<ProbeLog> probes_;
 };
 
 }  // namespace quillon::net
