@@ -2,31 +2,57 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace quillon::net {
 
 namespace {
 
-// After 1500, the first probes try what nearly every path carries (the
-// smallest MTU of IPv6), above which the range is small enough to halve
-// quickly. Until one probe has come back each waits this long, and the
-// smallest size is tried this often before the host counts as silent.
+// Before anything came back: the size nearly every path carries (the
+// smallest MTU of IPv6), then the smallest size, each waited for this long;
+// the host counts as silent once the smallest size went unanswered this often.
 constexpr int kCommonProbe = 1280;
 constexpr unsigned kFirstTimeoutMs = 1000;
-constexpr int kSmallestTries = 4;
+constexpr int kSmallestSilences = 5;
 // Later time-outs: a few round trips and a margin, within these bounds.
 constexpr unsigned kRoundTripsToWait = 4;
 constexpr unsigned kMarginMs = 150;
 constexpr unsigned kShortestTimeoutMs = 250;
 constexpr unsigned kLongestTimeoutMs = 2000;
-// Silences a size needs before it counts as too big at the boundary, before
-// and after a loss was seen on the path.
-constexpr int kSilencesWithoutLoss = 5;
-constexpr int kSilencesWithLoss = 7;
+// The pause before each probe: none, and then, each time answers go missing
+// at sizes known to pass, the next of these.
+constexpr std::array<unsigned, 4> kPausesMs = {0, 250, 500, 1000};
+// The search ends on a figure once the odds that the MTU is larger after all
+// (that the silences above it were all losses) are below kDoubt. The loss
+// rate at each pace is what was seen at sizes known to pass, with
+// kPriorLosses in kPriorTrials added, so that a few answers do not make a
+// path look lossless.
+constexpr double kDoubt = 1e-8;
+constexpr double kPriorLosses = 1.5;
+constexpr double kPriorTrials = 4.0;
+// Where to probe next is chosen as if at least this share of probes were
+// lost: one silence then moves the search less far below the size it was
+// heard at, so that a lost packet costs fewer probes to recover from.
+constexpr double kLeastLossForSearch = 0.3;
 // The smallest MTU an IPv4 link may have: a router naming less is wrong.
 constexpr int kSmallestLinkMtu = 68;
-constexpr int kSizes = kLargestProbe + 2;
-constexpr unsigned char kMostSilences = 255;
+
+using PerPace = std::array<int, kPausesMs.size()>;
+
+// What the probes of one size found, by the pace they were sent at.
+struct SizeRecord {
+    int size = 0;
+    PerPace silences{};
+    int passes = 0;
+
+    [[nodiscard]] int AllSilences() const {
+        int all = 0;
+        for (const int silent : silences) {
+            all += silent;
+        }
+        return all;
+    }
+};
 
 class Search {
 public:
@@ -34,41 +60,29 @@ public:
         : network_(network), listener_(listener), limits_(limits) {}
 
     PathMtu Run() {
-        // Until something comes back: the size most paths carry, then what a
-        // router named instead, then the smallest size, which a host that
-        // answers at all should answer.
-        int smallestTries = 0;
-        for (int size = kLargestProbe; passed_ == 0;) {
-            if (!Probe(size, kFirstTimeoutMs)) {
+        while (passed_ == 0) {
+            if (!Probe(NextFirstProbe(), kFirstTimeoutMs)) {
                 return result_;
             }
-            if (size == kSmallestProbe) {
-                ++smallestTries;
-            }
-            if (tooBig_ <= kSmallestProbe) {
+            if (cap_ <= kSmallestProbe) {
                 return Finish(PathStatus::kBelowRange);
             }
-            if (smallestTries == kSmallestTries && passed_ == 0) {
+            if (passed_ == 0 && Record(kSmallestProbe).AllSilences() >= kSmallestSilences) {
                 return Finish(PathStatus::kSilent);
             }
-            size = NextFirstProbe();
         }
         while (true) {
-            const int hi = Ceiling();
-            int size = 0;
-            if (hi == passed_ + 1) {
-                if (hi == tooBig_ || silences_[static_cast<std::size_t>(hi)] >= SilencesNeeded()) {
-                    return Finish(PathStatus::kFound);
-                }
-                size = hi;
-            } else if (hint_ > passed_ && hint_ < hi) {
-                size = hint_;
-            } else if (hi > kLargestProbe) {
-                size = kLargestProbe;
-            } else {
-                size = passed_ + (hi - passed_) / 2;
+            const bool sure = passed_ + 1 >= cap_ || MassAbove(passed_ + 1) < kDoubt;
+            // A late answer may still be on its way: where one came before,
+            // a last probe of a size known to pass waits for it.
+            if (sure && !(lateSeen_ && lastAtBoundary_)) {
+                return Finish(PathStatus::kFound);
             }
-            hint_ = 0;
+            int size = sure ? passed_ : Median();
+            if (!sure && hint_ > passed_ && hint_ < cap_ && Record(hint_).AllSilences() < 2) {
+                size = hint_;
+            }
+            lastAtBoundary_ = size == passed_ + 1;
             if (!Probe(size, Timeout())) {
                 return result_;
             }
@@ -76,6 +90,17 @@ public:
     }
 
 private:
+    SizeRecord& Record(int size) {
+        const auto at = std::find_if(records_.begin(), records_.end(),
+                                     [&](const SizeRecord& record) { return record.size >= size; });
+        if (at != records_.end() && at->size == size) {
+            return *at;
+        }
+        SizeRecord record;
+        record.size = size;
+        return *records_.insert(at, record);
+    }
+
     // Sends one probe and takes in what came back; false once the search is over.
     bool Probe(int size, unsigned timeoutMs) {
         if (network_.Interrupted()) {
@@ -86,35 +111,53 @@ private:
             Finish(PathStatus::kOutOfBounds);
             return false;
         }
+        if (kPausesMs[pace_] != 0) {
+            network_.Pause(kPausesMs[pace_]);
+            elapsedMs_ += kPausesMs[pace_];
+        }
         const Echo echo = network_.Send(size, timeoutMs);
         ++result_.probes;
         elapsedMs_ += std::max(echo.elapsedMs, 1U);
         listener_.OnProbe(size, echo);
+        for (const LateAnswer& late : echo.late) {
+            // The silence it was taken for was not one, nor a loss.
+            SizeRecord& record = Record(late.packetSize);
+            for (std::size_t pace = kPausesMs.size(); pace-- != 0;) {
+                if (record.silences[pace] != 0) {
+                    --record.silences[pace];
+                    if (late.packetSize <= passed_ && losses_[pace] != 0) {
+                        --losses_[pace];
+                    }
+                    break;
+                }
+            }
+            lateSeen_ = true;
+            Passed(late.packetSize, late.elapsedMs);
+        }
         if (network_.Interrupted()) {
             Finish(PathStatus::kInterrupted);
             return false;
         }
         switch (echo.outcome) {
             case EchoOutcome::kPassed:
-                if (silences_[static_cast<std::size_t>(size)] != 0 || size <= passed_) {
-                    lossSeen_ = true;
-                }
-                passed_ = std::max(passed_, size);
-                slowestMs_ = std::max(slowestMs_, echo.elapsedMs);
-                return true;
+                Passed(size, echo.elapsedMs);
+                break;
             case EchoOutcome::kTooBig:
-                tooBig_ = std::min(tooBig_, size);
+                cap_ = std::min(cap_, size);
                 // Nothing above the MTU a router names can pass that router.
-                if (echo.nextHopMtu >= kSmallestLinkMtu && echo.nextHopMtu < size && echo.nextHopMtu >= passed_) {
-                    tooBig_ = std::min(tooBig_, echo.nextHopMtu + 1);
+                if (echo.nextHopMtu >= kSmallestLinkMtu && echo.nextHopMtu < size &&
+                    echo.nextHopMtu >= passed_) {
+                    cap_ = std::min(cap_, echo.nextHopMtu + 1);
                     hint_ = echo.nextHopMtu;
                 }
-                return true;
+                break;
             case EchoOutcome::kNoAnswer:
-                if (silences_[static_cast<std::size_t>(size)] != kMostSilences) {
-                    ++silences_[static_cast<std::size_t>(size)];
+                ++Record(size).silences[pace_];
+                if (size <= passed_) {
+                    ++losses_[pace_];
+                    SlowDown();
                 }
-                return true;
+                break;
             case EchoOutcome::kUnreachable:
                 result_.reason = echo.reason;
                 Finish(PathStatus::kUnreachable);
@@ -124,34 +167,104 @@ private:
                 Finish(PathStatus::kCannotSend);
                 return false;
         }
-        return false;
+        return true;
+    }
+
+    void Passed(int size, unsigned elapsedMs) {
+        ++Record(size).passes;
+        ++passes_[pace_];
+        slowestMs_ = std::max(slowestMs_, elapsedMs);
+        if (size <= passed_) {
+            return;
+        }
+        // Silences at the sizes this one proves can pass were losses.
+        bool revealed = false;
+        for (const SizeRecord& record : records_) {
+            if (record.size > passed_ && record.size <= size) {
+                for (std::size_t pace = 0; pace != kPausesMs.size(); ++pace) {
+                    losses_[pace] += record.silences[pace];
+                    revealed = revealed || record.silences[pace] != 0;
+                }
+            }
+        }
+        passed_ = size;
+        if (revealed) {
+            SlowDown();
+        }
+    }
+
+    // Answers went missing where they should not: a host or a router may be
+    // answering only so many probes a second, so the next probes wait longer
+    // before they go. What was heard at each pace counts as much as the
+    // losses seen at that pace make it worth.
+    void SlowDown() { pace_ = std::min(pace_ + 1, kPausesMs.size() - 1); }
+
+    // The share of probes of a size that passes that went unanswered at a
+    // pace, as far as it was seen.
+    [[nodiscard]] double Loss(std::size_t pace) const {
+        return (losses_[pace] + kPriorLosses) / (losses_[pace] + passes_[pace] + kPriorTrials);
+    }
+
+    // How likely it is that the MTU is `from` or more, against it being
+    // passed_: each MTU m above passed_ counts the chance that every silence
+    // heard at a size from passed_ + 1 to m was a loss, each loss taken as
+    // at least `leastLoss` likely.
+    [[nodiscard]] double MassAbove(int from, double leastLoss = 0.0) const {
+        double mass = 0.0;
+        double weight = 1.0;
+        int start = passed_ + 1;
+        for (const SizeRecord& record : records_) {
+            if (record.size <= passed_ || record.size >= cap_ || record.AllSilences() == 0) {
+                continue;
+            }
+            mass += weight * Between(start, record.size - 1, from);
+            for (std::size_t pace = 0; pace != kPausesMs.size(); ++pace) {
+                for (int i = 0; i != record.silences[pace]; ++i) {
+                    weight *= std::max(Loss(pace), leastLoss);
+                }
+            }
+            start = record.size;
+        }
+        return mass + weight * Between(start, cap_ - 1, from);
+    }
+
+    // How many sizes from `first` to `last` are `from` or more.
+    static double Between(int first, int last, int from) {
+        return std::max(0, last - std::max(first, from) + 1);
+    }
+
+    // The size that splits what is believed of the MTU into halves: the
+    // probe that tells the most.
+    [[nodiscard]] int Median() const {
+        const double half = (1.0 + MassAbove(passed_ + 1, kLeastLossForSearch)) / 2;
+        int low = passed_ + 1;
+        int high = cap_ - 1;
+        while (low < high) {
+            const int middle = low + (high - low + 1) / 2;
+            if (MassAbove(middle, kLeastLossForSearch) >= half) {
+                low = middle;
+            } else {
+                high = middle - 1;
+            }
+        }
+        return low;
     }
 
     // Before anything came back: what a router named, else the size most
-    // paths carry, else the smallest.
-    [[nodiscard]] int NextFirstProbe() const {
+    // paths carry, else the smallest, each tried again before it is given up.
+    int NextFirstProbe() {
+        if (result_.probes == 0) {
+            return kLargestProbe;
+        }
+        const int smallestSilences = Record(kSmallestProbe).AllSilences();
         for (const int size : {hint_, kCommonProbe}) {
-            if (size > kSmallestProbe && size < tooBig_ && silences_[static_cast<std::size_t>(size)] == 0) {
+            if (size > kSmallestProbe && size < cap_ && Record(size).AllSilences() < 2 &&
+                Record(size).AllSilences() <= smallestSilences) {
                 return size;
             }
         }
         return kSmallestProbe;
     }
-
-    // The smallest size above the largest that passed that is believed too
-    // big: certain, or silent once (twice, where the path is known to lose
-    // packets, so that a loss is tried again before it counts).
-    [[nodiscard]] int Ceiling() const {
-        const unsigned char enough = lossSeen_ ? 2 : 1;
-        for (int size = passed_ + 1; size < tooBig_; ++size) {
-            if (silences_[static_cast<std::size_t>(size)] >= enough) {
-                return size;
-            }
-        }
-        return tooBig_;
-    }
-
-    [[nodiscard]] int SilencesNeeded() const { return lossSeen_ ? kSilencesWithLoss : kSilencesWithoutLoss; }
 
     [[nodiscard]] unsigned Timeout() const {
         return std::clamp(slowestMs_ * kRoundTripsToWait + kMarginMs, kShortestTimeoutMs, kLongestTimeoutMs);
@@ -160,6 +273,7 @@ private:
     PathMtu Finish(PathStatus status) {
         result_.status = status;
         result_.mtu = passed_;
+        result_.atMost = std::min(cap_, kLargestProbe + 1) - 1;
         return result_;
     }
 
@@ -168,12 +282,16 @@ private:
     const ProbeLimits& limits_;
     PathMtu result_;
     int passed_ = 0;               // the largest size that came back
-    int tooBig_ = kLargestProbe + 1;  // the smallest size known too big for certain
+    int cap_ = kLargestProbe + 1;  // the smallest size known too big for certain
     int hint_ = 0;                 // an MTU a router named, to try next
-    bool lossSeen_ = false;
+    std::size_t pace_ = 0;         // which pause goes before each probe
+    PerPace losses_{};             // answers missing at sizes known to pass, by pace
+    PerPace passes_{};             // answers that came back, by pace
+    bool lateSeen_ = false;        // an answer came after its time-out
+    bool lastAtBoundary_ = false;  // the last probe was of the size just above passed_
     unsigned slowestMs_ = 0;
     unsigned elapsedMs_ = 0;
-    std::array<unsigned char, kSizes> silences_{};
+    std::vector<SizeRecord> records_;  // by size
 };
 
 }  // namespace

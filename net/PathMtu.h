@@ -3,16 +3,25 @@
 // included, from 88 to 1500 bytes, that reaches the host and comes back
 // without being fragmented anywhere on the way.
 //
-// One probe is in flight at a time. The first is 1280 bytes, which nearly
-// every path carries (then the smallest size, to tell a silent host from a
-// narrow path); the first answer shows how long a round trip takes, and the
-// time-out of every later probe follows that. Then 1500. A router that names
-// its next hop's MTU is believed at once: that size is tried next, and
-// nothing above it is tried again. Where nothing is said (a black hole), the
-// search halves the range between the largest size that passed and the
-// smallest that did not. Silence counts as "too big" for the search, but the
-// boundary it ends on is tried again before it is believed (more often once
-// a loss has been seen), so that a lost packet cannot lower the result.
+// One probe is in flight at a time. The first is 1500 bytes; until something
+// answers, the size nearly every path carries (1280) and the smallest size
+// follow, to tell a silent host from a narrow path. The first answer shows
+// how long a round trip takes, and the time-out of every later probe follows
+// that. A router that names its next hop's MTU is believed for every size
+// above it, and that size is tried next. Where nothing is said (a black hole),
+// the search halves the range between the largest size that passed and the
+// smallest that did not.
+//
+// Any reply from the host, however short, proves that the probe reached it
+// whole, also when it comes after its time-out. Silence proves nothing: it is
+// "too big" or a lost packet. So the size the search ends on is believed too
+// big on silence alone only once it has been silent so often that loss at the
+// rate this path has shown (packets of sizes known to pass that went
+// unanswered) cannot explain it; where the probe's bounds do not allow that,
+// there is no figure, only the range the MTU lies in. Where answers go
+// missing the probes are spaced further apart, for hosts and routers that
+// answer only a few packets a second, and silences heard at the faster pace
+// are not counted.
 
 #include "net/Network.h"
 
@@ -23,7 +32,7 @@ inline constexpr int kLargestProbe = 1500;
 
 struct ProbeLimits {
     int maxProbes = 80;
-    unsigned maxMilliseconds = 60000;
+    unsigned maxMilliseconds = 90000;  // waiting for answers and pauses together
 };
 
 enum class PathStatus {
@@ -33,14 +42,15 @@ enum class PathStatus {
     kBelowRange,   // even the smallest probe is too big for the path
     kCannotSend,   // this system cannot send an unfragmented probe
     kInterrupted,  // the user stopped it
-    kOutOfBounds,  // the limits of probes or time were reached first
+    kOutOfBounds,  // the limits of probes or time came first: the MTU lies from mtu to atMost
 };
 
 struct PathMtu {
     PathStatus status = PathStatus::kSilent;
-    int mtu = 0;          // kFound: the figure; otherwise the largest size that passed
-    int probes = 0;       // echoes sent
-    std::string reason;   // kUnreachable, kCannotSend: what was said
+    int mtu = 0;         // kFound: the figure; otherwise the largest size that passed (0: none)
+    int atMost = 0;      // the largest size not known for certain to be too big
+    int probes = 0;      // echoes sent
+    std::string reason;  // kUnreachable, kCannotSend: what was said
 };
 
 // Told of every probe as it comes back.
@@ -50,6 +60,7 @@ public:
     ProbeListener(const ProbeListener&) = delete;
     ProbeListener& operator=(const ProbeListener&) = delete;
     virtual ~ProbeListener() = default;
+    // Late answers to earlier probes that came meanwhile are in echo.late.
     virtual void OnProbe(int packetSize, const Echo& echo) = 0;
 };
 

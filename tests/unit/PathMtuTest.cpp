@@ -1,9 +1,12 @@
-// The search for a path's MTU over simulated paths: the exact figure, the
-// number of probes it takes, loss, silence, and every way it ends without one.
+// The search for a path's MTU over simulated paths: the exact figure and the
+// number of probes it takes behind routers that say and that do not, with
+// hosts that cut their replies, answer late or only so often; time-outs; and
+// every way it ends without a figure.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "net/PathMtu.h"
 #include "tests/bench/HandSearch.h"
@@ -20,71 +23,135 @@ public:
     }
 };
 
-net::PathMtu Find(SimulatedPath& path) {
+net::PathMtu Find(SimulatedPath& path, const net::ProbeLimits& limits = {}) {
     Quiet quiet;
-    return net::FindPathMtu(path, quiet);
+    return net::FindPathMtu(path, quiet, limits);
 }
+
+using Set = std::function<void(SimulatedPath&)>;
 
 struct PathCase {
     const char* what;
-    std::vector<Link> links;
-    int learnt;
+    Set set;
     int mtu;
     int mostProbes;
+    bool paces;  // the probes are spaced out
 };
 
 const PathCase kPaths[] = {
-    {"router names 1400", {{1500, true}, {1400, true}}, 0, 1400, 3},
-    {"PPPoE", {{1492, true}}, 0, 1492, 3},
-    {"IPv6 minimum", {{1280, true}}, 0, 1280, 3},
-    {"576", {{1500, true}, {576, true}}, 0, 576, 3},
-    {"no bottleneck", {{1500, true}}, 0, 1500, 2},
-    {"two routers name 1450 then 1300", {{1450, true}, {1300, true}}, 0, 1300, 4},
-    {"black hole at 1400", {{1400, false}}, 0, 1400, 14},
-    {"black hole at 89", {{89, false}}, 0, 89, 17},
-    {"black hole at 1499", {{1499, false}}, 0, 1499, 14},
-    {"router names 1450, black hole at 1333", {{1450, true}, {1333, false}}, 0, 1333, 14},
-    {"this system already knows 1400", {{1400, true}}, 1400, 1400, 10},
-    {"router names 576 for the first probe", {{576, true}}, 0, 576, 2},
-    {"black hole at 1000", {{1000, false}}, 0, 1000, 17},
+    {"router names 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}, {1400, true}};
+     },
+     1400, 2, false},
+    {"PPPoE",
+     [](SimulatedPath& p) {
+         p.links = {{1492, true}};
+     },
+     1492, 2, false},
+    {"576",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}, {576, true}};
+     },
+     576, 2, false},
+    {"no bottleneck",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}};
+     },
+     1500, 1, false},
+    {"two routers name 1450 then 1300",
+     [](SimulatedPath& p) {
+         p.links = {{1450, true}, {1300, true}};
+     },
+     1300, 3, false},
+    {"black hole at 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, false}};
+     },
+     1400, 22, false},
+    {"black hole at 89",
+     [](SimulatedPath& p) {
+         p.links = {{89, false}};
+     },
+     89, 31, false},
+    {"black hole at 1499",
+     [](SimulatedPath& p) {
+         p.links = {{1499, false}};
+     },
+     1499, 18, false},
+    {"router names 1450, black hole at 1333",
+     [](SimulatedPath& p) {
+         p.links = {{1450, true}, {1333, false}};
+     },
+     1333, 25, false},
+    {"this system already knows 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, true}};
+         p.learnt = 1400;
+     },
+     1400, 10, false},
+    {"host cuts replies to 68 bytes behind a router naming 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}, {1400, true}};
+         p.cutTo = 68;
+     },
+     1400, 2, false},
+    {"host cuts replies to 556 bytes behind a black hole at 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, false}};
+         p.cutTo = 556;
+     },
+     1400, 22, false},
+    {"host answers 1.3 s late behind a router naming 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}, {1400, true}};
+         p.hostDelayMs = 1300;
+     },
+     1400, 3, false},
+    {"host answers 1.3 s late behind a black hole at 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, false}};
+         p.hostDelayMs = 1300;
+     },
+     1400, 24, true},
+    {"host answers once a second behind a black hole at 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, false}};
+         p.hostLimit = RateLimit(1);
+     },
+     1400, 45, true},
+    {"router names 1400, and that size's first probe is lost",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}, {1400, true}};
+         p.loseFirst = {{1400, 1}};
+     },
+     1400, 4, false},
+    {"router names 1400 once a second, 1500 lost first",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}, {1400, true}};
+         p.routerLimit = RateLimit(1);
+         p.loseFirst = {{1500, 1}};
+     },
+     1400, 3, false},
 };
 
 TEST(PathMtu, FindsTheExactFigureWithinItsProbes) {
     for (const PathCase& c : kPaths) {
         SimulatedPath path;
-        path.links = c.links;
-        path.learnt = c.learnt;
+        c.set(path);
         const net::PathMtu found = Find(path);
         EXPECT_EQ(found.status, net::PathStatus::kFound) << c.what;
         EXPECT_EQ(found.mtu, c.mtu) << c.what;
         EXPECT_LE(found.probes, c.mostProbes) << c.what;
         EXPECT_EQ(found.probes, static_cast<int>(path.sent.size())) << c.what;
+        EXPECT_EQ(path.pausedMs != 0, c.paces) << c.what;
 
         SimulatedPath again;
-        again.links = c.links;
-        again.learnt = c.learnt;
-        const HandSearchResult hand = HandSearch(again);
-        if (c.links.back().routerTells) {
+        c.set(again);
+        if (again.links.back().routerTells && again.hostDelayMs == 0) {
+            const HandSearchResult hand = HandSearch(again);
             EXPECT_LE(found.probes, hand.probes) << c.what << ": never more than the search by hand";
         }
-    }
-}
-
-// One packet in five lost each way: silence must not lower the figure.
-TEST(PathMtu, LossDoesNotChangeTheFigure) {
-    for (const PathCase& c : kPaths) {
-        int most = 0;
-        for (unsigned seed = 1; seed <= 100; ++seed) {
-            SimulatedPath path(seed);
-            path.links = c.links;
-            path.learnt = c.learnt;
-            path.lossPercent = 20;
-            const net::PathMtu found = Find(path);
-            ASSERT_EQ(found.status, net::PathStatus::kFound) << c.what << " seed " << seed;
-            ASSERT_EQ(found.mtu, c.mtu) << c.what << " seed " << seed;
-            most = std::max(most, found.probes);
-        }
-        RecordProperty(c.what, most);
     }
 }
 
@@ -103,21 +170,38 @@ TEST(PathMtu, TimeOutsFollowTheRoundTrip) {
             EXPECT_EQ(path.sent[i].second, expected) << roundTrip;
         }
     }
+    // A late answer makes later probes wait long enough for theirs.
+    SimulatedPath late;
+    late.links = {{1400, false}};
+    late.hostDelayMs = 1300;
+    Find(late);
+    EXPECT_EQ(late.sent.back().second, 2000U);
 }
 
 TEST(PathMtu, EndsWithoutAFigureAndSaysWhy) {
     struct Ending {
         const char* what;
-        void (*set)(SimulatedPath&);
+        Set set;
         net::PathStatus status;
         int probes;
     };
     const Ending endings[] = {
-        {"host drops echo requests", [](SimulatedPath& p) { p.hostAnswers = false; }, net::PathStatus::kSilent, 6},
-        {"network unreachable", [](SimulatedPath& p) { p.unreachable = true; }, net::PathStatus::kUnreachable, 1},
-        {"no raw socket", [](SimulatedPath& p) { p.cannotSend = "access denied"; }, net::PathStatus::kCannotSend, 1},
-        {"path below 88", [](SimulatedPath& p) { p.links = {{80, true}}; }, net::PathStatus::kBelowRange, 1},
-        {"Ctrl+C after 4 probes", [](SimulatedPath& p) { p.links = {{1400, false}}, p.interruptAfter = 4; },
+        {"host drops echo requests", [](SimulatedPath& p) { p.hostAnswers = false; },
+         net::PathStatus::kSilent, 8},
+        {"network unreachable", [](SimulatedPath& p) { p.unreachable = true; }, net::PathStatus::kUnreachable,
+         1},
+        {"no raw socket", [](SimulatedPath& p) { p.cannotSend = "access denied"; },
+         net::PathStatus::kCannotSend, 1},
+        {"path below 88",
+         [](SimulatedPath& p) {
+             p.links = {{80, true}};
+         },
+         net::PathStatus::kBelowRange, 1},
+        {"Ctrl+C after 4 probes",
+         [](SimulatedPath& p) {
+             p.links = {{1400, false}};
+             p.interruptAfter = 4;
+         },
          net::PathStatus::kInterrupted, 4},
     };
     for (const Ending& e : endings) {
@@ -129,19 +213,31 @@ TEST(PathMtu, EndsWithoutAFigureAndSaysWhy) {
         EXPECT_EQ(result.probes, e.probes) << e.what;
     }
 
-    // A black hole stops at the limits of probes and of time.
+    // A black hole stops at the limits of probes and of time, and says
+    // between which sizes the MTU lies.
     for (const bool timeBound : {false, true}) {
         SimulatedPath path;
         path.links = {{1400, false}};
         net::ProbeLimits limits;
         limits.maxProbes = timeBound ? 1000 : 8;
         limits.maxMilliseconds = timeBound ? 2000 : 60000;
-        Quiet quiet;
-        const net::PathMtu bounded = net::FindPathMtu(path, quiet, limits);
+        const net::PathMtu bounded = Find(path, limits);
         EXPECT_EQ(bounded.status, net::PathStatus::kOutOfBounds) << timeBound;
-        EXPECT_LE(bounded.probes, timeBound ? 12 : 8) << "the black hole takes 14 without limits";
-        EXPECT_TRUE(bounded.mtu >= 1280 && bounded.mtu <= 1400) << "the largest size that passed: " << bounded.mtu;
+        EXPECT_LE(bounded.probes, 8) << "the black hole takes 22 without limits";
+        EXPECT_LE(path.nowMs, timeBound ? 2000U + 1000U : 60000U) << "at most one probe past the limit";
+        EXPECT_TRUE(bounded.mtu >= 1280 && bounded.mtu <= 1400)
+            << "the largest size that passed: " << bounded.mtu;
+        EXPECT_EQ(bounded.atMost, 1500) << "no size is known to be too big for certain";
     }
+    // Behind a router that named 1400, the range ends there.
+    SimulatedPath lossy(3);
+    lossy.links = {{1500, true}, {1400, true}};
+    lossy.loseFirst = {{1400, 5}};
+    net::ProbeLimits few;
+    few.maxProbes = 4;
+    const net::PathMtu unsure = Find(lossy, few);
+    EXPECT_EQ(unsure.status, net::PathStatus::kOutOfBounds);
+    EXPECT_EQ(unsure.atMost, 1400);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #pragma once
 // A path to a host for the probe's tests: links of given MTUs, each behind a
-// router that may or may not say "fragmentation needed", random loss, and a
-// host that may not answer. Like a real system it learns an MTU a router
-// names and then refuses larger probes itself.
+// router that may or may not say "fragmentation needed", random loss each
+// way, and a host that may be silent, cut its replies short, answer late or
+// answer only so many echoes a second. Like a real system it learns an MTU a
+// router names and then refuses larger probes itself. Time is simulated: a
+// probe takes its round trip or its time-out, a pause its length.
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <random>
@@ -20,19 +23,49 @@ struct Link {
     bool routerTells;  // false: a black hole
 };
 
+// At most `perSecond` packets a second, and as many at once (0: no limit).
+class RateLimit {
+public:
+    explicit RateLimit(int perSecond = 0) : perSecond_(perSecond), tokens_(perSecond) {}
+    bool Take(unsigned nowMs) {
+        if (perSecond_ == 0) {
+            return true;
+        }
+        tokens_ = std::min<double>(perSecond_, tokens_ + (nowMs - lastMs_) * perSecond_ / 1000.0);
+        lastMs_ = nowMs;
+        if (tokens_ < 1.0) {
+            return false;
+        }
+        tokens_ -= 1.0;
+        return true;
+    }
+
+private:
+    int perSecond_;
+    double tokens_;
+    unsigned lastMs_ = 0;
+};
+
 class SimulatedPath final : public net::Network {
 public:
     std::vector<Link> links;
-    int lossPercent = 0;          // of the probes, or their answers
+    int lossPercent = 0;  // of the probes on their way, and again of the answers on theirs
     bool hostAnswers = true;
     bool unreachable = false;
     bool resolves = true;
     std::optional<std::string> cannotSend;
-    int learnt = 0;               // an MTU this system already knows for the path
+    int learnt = 0;  // an MTU this system already knows for the path
     unsigned roundTripMs = 2;
-    int interruptAfter = -1;      // the user presses Ctrl+C after this many probes
-    std::map<std::string, unsigned> inUse;  // MtuInUse's answers
+    unsigned hostDelayMs = 0;      // the host answers this much later than the round trip
+    int cutTo = 0;                 // the host's replies carry at most this many bytes of data (0: all)
+    RateLimit hostLimit;           // echo replies the host gives
+    RateLimit routerLimit;         // "fragmentation needed" each router gives
+    std::map<int, int> loseFirst;  // size: how many of its first probes are lost on the way
+    int interruptAfter = -1;       // the user presses Ctrl+C after this many probes
+    std::map<std::string, unsigned> inUse;       // MtuInUse's answers
     std::vector<std::pair<int, unsigned>> sent;  // size and time-out of each probe
+    unsigned pausedMs = 0;
+    unsigned nowMs = 0;
     int opened = 0;
 
     explicit SimulatedPath(unsigned seed = 1) : random_(seed) {}
@@ -50,7 +83,6 @@ public:
     net::Echo Send(int packetSize, unsigned timeoutMs) override {
         sent.emplace_back(packetSize, timeoutMs);
         net::Echo echo;
-        echo.elapsedMs = timeoutMs;
         if (cannotSend) {
             echo.outcome = net::EchoOutcome::kCannotSend;
             echo.reason = *cannotSend;
@@ -59,38 +91,71 @@ public:
         if (learnt != 0 && packetSize > learnt) {
             echo.outcome = net::EchoOutcome::kTooBig;
             echo.refusedHere = true;
-            echo.elapsedMs = 0;
             return echo;
         }
-        const bool lost = Lost();
-        if (lost) {
-            return echo;
-        }
-        if (unreachable) {
-            echo.outcome = net::EchoOutcome::kUnreachable;
-            echo.reason = "198.51.100.1 says the network is unreachable";
-            return echo;
-        }
-        for (const Link& link : links) {
-            if (packetSize > link.mtu) {
-                if (link.routerTells) {
-                    echo.outcome = net::EchoOutcome::kTooBig;
-                    echo.nextHopMtu = link.mtu;
-                    echo.elapsedMs = roundTripMs;
-                    learnt = link.mtu;
+        const unsigned sentMs = nowMs;
+        std::optional<unsigned> answerMs;  // when this probe's answer arrives
+        if (Arrives()) {
+            if (unreachable) {
+                echo.outcome = net::EchoOutcome::kUnreachable;
+                echo.reason = "198.51.100.1 says the network is unreachable";
+                answerMs = sentMs + roundTripMs;
+            } else {
+                const Link* narrow = nullptr;
+                for (const Link& link : links) {
+                    if (packetSize > link.mtu) {
+                        narrow = &link;
+                        break;
+                    }
                 }
-                return echo;
+                if (narrow != nullptr) {
+                    if (narrow->routerTells && routerLimit.Take(sentMs) && Arrives()) {
+                        echo.outcome = net::EchoOutcome::kTooBig;
+                        echo.nextHopMtu = narrow->mtu;
+                        learnt = narrow->mtu;
+                        answerMs = sentMs + roundTripMs;
+                    }
+                } else if (hostAnswers && !LostByRule(packetSize) && hostLimit.Take(sentMs) && Arrives()) {
+                    pending_.push_back({sentMs + roundTripMs + hostDelayMs, sentMs, packetSize});
+                }
             }
         }
-        if (!hostAnswers) {
-            return echo;
+        // Wait for this probe's reply, or its time-out; other replies that
+        // arrive meanwhile are late answers to earlier probes.
+        const unsigned deadline = sentMs + timeoutMs;
+        unsigned end = answerMs.value_or(deadline);
+        for (const Pending& reply : pending_) {
+            if (reply.sentMs == sentMs && reply.arrivesMs <= deadline) {
+                end = reply.arrivesMs;
+                echo.outcome = net::EchoOutcome::kPassed;
+                if (cutTo != 0 && packetSize > net::kIpAndIcmpHeaders + cutTo) {
+                    echo.replySize = net::kIpAndIcmpHeaders + cutTo;
+                }
+            }
         }
-        echo.outcome = net::EchoOutcome::kPassed;
-        echo.elapsedMs = roundTripMs;
+        for (auto reply = pending_.begin(); reply != pending_.end();) {
+            if (reply->arrivesMs > end) {
+                ++reply;
+                continue;
+            }
+            if (reply->sentMs != sentMs) {
+                echo.late.push_back({reply->size, reply->arrivesMs - reply->sentMs});
+            }
+            reply = pending_.erase(reply);
+        }
+        echo.elapsedMs = end - sentMs;
+        nowMs = end;
         return echo;
     }
 
-    bool Interrupted() override { return interruptAfter >= 0 && static_cast<int>(sent.size()) >= interruptAfter; }
+    void Pause(unsigned milliseconds) override {
+        pausedMs += milliseconds;
+        nowMs += milliseconds;
+    }
+
+    bool Interrupted() override {
+        return interruptAfter >= 0 && static_cast<int>(sent.size()) >= interruptAfter;
+    }
 
     std::optional<unsigned> MtuInUse(const std::string& serviceName) override {
         const auto found = inUse.find(serviceName);
@@ -98,8 +163,20 @@ public:
     }
 
 private:
-    bool Lost() { return lossPercent != 0 && static_cast<int>(random_() % 100) < lossPercent; }
-    std::mt19937 random_;
+    struct Pending {
+        unsigned arrivesMs;
+        unsigned sentMs;
+        int size;
+    };
+
+    bool Arrives() { return lossPercent == 0 || static_cast<int>(random_() % 100) >= lossPercent; }
+    bool LostByRule(int packetSize) {
+        const auto rule = loseFirst.find(packetSize);
+        return rule != loseFirst.end() && rule->second-- > 0;
+    }
+
+    std::minstd_rand random_;
+    std::vector<Pending> pending_;
 };
 
 }  // namespace quillon::test
