@@ -220,17 +220,53 @@ TEST_F(Console, ShowListsEachSlotAndWhatRetrieveWouldShow) {
 }
 
 TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
-    path.links = {{1500, true}, {1400, true}};
-    const Outcome run = Invoke({"probe", "host.test"});
-    EXPECT_EQ(run.code, ui::kExitSuccess);
-    EXPECT_EQ(run.out,
-              "Probing the path to host.test (203.0.113.9) with packets of 88 to 1500 bytes that may not be "
-              "fragmented:\n"
-              "  1500 bytes: too big, a router names MTU 1400\n"
-              "  1400 bytes: passed (2 ms)\n"
-              "The path to host.test carries packets of at most 1400 bytes (2 probes).\n"
-              "MTU: 1400\n");
-    EXPECT_EQ(run.err, "");
+    const std::string opening =
+        "Probing the path to host.test (203.0.113.9) with packets of 88 to 1500 bytes that may not be fragmented:\n";
+    const struct {
+        const char* what;
+        void (*set)(SimulatedPath&);
+        int code;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"a router names 1400", [](SimulatedPath&) {}, 0,
+         opening + "  1500 bytes: too big, a router names MTU 1400\n"
+                   "  1400 bytes: passed (2 ms)\n"
+                   "The path to host.test carries packets of at most 1400 bytes (2 probes).\n"
+                   "MTU: 1400\n",
+         ""},
+        {"the host cuts its replies", [](SimulatedPath& p) { p.cutTo = 68; }, 0,
+         opening + "  1500 bytes: too big, a router names MTU 1400\n"
+                   "  1400 bytes: passed (2 ms; the host cut its reply to 96 bytes)\n"
+                   "The path to host.test carries packets of at most 1400 bytes (2 probes).\n"
+                   "MTU: 1400\n",
+         ""},
+        {"the host answers late", [](SimulatedPath& p) { p.hostDelayMs = 1300; }, 0,
+         opening + "  1500 bytes: too big, a router names MTU 1400\n"
+                   "  1400 bytes: no answer (too big, or lost)\n"
+                   "  a late reply: the 1400-byte probe passed after all (1302 ms)\n"
+                   "  1280 bytes: no answer (too big, or lost)\n"
+                   "The path to host.test carries packets of at most 1400 bytes (3 probes).\n"
+                   "MTU: 1400\n",
+         ""},
+        {"no figure within the limits", [](SimulatedPath& p) { p.lossPercent = 45; }, 1, "",
+         "The probe gave up after 80 probes with no figure it can be sure of: the MTU of the path lies between 800 "
+         "and 1400 bytes. The path may be losing many packets, or its host answering few: try again later, or probe "
+         "another host behind the same link.\n"},
+    };
+    for (const auto& c : cases) {
+        SimulatedPath network;
+        network.links = {{1500, true}, {1400, true}};
+        c.set(network);
+        Capture output;
+        EXPECT_EQ(ui::RunConsole({"probe", "host.test"}, routines, output, &network), c.code) << c.what;
+        if (c.code == 0) {
+            EXPECT_EQ(output.out, c.out) << c.what;
+        } else {
+            EXPECT_EQ(output.out.find("MTU: "), std::string::npos) << c.what;
+        }
+        EXPECT_EQ(output.err, c.err) << c.what;
+    }
 }
 
 // probe --apply stores exactly what apply stores for the figure found, and
@@ -247,6 +283,8 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
     } cases[] = {
         {"found on both families", kBoth, [](SimulatedPath& p) { p.links = {{1492, true}}; }, 0, "1492", "", 1},
         {"one family", kBoth, [](SimulatedPath& p) { p.links = {{576, false}}; }, 0, "576", "", 1},
+        {"below 576", kNt, [](SimulatedPath& p) { p.links = {{1500, true}, {540, true}}; }, 1, nullptr,
+         "To set it all the same, run: quillon-mtu-cli apply 540\n", 1},
         {"name does not resolve", kNt, [](SimulatedPath& p) { p.resolves = false; }, 1, nullptr, "did not resolve", 1},
         {"host silent", kNt, [](SimulatedPath& p) { p.hostAnswers = false; }, 1, nullptr, "did not answer", 1},
         {"unreachable", kNt, [](SimulatedPath& p) { p.unreachable = true; }, 1, nullptr, "cannot be reached", 1},
@@ -286,6 +324,9 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
             EXPECT_EQ(output.out.substr(output.out.rfind("MTU: ")), std::string("MTU: ") + c.applied + "\n")
                 << c.what;
             EXPECT_NE(output.out.find("MTU setting applied successfully."), std::string::npos) << c.what;
+        } else if (std::string(c.what) == "below 576") {
+            EXPECT_EQ(output.out.substr(output.out.rfind("MTU: ")), "MTU: 540\n") << "the figure is still said";
+            EXPECT_EQ(output.out.find("applied successfully"), std::string::npos) << c.what;
         } else {
             EXPECT_EQ(output.out.find("MTU: "), std::string::npos) << c.what;
         }

@@ -10,15 +10,26 @@ namespace quillon::ui {
 
 namespace {
 
+// The smallest figure --apply applies: the datagram every IPv4 host must be
+// able to take whole (RFC 791).
+constexpr int kSmallestAppliedMtu = 576;
+
 // Prints each probe as it comes back.
 class ProbePrinter final : public net::ProbeListener {
 public:
     explicit ProbePrinter(ConsoleOutput& output) : output_(output) {}
     void OnProbe(int packetSize, const net::Echo& echo) override {
+        for (const net::LateAnswer& late : echo.late) {
+            output_.Out(Cat({"  a late reply: the ", std::to_string(late.packetSize),
+                             "-byte probe passed after all (", std::to_string(late.elapsedMs), " ms)\n"}));
+        }
         std::string what;
         switch (echo.outcome) {
             case net::EchoOutcome::kPassed:
-                what = Cat({"passed (", std::to_string(echo.elapsedMs), " ms)"});
+                what = Cat({"passed (", std::to_string(echo.elapsedMs), " ms",
+                            echo.replySize != 0 ? "; the host cut its reply to " : "",
+                            echo.replySize != 0 ? std::to_string(echo.replySize) : std::string(),
+                            echo.replySize != 0 ? " bytes" : "", ")"});
                 break;
             case net::EchoOutcome::kTooBig:
                 what = echo.refusedHere ? "too big for what this system knows of the path"
@@ -88,10 +99,13 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
             output.Err("The probe was interrupted. Nothing was written.\n");
             break;
         case net::PathStatus::kOutOfBounds:
-            output.Err(Cat({"The probe gave up after ", probes, " with no exact answer",
-                            path.mtu != 0 ? "; packets of " : "", path.mtu != 0 ? mtu : std::string_view(),
-                            path.mtu != 0 ? " bytes passed" : "",
-                            ". The path may be losing many packets: try again later.\n"}));
+            output.Err(Cat(
+                {"The probe gave up after ", probes,
+                 " with no figure it can be sure of: the MTU of the path "
+                 "lies between ",
+                 mtu, " and ", std::to_string(path.atMost),
+                 " bytes. The path may be losing many packets, or its host answering few: try again later, "
+                 "or probe another host behind the same link.\n"}));
             break;
     }
     return std::nullopt;
@@ -110,8 +124,19 @@ int RunProbe(Session& session) {
         return kExitFailure;
     }
     const std::string figure = std::to_string(*mtu);
+    int code = kExitSuccess;
+    if (session.line.applyProbed && *mtu < kSmallestAppliedMtu) {
+        session.output.Err(
+            Cat({figure, " bytes was not applied: below ", std::to_string(kSmallestAppliedMtu),
+                 ", the packet every IPv4 host must accept, an MTU can cut this machine off from much "
+                 "of the network, and Windows' own tools refuse it. Nothing was written. To set it "
+                 "all the same, run: quillon-mtu-cli apply ",
+                 figure, "\n"}));
+        code = kExitFailure;
+    } else if (session.line.applyProbed) {
+        code = ApplyMtu(session, figure);
+    }
     // apply's messages come first, so that "MTU: N" stays the last line.
-    const int code = session.line.applyProbed ? ApplyMtu(session, figure) : kExitSuccess;
     session.output.Out(Cat({"MTU: ", figure, "\n"}));
     return code;
 }
