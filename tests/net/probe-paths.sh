@@ -12,6 +12,7 @@ cli64=$2/quillon-mtu-cli64.exe
 work=$3
 net=qmtu$$
 . "$here/harness.sh"
+. "$here/responder-check.sh"
 
 # run PROGRAM ARGS...: sets out, err and code; the route cache is forgotten
 # first unless KEEP_CACHE is set.

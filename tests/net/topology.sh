@@ -8,22 +8,57 @@
 #                          r1 -- r2 (link 1450) -- host (link 1300)
 #                          r1 -- r3, which drops its own "fragmentation
 #                                needed" (a black hole) -- host (link 1400)
+#                          r1 -- (link 1400) -- responder: cut68, late
+#                          r1 -- r3 -- (link 1400) -- responder:
+#                                cut556-black-hole, rate-limited
 #
-# The host answers on one address per path, in 203.0.113.0/24; it sends its
-# answers back over the 1500 link. Sourced: topology_up NAME builds it with
-# namespaces NAME-c, NAME-r1, NAME-r2, NAME-r3 and NAME-h; topology_down NAME
-# removes them.
+# The host answers on one address per path, in 203.0.113.0/24, at once and
+# whole. The echo responder (responder.py, in a namespace whose kernel ignores
+# echo requests) answers as real hosts do: cut short, late or rate-limited.
+# Both send their answers back to r1 over a link of 1500. r2 keeps the
+# kernel's own limits on ICMP errors and limits its "fragmentation needed"
+# too; the other namespaces have no limits.
+# Sourced: topology_up NAME builds it with namespaces NAME-c, NAME-r1,
+# NAME-r2, NAME-r3, NAME-h and NAME-e and starts the responder for
+# TOPOLOGY_SECONDS (1800 unless set); topology_down NAME stops the responder
+# and removes them.
 
 # Address of the host on each path, by the path's name.
 declare -A TOPOLOGY_HOST=(
   [mtu1400]=203.0.113.14 [mtu1492]=203.0.113.21 [mtu1280]=203.0.113.28 [mtu576]=203.0.113.57
   [mtu1500]=203.0.113.15 [two-routers]=203.0.113.45 [black-hole]=203.0.113.60
   [black-hole-loss]=203.0.113.61 [drops-echo]=203.0.113.70 [unreachable]=203.0.113.99
+  [cut68]=203.0.113.68 [late]=203.0.113.80 [cut556-black-hole]=203.0.113.56 [rate-limited]=203.0.113.90
 )
+# How the responder answers on each of its paths (responder.py's settings).
+declare -A TOPOLOGY_RESPONDER=(
+  [cut68]=cut=68 [late]=delay=1300 [cut556-black-hole]=cut=556 [rate-limited]=rate=2
+)
+TOPOLOGY_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# topology_responder_file NAME pid|log: the responder writes its pid to the
+# first once it listens, its errors to the second.
+topology_responder_file() { echo "/run/$1-e.responder.$2"; }
+
+topology_stop_responder() {
+  local file pid i
+  file=$(topology_responder_file "$1" pid)
+  pid=$(cat "$file" 2>/dev/null)
+  # Only a process in this network's namespace: a pid left in an old file may be another's by now.
+  if [[ $pid =~ ^[0-9]+$ ]] && [ "$(ip netns identify "$pid" 2>/dev/null)" = "$1-e" ]; then
+    kill "$pid" 2>/dev/null
+    for i in $(seq 40); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.05
+    done
+  fi
+  rm -f "$file" "$file.new" "$(topology_responder_file "$1" log)"
+}
 
 topology_down() {
   local n
-  for n in c r1 r2 r3 h; do
+  topology_stop_responder "$1"
+  for n in c r1 r2 r3 h e; do
     ip netns del "$1-$n" 2>/dev/null
   done
   rm -rf "/etc/netns/$1-c"
@@ -40,11 +75,15 @@ topology_link() {
 topology_up() {
   local name=$1 n
   topology_down "$name"
-  for n in c r1 r2 r3 h; do
+  # r2 keeps this kernel's limits on ICMP errors: icmp_ratelimit=1000 (ms per error to one destination,
+  # after a burst of six), icmp_msgs_per_sec=1000 with icmp_msgs_burst=50 for all destinations together,
+  # icmp_ratemask=6168 (unreachable, source quench, time exceeded, parameter problem).
+  for n in c r1 r2 r3 h e; do
     ip netns add "$name-$n" || return 1
     ip -n "$name-$n" link set lo up
-    ip netns exec "$name-$n" sysctl -qw net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.default.rp_filter=0 \
-      net.ipv4.icmp_ratelimit=0 net.ipv4.icmp_msgs_per_sec=100000
+    ip netns exec "$name-$n" sysctl -qw net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.default.rp_filter=0
+    [ "$n" = r2 ] || ip netns exec "$name-$n" sysctl -qw net.ipv4.icmp_ratelimit=0 \
+      net.ipv4.icmp_msgs_per_sec=100000
   done
   for n in r1 r2 r3; do
     ip netns exec "$name-$n" sysctl -qw net.ipv4.ip_forward=1
@@ -78,6 +117,19 @@ topology_up() {
   ip -n "$r1" route add "${TOPOLOGY_HOST[two-routers]}" via 198.51.100.22
   ip -n "$r2" route add "${TOPOLOGY_HOST[two-routers]}" via 198.51.100.26
   ip -n "$r2" route add 192.0.2.0/24 via 198.51.100.21
+  # Linux exempts "fragmentation needed" from its own limits; r2 limits it as
+  # routers commonly do: two a second to each destination after a burst of
+  # two, so that a flood of oversized probes finds a black hole.
+  ip netns exec "$r2" nft -f - <<'NFT' || return 1
+table ip errors {
+  set to_destination { type ipv4_addr; size 4096; flags dynamic, timeout; timeout 1m; }
+  chain leaving {
+    type filter hook output priority 0;
+    icmp type destination-unreachable icmp code frag-needed \
+      update @to_destination { ip daddr limit rate over 2/second burst 2 packets } drop
+  }
+}
+NFT
   # The black hole: r3 says nothing when a packet is too big for its link.
   topology_link "$r1" r3 198.51.100.29 "$r3" r1 198.51.100.30 1500 &&
     topology_link "$r3" host 198.51.100.33 "$h" r3 198.51.100.34 1400 || return 1
@@ -101,19 +153,53 @@ table ip path {
   chain forwarded { type filter hook forward priority 0; ip daddr ${TOPOLOGY_HOST[black-hole-loss]} icmp type echo-request numgen random mod 5 == 0 drop; }
 }
 NFT
-  # The host: every path's address, and one that drops echo requests.
+  # The host: every other path's address, and one that drops echo requests.
   for path in "${!TOPOLOGY_HOST[@]}"; do
-    [ "$path" = unreachable ] || ip -n "$h" addr add "${TOPOLOGY_HOST[$path]}/32" dev lo
+    [ "$path" = unreachable ] || [ -n "${TOPOLOGY_RESPONDER[$path]:-}" ] ||
+      ip -n "$h" addr add "${TOPOLOGY_HOST[$path]}/32" dev lo
   done
   ip netns exec "$h" nft -f - <<NFT || return 1
 table ip host {
   chain arriving { type filter hook input priority 0; ip daddr ${TOPOLOGY_HOST[drops-echo]} icmp type echo-request drop; }
 }
 NFT
+  topology_responder "$name" || return 1
   # Names for the client: one host name; every other name fails at once.
   mkdir -p "/etc/netns/$c"
   printf '127.0.0.1 localhost\n%s bottleneck.test\n' "${TOPOLOGY_HOST[mtu1400]}" >"/etc/netns/$c/hosts"
   : >"/etc/netns/$c/resolv.conf"
+}
+
+# The responder's namespace: reached from r1 over 1400 (r1 names that MTU)
+# and through the black hole r3 over 1400; it answers to r1 over 1500. Its
+# kernel ignores echo requests, so only responder.py answers them.
+topology_responder() {
+  local name=$1 e=$1-e r1=$1-r1 r3=$1-r3 path args=() file log i
+  ip netns exec "$e" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
+  topology_link "$r1" e1400 198.51.100.37 "$e" r1 198.51.100.38 1400 &&
+    topology_link "$r3" e1400 198.51.100.49 "$e" r3 198.51.100.50 1400 &&
+    topology_link "$r1" e1500 198.51.100.53 "$e" answers 198.51.100.54 1500 || return 1
+  ip -n "$e" route add 192.0.2.0/24 via 198.51.100.53
+  for path in cut68 late; do ip -n "$r1" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.38; done
+  for path in cut556-black-hole rate-limited; do
+    ip -n "$r1" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.30
+    ip -n "$r3" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.50
+  done
+  for path in "${!TOPOLOGY_RESPONDER[@]}"; do
+    ip -n "$e" addr add "${TOPOLOGY_HOST[$path]}/32" dev lo
+    args+=("${TOPOLOGY_HOST[$path]}:${TOPOLOGY_RESPONDER[$path]}")
+  done
+  file=$(topology_responder_file "$name" pid)
+  log=$(topology_responder_file "$name" log)
+  # In the background, its output in a file, so that no caller's pipe waits for it.
+  ip netns exec "$e" python3 "$TOPOLOGY_DIR/responder.py" --seconds "${TOPOLOGY_SECONDS:-1800}" \
+    --pid-file "$file" "${args[@]}" </dev/null >"$log" 2>&1 &
+  for i in $(seq 50); do
+    [ -s "$file" ] && return 0
+    sleep 0.1
+  done
+  echo "the echo responder did not start: $(cat "$log")" >&2
+  return 1
 }
 
 # topology_probes NAME: how many echo requests the client has sent so far.
