@@ -1,0 +1,241 @@
+// Reports what the IP helper of the running Wine prefix answers, for the
+// network test of the IP-helper stand-in (standin-check.sh), which holds the
+// expected answers. Every function is looked up at run time, since Wine's own
+// iphlpapi.dll has no GetIpPathTable.
+//   quillon_standin_check echo ADDRESS DATA_BYTES [df] [ttl=N] [timeout=MS] [reply=DELTA] [handle=closed]
+//     one echo; the reply buffer is DELTA bytes larger than the documented
+//     minimum (the reply, the data and 8 bytes); prints
+//     "returned R status S from ADDRESS data BYTES in MS ms", where S is the
+//     reply's status if R is not 0 and the last error if it is
+//   quillon_standin_check paths [family=N]   GetIpPathTable's rows
+//   quillon_standin_check forget             FlushIpPathTable(AF_INET)
+//   quillon_standin_check interfaces ADDRESS what the other IP-helper calls say
+
+#define WIN32_LEAN_AND_MEAN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include <icmpapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "net/Icmp.h"
+
+namespace {
+
+HMODULE ipHelper = nullptr;
+
+template <typename Function>
+Function Find(const char* name) {
+    const FARPROC found = GetProcAddress(ipHelper, name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+std::string Dotted(IPAddr address) {
+    quillon::net::Address bytes{};
+    std::memcpy(bytes.data(), &address, bytes.size());
+    return quillon::net::Dotted(bytes);
+}
+
+bool ParseAddress(const char* text, IPAddr& address) {
+    quillon::net::Address bytes{};
+    if (!quillon::net::ParseDotted(text, bytes)) {
+        return false;
+    }
+    std::memcpy(&address, bytes.data(), bytes.size());
+    return true;
+}
+
+// key=value arguments after the fixed ones.
+std::map<std::string, std::string> Options(int argc, char** argv, int first) {
+    std::map<std::string, std::string> options;
+    for (int i = first; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const std::size_t equals = argument.find('=');
+        options[argument.substr(0, equals)] = equals == std::string::npos ? "" : argument.substr(equals + 1);
+    }
+    return options;
+}
+
+int Echo(int argc, char** argv) {
+    using CreateFunction = HANDLE(WINAPI*)();
+    using CloseFunction = BOOL(WINAPI*)(HANDLE);
+    using SendFunction =
+        DWORD(WINAPI*)(HANDLE, IPAddr, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
+    const auto create = Find<CreateFunction>("IcmpCreateFile");
+    const auto close = Find<CloseFunction>("IcmpCloseHandle");
+    const auto send = Find<SendFunction>("IcmpSendEcho");
+    IPAddr destination = 0;
+    if (argc < 4 || !ParseAddress(argv[2], destination) || create == nullptr || close == nullptr ||
+        send == nullptr) {
+        std::puts("usage: echo ADDRESS DATA_BYTES [options], with the IP helper's echo functions");
+        return 2;
+    }
+    const WORD dataBytes = static_cast<WORD>(std::atoi(argv[3]));
+    auto options = Options(argc, argv, 4);
+    IP_OPTION_INFORMATION ip{};
+    ip.Ttl = static_cast<UCHAR>(options.count("ttl") != 0 ? std::atoi(options["ttl"].c_str()) : 128);
+    ip.Flags = options.count("df") != 0 ? IP_FLAG_DF : 0;
+    const DWORD timeout =
+        options.count("timeout") != 0 ? std::strtoul(options["timeout"].c_str(), nullptr, 10) : 2000;
+    const int delta = options.count("reply") != 0 ? std::atoi(options["reply"].c_str()) : 0;
+    std::vector<unsigned char> data(dataBytes);
+    for (std::size_t i = 0; i != data.size(); ++i) {
+        data[i] = static_cast<unsigned char>('A' + i % 26);
+    }
+    std::vector<unsigned char> reply(sizeof(ICMP_ECHO_REPLY) + dataBytes + 8 + delta);
+
+    HANDLE handle = create();
+    if (handle == INVALID_HANDLE_VALUE) {
+        std::printf("IcmpCreateFile failed: %lu\n", GetLastError());
+        return 1;
+    }
+    if (options.count("handle") != 0) {
+        close(handle);  // handle=closed
+    }
+    const DWORD start = GetTickCount();
+    const DWORD returned = send(handle, destination, data.data(), dataBytes, &ip, reply.data(),
+                                static_cast<DWORD>(reply.size()), timeout);
+    const DWORD error = GetLastError();
+    const DWORD ms = GetTickCount() - start;
+    if (options.count("handle") == 0) {
+        close(handle);
+    }
+    const auto* answer = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply.data());
+    if (returned == 0) {
+        std::printf("returned 0 status %lu in %lu ms\n", error, ms);
+        return 0;
+    }
+    // The data that came back must be what was sent, as far as it came.
+    const bool same = answer->DataSize <= dataBytes &&
+                      answer->Data == reply.data() + sizeof(ICMP_ECHO_REPLY) &&
+                      std::memcmp(answer->Data, data.data(), answer->DataSize) == 0;
+    std::printf("returned %lu status %lu from %s data %u%s in %lu ms\n", returned, answer->Status,
+                Dotted(answer->Address).c_str(), answer->DataSize, same ? "" : " (not what was sent)", ms);
+    return 0;
+}
+
+int Paths(int argc, char** argv) {
+    using TableFunction = DWORD(WINAPI*)(ADDRESS_FAMILY, PMIB_IPPATH_TABLE*);
+    using FreeFunction = void(WINAPI*)(PVOID);
+    using BestFunction = DWORD(WINAPI*)(IPAddr, PDWORD);
+    const auto table = Find<TableFunction>("GetIpPathTable");
+    const auto freeTable = Find<FreeFunction>("FreeMibTable");
+    const auto best = Find<BestFunction>("GetBestInterface");
+    if (table == nullptr || freeTable == nullptr || best == nullptr) {
+        std::puts("GetIpPathTable: not exported");
+        return 0;
+    }
+    auto options = Options(argc, argv, 2);
+    const auto family = static_cast<ADDRESS_FAMILY>(
+        options.count("family") != 0 ? std::atoi(options["family"].c_str()) : AF_INET);
+    PMIB_IPPATH_TABLE paths = nullptr;
+    const DWORD status = table(family, &paths);
+    std::printf("GetIpPathTable: %lu\n", status);
+    if (status != NO_ERROR) {
+        return 0;
+    }
+    for (ULONG i = 0; i != paths->NumEntries; ++i) {
+        const MIB_IPPATH_ROW& row = paths->Table[i];
+        const IPAddr destination = row.Destination.Ipv4.sin_addr.s_addr;
+        DWORD bestIndex = 0;
+        best(destination, &bestIndex);
+        std::printf("path %s mtu %lu interface %lu best %lu\n", Dotted(destination).c_str(), row.PathMtu,
+                    row.InterfaceIndex, bestIndex);
+    }
+    freeTable(paths);
+    return 0;
+}
+
+int Forget() {
+    using FlushFunction = DWORD(WINAPI*)(ADDRESS_FAMILY);
+    const auto flush = Find<FlushFunction>("FlushIpPathTable");
+    if (flush == nullptr) {
+        std::puts("FlushIpPathTable: not exported");
+    } else {
+        std::printf("FlushIpPathTable: %lu\n", flush(AF_INET));
+    }
+    return 0;
+}
+
+int Interfaces(int argc, char** argv) {
+    using BestFunction = DWORD(WINAPI*)(IPAddr, PDWORD);
+    using AdaptersFunction = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
+    using IfEntryFunction = DWORD(WINAPI*)(PMIB_IFROW);
+    using InterfaceTableFunction = DWORD(WINAPI*)(ADDRESS_FAMILY, PMIB_IPINTERFACE_TABLE*);
+    using FreeFunction = void(WINAPI*)(PVOID);
+    const auto best = Find<BestFunction>("GetBestInterface");
+    const auto adapters = Find<AdaptersFunction>("GetAdaptersInfo");
+    const auto ifEntry = Find<IfEntryFunction>("GetIfEntry");
+    const auto interfaceTable = Find<InterfaceTableFunction>("GetIpInterfaceTable");
+    const auto freeTable = Find<FreeFunction>("FreeMibTable");
+    IPAddr destination = 0;
+    if (argc < 3 || !ParseAddress(argv[2], destination) || best == nullptr || adapters == nullptr ||
+        ifEntry == nullptr || interfaceTable == nullptr || freeTable == nullptr) {
+        std::puts("usage: interfaces ADDRESS, with the IP helper's interface functions");
+        return 2;
+    }
+    DWORD index = 0;
+    const DWORD bestStatus = best(destination, &index);
+    std::printf("GetBestInterface %s: %lu index %lu\n", argv[2], bestStatus, index);
+
+    ULONG bytes = 0;
+    std::vector<unsigned char> buffer;
+    DWORD status = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt != 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.assign(bytes == 0 ? sizeof(IP_ADAPTER_INFO) : bytes, 0);
+        bytes = static_cast<ULONG>(buffer.size());
+        status = adapters(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &bytes);
+    }
+    std::printf("GetAdaptersInfo: %lu\n", status);
+    for (auto* adapter = status == NO_ERROR ? reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data())
+                                            : nullptr;
+         adapter != nullptr; adapter = adapter->Next) {
+        MIB_IFROW row{};
+        row.dwIndex = adapter->Index;
+        const DWORD entry = ifEntry(&row);
+        std::printf("adapter %lu %s %s GetIfEntry %lu mtu %lu\n", adapter->Index, adapter->AdapterName,
+                    adapter->IpAddressList.IpAddress.String, entry, row.dwMtu);
+    }
+    PMIB_IPINTERFACE_TABLE table = nullptr;
+    status = interfaceTable(AF_INET, &table);
+    std::printf("GetIpInterfaceTable: %lu\n", status);
+    if (status == NO_ERROR) {
+        for (ULONG i = 0; i != table->NumEntries; ++i) {
+            std::printf("interface %lu NlMtu %lu\n", table->Table[i].InterfaceIndex, table->Table[i].NlMtu);
+        }
+        freeTable(table);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ipHelper = LoadLibraryA("iphlpapi.dll");
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (ipHelper == nullptr) {
+        std::puts("iphlpapi.dll did not load");
+        return 1;
+    }
+    if (command == "echo") {
+        return Echo(argc, argv);
+    }
+    if (command == "paths") {
+        return Paths(argc, argv);
+    }
+    if (command == "forget") {
+        return Forget();
+    }
+    if (command == "interfaces") {
+        return Interfaces(argc, argv);
+    }
+    std::puts("usage: quillon_standin_check echo|paths|forget|interfaces ...");
+    return 2;
+}

@@ -1,0 +1,578 @@
+// A stand-in for the IP helper (iphlpapi.dll) that the network tests put into
+// a Wine prefix, so that the console program's IP-helper probe meets what it
+// meets on Windows: an echo with don't-fragment that is too big for the path
+// comes back as IP_PACKET_TOO_BIG, from a router or at once from this system,
+// and the path MTU a router named is remembered and listed by
+// GetIpPathTable. Wine's own echo functions drop don't-fragment and Wine has
+// no path table. Every other function is forwarded to a copy of Wine's own
+// DLL (see forwarders.cmake). Built for the tests only, never shipped.
+
+#ifndef IPHLPAPI_DLL_LINKAGE
+#define IPHLPAPI_DLL_LINKAGE  // defined here, not imported
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include <icmpapi.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#ifndef QUILLON_WINE_IP_HELPER
+#error "QUILLON_WINE_IP_HELPER must name the copy of Wine's own IP helper"
+#endif
+
+namespace {
+
+constexpr std::size_t kIpHeaderBytes = 20;
+constexpr std::size_t kIcmpHeaderBytes = 8;
+constexpr DWORD kErrorRoom = 8;  // the reply buffer's room beyond the data
+constexpr int kDefaultTtl = 128;
+constexpr int kReceiveBytes = 65536;
+constexpr std::uint8_t kIcmpProtocol = 1;
+constexpr std::uint8_t kEchoReply = 0;
+constexpr std::uint8_t kDestinationUnreachable = 3;
+constexpr std::uint8_t kSourceQuench = 4;
+constexpr std::uint8_t kEchoRequest = 8;
+constexpr std::uint8_t kTimeExceeded = 11;
+constexpr std::uint8_t kParameterProblem = 12;
+constexpr std::uint8_t kFragmentationNeeded = 4;
+constexpr std::uint8_t kDontFragmentBit = 0x40;  // in byte 6 of the IPv4 header
+constexpr ULONG kSmallestMtu = 68;
+// A learnt path MTU is forgotten after ten minutes, as Windows and the Linux
+// host under Wine both do (FILETIME counts 100 ns).
+constexpr ULONGLONG kPathMtuLifetime = 10ULL * 60 * 1000 * 1000 * 10;
+// The learnt path MTUs, shared by every process of the prefix, 32- and 64-bit,
+// and gone when its Wine server ends (a volatile key).
+constexpr wchar_t kPathKey[] = L"Software\\Quillon stand-in path MTUs";
+
+// ---- handles ----
+
+SRWLOCK handlesLock = SRWLOCK_INIT;
+std::vector<HANDLE> openHandles;
+
+bool IsOpen(HANDLE handle) {
+    AcquireSRWLockShared(&handlesLock);
+    const bool open = std::find(openHandles.begin(), openHandles.end(), handle) != openHandles.end();
+    ReleaseSRWLockShared(&handlesLock);
+    return open;
+}
+
+// ---- Wine's own functions behind the forwarded names ----
+
+template <typename Function>
+Function WineFunction(const char* name) {
+    static const HMODULE wine = LoadLibraryA(QUILLON_WINE_IP_HELPER);
+    const FARPROC found = wine == nullptr ? nullptr : GetProcAddress(wine, name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+// ---- the learnt path MTUs ----
+
+// One learnt path as stored: the same bytes for 32- and 64-bit processes.
+struct LearntPath {
+    std::uint32_t destination;  // network byte order, as IPAddr
+    std::uint32_t pathMtu;
+    std::uint32_t interfaceIndex;
+    std::uint32_t nextHop;  // network byte order
+    std::uint32_t learntLow;
+    std::uint32_t learntHigh;
+};
+
+class PathKey {
+public:
+    PathKey() {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kPathKey, 0, nullptr, REG_OPTION_VOLATILE,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS) {
+            key_ = nullptr;
+        }
+    }
+    PathKey(const PathKey&) = delete;
+    PathKey& operator=(const PathKey&) = delete;
+    ~PathKey() {
+        if (key_ != nullptr) {
+            RegCloseKey(key_);
+        }
+    }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+ULONGLONG Now() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+void DottedName(std::uint32_t address, wchar_t (&name)[16]) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&address);
+    std::swprintf(name, 16, L"%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+}
+
+// The paths learnt in the last ten minutes; older ones are deleted.
+std::vector<LearntPath> LearntPaths() {
+    std::vector<LearntPath> paths;
+    const PathKey key;
+    if (key.get() == nullptr) {
+        return paths;
+    }
+    std::vector<std::wstring> expired;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[64];
+        DWORD nameLength = 64;
+        LearntPath path{};
+        DWORD type = 0;
+        DWORD bytes = sizeof path;
+        const LSTATUS status = RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(&path), &bytes);
+        if (status == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (status != ERROR_SUCCESS || type != REG_BINARY || bytes != sizeof path) {
+            continue;
+        }
+        const ULONGLONG learnt = (static_cast<ULONGLONG>(path.learntHigh) << 32) | path.learntLow;
+        if (Now() - learnt > kPathMtuLifetime) {
+            expired.emplace_back(name);
+        } else {
+            paths.push_back(path);
+        }
+    }
+    for (const std::wstring& name : expired) {
+        RegDeleteValueW(key.get(), name.c_str());
+    }
+    return paths;
+}
+
+ULONG LearntMtu(IPAddr destination) {
+    for (const LearntPath& path : LearntPaths()) {
+        if (path.destination == destination) {
+            return path.pathMtu;
+        }
+    }
+    return 0;
+}
+
+void Learn(IPAddr destination, ULONG pathMtu) {
+    LearntPath path{};
+    path.destination = destination;
+    path.pathMtu = pathMtu;
+    using GetBestRouteFunction = DWORD(WINAPI*)(DWORD, DWORD, PMIB_IPFORWARDROW);
+    const auto getBestRoute = WineFunction<GetBestRouteFunction>("GetBestRoute");
+    MIB_IPFORWARDROW route{};
+    if (getBestRoute != nullptr && getBestRoute(destination, 0, &route) == NO_ERROR) {
+        path.interfaceIndex = route.dwForwardIfIndex;
+        path.nextHop = route.dwForwardNextHop;
+    }
+    const ULONGLONG now = Now();
+    path.learntLow = static_cast<std::uint32_t>(now);
+    path.learntHigh = static_cast<std::uint32_t>(now >> 32);
+    wchar_t name[16];
+    DottedName(destination, name);
+    const PathKey key;
+    if (key.get() != nullptr) {
+        RegSetValueExW(key.get(), name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&path), sizeof path);
+    }
+}
+
+// ---- the echo ----
+
+std::uint16_t ReadBig16(const std::uint8_t* at) { return static_cast<std::uint16_t>((at[0] << 8) | at[1]); }
+
+void WriteBig16(std::uint8_t* at, unsigned value) {
+    at[0] = static_cast<std::uint8_t>(value >> 8);
+    at[1] = static_cast<std::uint8_t>(value);
+}
+
+// The Internet checksum of RFC 1071.
+std::uint16_t Checksum(const std::vector<std::uint8_t>& data) {
+    unsigned long sum = 0;
+    for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+        sum += ReadBig16(&data[i]);
+    }
+    if (data.size() % 2 != 0) {
+        sum += static_cast<unsigned long>(data.back()) << 8;
+    }
+    while ((sum >> 16) != 0) {
+        sum = (sum & 0xFFFFU) + (sum >> 16);
+    }
+    return static_cast<std::uint16_t>(~sum);
+}
+
+struct EchoId {
+    IPAddr destination = 0;
+    std::uint16_t identifier = 0;
+    std::uint16_t sequence = 0;
+};
+
+// What an answer to the echo says, as the reply buffer gives it.
+struct Answer {
+    ULONG status = IP_SUCCESS;
+    IPAddr from = 0;
+    const std::uint8_t* data = nullptr;
+    std::size_t dataBytes = 0;
+    UCHAR ttl = 0;
+    UCHAR tos = 0;
+    UCHAR flags = 0;
+    ULONG nextHopMtu = 0;  // IP_PACKET_TOO_BIG: what the router named
+};
+
+// The length of the IPv4 header of an ICMP packet with at least `beyond`
+// bytes after its header; 0 for anything else.
+std::size_t IcmpAt(const std::uint8_t* packet, std::size_t length, std::size_t beyond) {
+    if (length < kIpHeaderBytes || (packet[0] >> 4) != 4 || packet[9] != kIcmpProtocol) {
+        return 0;
+    }
+    const std::size_t header = static_cast<std::size_t>(packet[0] & 0x0FU) * 4;
+    return header >= kIpHeaderBytes && length >= header + beyond ? header : 0;
+}
+
+bool IsOurs(const std::uint8_t* icmp, const EchoId& echo) {
+    return ReadBig16(icmp + 4) == echo.identifier && ReadBig16(icmp + 6) == echo.sequence;
+}
+
+IPAddr AddressAt(const std::uint8_t* at) {
+    IPAddr address = 0;
+    std::memcpy(&address, at, sizeof address);
+    return address;
+}
+
+ULONG ErrorStatus(std::uint8_t type, std::uint8_t code) {
+    switch (type) {
+        case kDestinationUnreachable:
+            switch (code) {
+                case 0:
+                case 6:
+                case 11:
+                    return IP_DEST_NET_UNREACHABLE;
+                case 2:
+                    return IP_DEST_PROT_UNREACHABLE;
+                case 3:
+                    return IP_DEST_PORT_UNREACHABLE;
+                case kFragmentationNeeded:
+                    return IP_PACKET_TOO_BIG;
+                case 5:
+                    return IP_BAD_ROUTE;
+                default:
+                    return IP_DEST_HOST_UNREACHABLE;
+            }
+        case kTimeExceeded:
+            return code == 0 ? IP_TTL_EXPIRED_TRANSIT : IP_TTL_EXPIRED_REASSEM;
+        case kParameterProblem:
+            return IP_PARAM_PROBLEM;
+        default:
+            return IP_SOURCE_QUENCH;
+    }
+}
+
+// Whether a received packet (IP header included) answers the echo: its reply
+// from the destination, or an ICMP error from anywhere that quotes it.
+bool ReadAnswer(const std::uint8_t* packet, std::size_t length, const EchoId& echo, Answer& answer) {
+    const std::size_t header = IcmpAt(packet, length, kIcmpHeaderBytes);
+    if (header == 0) {
+        return false;
+    }
+    const std::size_t total = ReadBig16(packet + 2);
+    if (total >= header + kIcmpHeaderBytes && total < length) {
+        length = total;  // padding after the packet
+    }
+    const std::uint8_t* icmp = packet + header;
+    const std::size_t icmpBytes = length - header;
+    answer.from = AddressAt(packet + 12);
+    answer.ttl = packet[8];
+    answer.tos = packet[1];
+    answer.flags = (packet[6] & kDontFragmentBit) != 0 ? IP_FLAG_DF : 0;
+    if (icmp[0] == kEchoReply) {
+        if (answer.from != echo.destination || !IsOurs(icmp, echo)) {
+            return false;
+        }
+        answer.status = IP_SUCCESS;
+        answer.data = icmp + kIcmpHeaderBytes;
+        answer.dataBytes = icmpBytes - kIcmpHeaderBytes;
+        return true;
+    }
+    if (icmp[0] != kDestinationUnreachable && icmp[0] != kSourceQuench && icmp[0] != kTimeExceeded &&
+        icmp[0] != kParameterProblem) {
+        return false;
+    }
+    // An error quotes the IP header of the packet it is about and at least
+    // eight bytes beyond it: here the echo request's ICMP header.
+    const std::uint8_t* quoted = icmp + kIcmpHeaderBytes;
+    const std::size_t quotedHeader = IcmpAt(quoted, icmpBytes - kIcmpHeaderBytes, kIcmpHeaderBytes);
+    if (quotedHeader == 0 || AddressAt(quoted + 16) != echo.destination ||
+        quoted[quotedHeader] != kEchoRequest || !IsOurs(quoted + quotedHeader, echo)) {
+        return false;
+    }
+    answer.status = ErrorStatus(icmp[0], icmp[1]);
+    if (answer.status == IP_PACKET_TOO_BIG) {
+        answer.nextHopMtu = ReadBig16(icmp + 6);
+    }
+    return true;
+}
+
+DWORD Fail(ICMP_ECHO_REPLY* reply, DWORD error) {
+    if (reply != nullptr) {
+        reply->Status = error;
+    }
+    SetLastError(error);
+    return 0;
+}
+
+class Winsock {
+public:
+    Winsock() {
+        WSADATA data{};
+        started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    Winsock(const Winsock&) = delete;
+    Winsock& operator=(const Winsock&) = delete;
+    // Keeps the last error: the echo's outcome, set before this ends.
+    ~Winsock() {
+        const DWORD error = GetLastError();
+        if (socket_ != INVALID_SOCKET) {
+            closesocket(socket_);
+        }
+        if (started_) {
+            WSACleanup();
+        }
+        SetLastError(error);
+    }
+    // A raw ICMP socket, or INVALID_SOCKET.
+    SOCKET Open() {
+        if (started_) {
+            socket_ = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+        }
+        return socket_;
+    }
+
+private:
+    bool started_ = false;
+    SOCKET socket_ = INVALID_SOCKET;
+};
+
+bool SetOption(SOCKET s, int option, int value) {
+    return setsockopt(s, IPPROTO_IP, option, reinterpret_cast<const char*>(&value), sizeof value) == 0;
+}
+
+volatile LONG lastSequence = 0;
+
+DWORD SendEcho(HANDLE handle, IPAddr destination, const void* requestData, WORD requestSize,
+               const IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize, DWORD timeout) {
+    if (!IsOpen(handle) || (requestData == nullptr && requestSize != 0) || replyBuffer == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (replySize < sizeof(ICMP_ECHO_REPLY) + requestSize + kErrorRoom) {
+        SetLastError(IP_BUF_TOO_SMALL);
+        return 0;
+    }
+    auto* reply = static_cast<ICMP_ECHO_REPLY*>(replyBuffer);
+    std::memset(reply, 0, sizeof *reply);
+    auto* replyData = static_cast<std::uint8_t*>(replyBuffer) + sizeof(ICMP_ECHO_REPLY);
+    reply->Data = replyData;
+    if (options != nullptr && options->OptionsSize != 0) {
+        return Fail(reply, ERROR_NOT_SUPPORTED);  // IP options are not sent
+    }
+    if (destination == INADDR_ANY || destination == INADDR_BROADCAST) {
+        return Fail(reply, IP_BAD_DESTINATION);
+    }
+    const bool dontFragment = options != nullptr && (options->Flags & IP_FLAG_DF) != 0;
+    const ULONG packetSize = static_cast<ULONG>(kIpHeaderBytes + kIcmpHeaderBytes) + requestSize;
+    const ULONG learnt = dontFragment ? LearntMtu(destination) : 0;
+    if (learnt != 0 && packetSize > learnt) {
+        return Fail(reply, IP_PACKET_TOO_BIG);
+    }
+
+    Winsock winsock;
+    const SOCKET s = winsock.Open();
+    const int ttl = options != nullptr && options->Ttl != 0 ? options->Ttl : kDefaultTtl;
+    // Don't-fragment is set either way: left alone, Wine keeps the host's
+    // default, which sets the flag until a router asks for less.
+    const bool tos = options != nullptr && options->Tos != 0;
+    if (s == INVALID_SOCKET || !SetOption(s, IP_TTL, ttl) ||
+        !SetOption(s, IP_DONTFRAGMENT, dontFragment ? 1 : 0) ||
+        (tos && !SetOption(s, IP_TOS, options->Tos))) {
+        // Says why, where Winsock does: no rights, no raw sockets.
+        const int error = WSAGetLastError();
+        return Fail(reply, error != 0 ? static_cast<DWORD>(error) : IP_GENERAL_FAILURE);
+    }
+
+    EchoId echo;
+    echo.destination = destination;
+    echo.identifier = static_cast<std::uint16_t>(GetCurrentProcessId());
+    echo.sequence = static_cast<std::uint16_t>(InterlockedIncrement(&lastSequence));
+    std::vector<std::uint8_t> request(kIcmpHeaderBytes + requestSize);
+    request[0] = kEchoRequest;
+    WriteBig16(&request[4], echo.identifier);
+    WriteBig16(&request[6], echo.sequence);
+    if (requestSize != 0) {
+        std::memcpy(&request[kIcmpHeaderBytes], requestData, requestSize);
+    }
+    WriteBig16(&request[2], Checksum(request));
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = destination;
+
+    const DWORD start = GetTickCount();
+    if (sendto(s, reinterpret_cast<const char*>(request.data()), static_cast<int>(request.size()), 0,
+               reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR) {
+        // Too big for the interface, or for a path MTU the host already
+        // knows; Windows says "general failure" where it has no route.
+        return Fail(reply, WSAGetLastError() == WSAEMSGSIZE ? IP_PACKET_TOO_BIG : IP_GENERAL_FAILURE);
+    }
+    std::vector<std::uint8_t> received(kReceiveBytes);
+    while (true) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeout) {
+            return Fail(reply, IP_REQ_TIMED_OUT);
+        }
+        const DWORD left = timeout - elapsed;
+        fd_set readable{};
+        readable.fd_count = 1;
+        readable.fd_array[0] = s;
+        timeval wait{static_cast<long>(left / 1000), static_cast<long>(left % 1000 * 1000)};
+        const int ready = select(0, &readable, nullptr, nullptr, &wait);
+        if (ready == SOCKET_ERROR) {
+            return Fail(reply, IP_GENERAL_FAILURE);
+        }
+        if (ready == 0) {
+            continue;
+        }
+        // A failed receive is the socket passing on an ICMP error it has
+        // already delivered as a packet: wait on.
+        const int length =
+            recvfrom(s, reinterpret_cast<char*>(received.data()), kReceiveBytes, 0, nullptr, nullptr);
+        Answer answer;
+        if (length <= 0 || !ReadAnswer(received.data(), static_cast<std::size_t>(length), echo, answer)) {
+            continue;
+        }
+        reply->Address = answer.from;
+        reply->Status = answer.status;
+        reply->RoundTripTime = GetTickCount() - start;
+        reply->Options.Ttl = answer.ttl;
+        reply->Options.Tos = answer.tos;
+        reply->Options.Flags = answer.flags;
+        const std::size_t room = replySize - sizeof(ICMP_ECHO_REPLY);
+        const std::size_t copied = std::min(answer.dataBytes, room);
+        if (copied != 0) {
+            std::memcpy(replyData, answer.data, copied);
+        }
+        reply->DataSize = static_cast<USHORT>(copied);
+        if (answer.status == IP_PACKET_TOO_BIG && dontFragment && answer.nextHopMtu >= kSmallestMtu) {
+            Learn(destination, answer.nextHopMtu);
+        }
+        return 1;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+HANDLE WINAPI IcmpCreateFile() {
+    const HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (handle == nullptr) {
+        return INVALID_HANDLE_VALUE;
+    }
+    AcquireSRWLockExclusive(&handlesLock);
+    openHandles.push_back(handle);
+    ReleaseSRWLockExclusive(&handlesLock);
+    return handle;
+}
+
+BOOL WINAPI IcmpCloseHandle(HANDLE handle) {
+    AcquireSRWLockExclusive(&handlesLock);
+    const auto found = std::find(openHandles.begin(), openHandles.end(), handle);
+    const bool open = found != openHandles.end();
+    if (open) {
+        openHandles.erase(found);
+    }
+    ReleaseSRWLockExclusive(&handlesLock);
+    if (!open) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return CloseHandle(handle);
+}
+
+DWORD WINAPI IcmpSendEcho(HANDLE handle, IPAddr destination, LPVOID requestData, WORD requestSize,
+                          PIP_OPTION_INFORMATION options, LPVOID replyBuffer, DWORD replySize,
+                          DWORD timeout) {
+    return SendEcho(handle, destination, requestData, requestSize, options, replyBuffer, replySize, timeout);
+}
+
+// Only the waiting form: with an event or an APC routine it fails.
+DWORD WINAPI IcmpSendEcho2(HANDLE handle, HANDLE event, FARPROC apcRoutine, PVOID apcContext,
+                           IPAddr destination, LPVOID requestData, WORD requestSize,
+                           PIP_OPTION_INFORMATION options, LPVOID replyBuffer, DWORD replySize,
+                           DWORD timeout) {
+    static_cast<void>(apcContext);
+    if (event != nullptr || apcRoutine != nullptr) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return 0;
+    }
+    return SendEcho(handle, destination, requestData, requestSize, options, replyBuffer, replySize, timeout);
+}
+
+// One row for each destination whose path MTU a router named in the last ten
+// minutes; freed with FreeMibTable (Wine's frees from the process heap).
+DWORD WINAPI GetIpPathTable(ADDRESS_FAMILY family, PMIB_IPPATH_TABLE* table) {
+    if (table == nullptr || (family != AF_INET && family != AF_INET6 && family != AF_UNSPEC)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    *table = nullptr;
+    const std::vector<LearntPath> paths = family == AF_INET6 ? std::vector<LearntPath>() : LearntPaths();
+    if (paths.empty()) {
+        return ERROR_NOT_FOUND;
+    }
+    const std::size_t bytes = offsetof(MIB_IPPATH_TABLE, Table) + paths.size() * sizeof(MIB_IPPATH_ROW);
+    auto* result = static_cast<PMIB_IPPATH_TABLE>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+    if (result == nullptr) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    using IndexToLuidFunction = DWORD(WINAPI*)(NET_IFINDEX, PNET_LUID);
+    const auto indexToLuid = WineFunction<IndexToLuidFunction>("ConvertInterfaceIndexToLuid");
+    result->NumEntries = static_cast<ULONG>(paths.size());
+    for (std::size_t i = 0; i != paths.size(); ++i) {
+        MIB_IPPATH_ROW& row = result->Table[i];
+        row.Source.si_family = AF_INET;
+        row.Destination.si_family = AF_INET;
+        row.Destination.Ipv4.sin_addr.s_addr = paths[i].destination;
+        row.CurrentNextHop.si_family = AF_INET;
+        row.CurrentNextHop.Ipv4.sin_addr.s_addr = paths[i].nextHop;
+        row.InterfaceIndex = paths[i].interfaceIndex;
+        if (indexToLuid != nullptr && row.InterfaceIndex != 0) {
+            indexToLuid(row.InterfaceIndex, &row.InterfaceLuid);
+        }
+        row.PathMtu = paths[i].pathMtu;
+        row.IsReachable = TRUE;
+    }
+    *table = result;
+    return NO_ERROR;
+}
+
+// Forgets every learnt path MTU.
+DWORD WINAPI FlushIpPathTable(ADDRESS_FAMILY family) {
+    if (family != AF_INET && family != AF_INET6 && family != AF_UNSPEC) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (family != AF_INET6) {
+        const LSTATUS status = RegDeleteKeyExW(HKEY_CURRENT_USER, kPathKey, KEY_WOW64_64KEY, 0);
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+            return static_cast<DWORD>(status);
+        }
+    }
+    return NO_ERROR;
+}
+
+}  // extern "C"

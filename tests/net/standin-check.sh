@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# A check of the test equipment: the IP-helper stand-in (standin.sh) on the
+# namespaces' network, through quillon_standin_check run by the x64 program
+# and by the 32-bit one under WOW64 in one 64-bit prefix. Without the stand-in
+# Wine's own echo ignores don't-fragment; with it an echo too big for the
+# interface or for a path MTU already learnt is refused at once, a router's
+# "fragmentation needed" comes back as IP_PACKET_TOO_BIG and its MTU is listed
+# by GetIpPathTable, and the other IP-helper calls answer as before.
+#   standin-check.sh STANDIN64_DIR CHECK64 STANDIN32_DIR CHECK32 WORK_DIR
+# Exits 77 (skipped) where network namespaces cannot be made.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+standin64=$1 check64=$2 standin32=$3 check32=$4 work=$5
+net=qsin$$
+. "$here/harness.sh"
+. "$here/standin.sh"
+for file in "$standin32/iphlpapi.dll" "$check32"; do
+  [ -f "$file" ] || { echo "FAIL: no $file: build the windows32 preset first"; exit 1; }
+done
+export WINEPREFIX=$work/prefix64 STANDIN_IN="ip netns exec $net-c"
+prefix_in_client "$WINEPREFIX" ""
+
+near=${TOPOLOGY_HOST[mtu1500]}
+far=${TOPOLOGY_HOST[mtu1400]}
+router=192.0.2.1
+# Each case, its fields split by ";": the checker's arguments (or "!" and a
+# command for the client namespace), what its output, on one line, must match
+# (an extended regular expression), how many echo requests must reach the
+# router ("-": not counted; fragments are not echo requests there) and the
+# most it may take in ms (empty: no bound). 11009 is IP_PACKET_TOO_BIG, 1168
+# ERROR_NOT_FOUND, 87 ERROR_INVALID_PARAMETER.
+at_once=50
+timed_out_at_300='^returned 0 status 11010 in (29[0-9]|[34][0-9][0-9]) ms$'
+with_standin=(
+  "!ip route flush cache;;-;"
+  "forget;^FlushIpPathTable: 0$;0;"
+  "paths;^GetIpPathTable: 1168$;0;"
+  "echo $near 1473 df;^returned 0 status 11009 in;0;$at_once"
+  "echo $near 1472 df;^returned 1 status 0 from $near data 1472 in;1;"
+  "echo $far 1472 df;^returned 1 status 11009 from $router data 0 in;1;"
+  "paths;^GetIpPathTable: 0 path $far mtu 1400 interface ([1-9][0-9]*) best \\1$;0;"
+  "echo $far 1472 df;^returned 0 status 11009 in;0;$at_once"
+  # The host forgets; the stand-in does not, as Windows would not.
+  "!ip route flush cache;;-;"
+  "echo $far 1373 df;^returned 0 status 11009 in;0;$at_once"
+  "echo $far 1372 df;^returned 1 status 0 from $far data 1372 in;1;"
+  "echo $far 1472;^returned 1 status 0 from $far data 1472 in;-;"
+  "echo $far 1372 df reply=-1;^returned 0 status 11001 in;0;"
+  "echo $far 64 df handle=closed;^returned 0 status 87 in;0;"
+  # r1 says "unreachable" only a second after its last ICMP error to the
+  # client (Linux's rate limit of route errors, which icmp_ratelimit=0
+  # does not lift): well after the "fragmentation needed" above.
+  "echo ${TOPOLOGY_HOST[unreachable]} 64 df;^returned 1 status 11002 from $router data 0 in;1;"
+  "echo $far 64 df ttl=1;^returned 1 status 11013 from $router data 0 in;1;"
+  "echo ${TOPOLOGY_HOST[drops-echo]} 64 df timeout=300;$timed_out_at_300;1;"
+  "paths family=23;^GetIpPathTable: 1168$;0;"
+  "paths family=99;^GetIpPathTable: 87$;0;"
+  "forget;^FlushIpPathTable: 0$;0;"
+  "paths;^GetIpPathTable: 1168$;0;"
+)
+# Wine's own: don't-fragment is dropped, so nothing is refused here; the host
+# fragments once a router has named the path's MTU.
+without_standin=(
+  "!ip route flush cache;;-;"
+  "paths;^GetIpPathTable: not exported$;0;"
+  "echo $near 1473 df;^returned 1 status 0 from $near data 1473 in;-;"
+  "echo $far 1472 df;^returned (1 status (0|11009) from|0 status 11010 in);-;"
+  "echo $far 1472 df;^returned 1 status 0 from $far data 1472 in;-;"
+)
+
+# run_cases CHECKER CASE...
+run_cases() {
+  local checker=$1 name c args want want_probes most before out probes ms
+  name=$(basename "$(dirname "$(dirname "$checker")")")
+  shift
+  for c in "$@"; do
+    # Out of time: stop here, so that the trap still removes the network.
+    [ "$SECONDS" -lt 240 ] || { fail "out of time"; exit 1; }
+    IFS=';' read -r args want want_probes most <<<"$c"
+    if [ "${args:0:1}" = "!" ]; then
+      in_client ${args:1}
+      continue
+    fi
+    before=$(topology_probes "$net")
+    out=$(in_client timeout 20 wine "$checker" $args 2>/dev/null | tr -d '\r' | paste -sd ' ')
+    probes=$(($(topology_probes "$net") - before))
+    echo "$name $args: $out; $probes at the router"
+    grep -Eq "$want" <<<"$out" || fail "$name $args: '$out' does not match '$want'"
+    [ "$want_probes" = - ] || [ "$probes" = "$want_probes" ] ||
+      fail "$name $args: $probes requests sent, not $want_probes"
+    ms=$(sed -n 's/.* in \([0-9]*\) ms.*/\1/p' <<<"$out")
+    [ -z "$most" ] || [ "${ms:-99999}" -le "$most" ] || fail "$name $args: $ms ms, not at once"
+  done
+}
+# interfaces CHECKER: what the other IP-helper calls say of the test network.
+interfaces() { in_client timeout 20 wine "$1" interfaces "$far" 2>/dev/null | tr -d '\r'; }
+
+for checker in "$check64" "$check32"; do
+  interfaces "$checker" >"$work/wine-$(basename "$(dirname "$(dirname "$checker")")").txt"
+  run_cases "$checker" "${without_standin[@]}"
+done
+standin_install "$WINEPREFIX" "$standin64" "$standin32" || fail "standin_install"
+for checker in "$check64" "$check32"; do
+  build=$(basename "$(dirname "$(dirname "$checker")")")
+  run_cases "$checker" "${with_standin[@]}"
+  interfaces "$checker" >"$work/standin-$build.txt"
+  if ! diff "$work/wine-$build.txt" "$work/standin-$build.txt"; then
+    fail "$build: the other IP-helper calls answer otherwise with the stand-in"
+  fi
+  # What was compared must be the test network as Wine lists it.
+  for want in "^GetBestInterface $far: 0 index [1-9]" " 192\.0\.2\.2 GetIfEntry 0 mtu 1500$" \
+    " 198\.51\.100\.41 GetIfEntry 0 mtu 1400$" " 198\.51\.100\.45 GetIfEntry 0 mtu 1492$" \
+    "^GetIpInterfaceTable: "; do
+    grep -Eq "$want" "$work/standin-$build.txt" || fail "$build interfaces: no line '$want'"
+  done
+done
+echo "the other IP-helper calls, with the stand-in as without it:"
+cat "$work/standin-windows.txt"
+standin_remove "$WINEPREFIX" || fail "standin_remove"
+run_cases "$check64" "${without_standin[@]:1:1}"
+
+echo "the IP-helper stand-in on the namespaces' network: $failures failures"
+[ "$failures" = 0 ]
