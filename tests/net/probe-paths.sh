@@ -29,7 +29,8 @@ export WINEPREFIX=$work/prefix64
 prefix_in_client "$WINEPREFIX" ""
 
 # Path, host, exit code, the last line of standard output (empty: no
-# "MTU:" line may appear), and text standard error must hold.
+# "MTU:" line may appear), text standard error must hold, and text
+# standard output must hold.
 cases=(
   "mtu1400|${TOPOLOGY_HOST[mtu1400]}|0|MTU: 1400|"
   "mtu1492|${TOPOLOGY_HOST[mtu1492]}|0|MTU: 1492|"
@@ -43,11 +44,15 @@ cases=(
   "unreachable|${TOPOLOGY_HOST[unreachable]}|1||says the network is unreachable"
   "name|bottleneck.test|0|MTU: 1400|"
   "no-name|nowhere.invalid|1||did not resolve"
+  "cut68|${TOPOLOGY_HOST[cut68]}|0|MTU: 1400||1400 bytes: passed (.*; the host cut its reply to 96 bytes)"
+  "late|${TOPOLOGY_HOST[late]}|0|MTU: 1400||a late reply: the 1400-byte probe passed after all"
+  "cut556-black-hole|${TOPOLOGY_HOST[cut556-black-hole]}|0|MTU: 1400||the host cut its reply to 584 bytes"
+  "rate-limited|${TOPOLOGY_HOST[rate-limited]}|0|MTU: 1400|"
 )
 for program in "$cli32" "$cli64"; do
   name=$(basename "$program")
   for c in "${cases[@]}"; do
-    IFS='|' read -r path host want_code want_last want_err <<<"$c"
+    IFS='|' read -r path host want_code want_last want_err want_out <<<"$c"
     before=$(topology_probes "$net")
     started=$(date +%s%N)
     run "$program" probe "$host"
@@ -58,6 +63,7 @@ for program in "$cli32" "$cli64"; do
     if [ -n "$want_last" ]; then
       [ "$(tail -n 1 <<<"$out")" = "$want_last" ] || fail "$name $path: last line '$(tail -n 1 <<<"$out")'"
       [ "$(grep -c ' bytes: ' <<<"$out")" = "$probes" ] || fail "$name $path: printed probes differ from the $probes sent"
+      [ -z "$want_out" ] || grep -q "$want_out" <<<"$out" || fail "$name $path: no '$want_out' in: $out"
     else
       ! grep -q '^MTU:' <<<"$out" || fail "$name $path: an MTU line on failure"
       grep -q "$want_err" <<<"$err" || fail "$name $path: standard error '$err'"
@@ -104,6 +110,10 @@ for program in "$cli32" "$cli64"; do
   code=$?
   [ "$code" = 1 ] && grep -q 'interrupted' "$work/out" && [ "$(snapshot)" = "$clean" ] ||
     fail "$name: Ctrl+C: exit $code, $(tr -d '\r' <"$work/out")"
+  # Below 576 the figure is said but not applied.
+  run "$program" probe "${TOPOLOGY_HOST[mtu552]}" --apply
+  [ "$code" = 1 ] && [ "$(tail -n 1 <<<"$out")" = "MTU: 552" ] && grep -q 'quillon-mtu-cli apply 552' <<<"$err" &&
+    [ "$(snapshot)" = "$clean" ] || fail "$name: probe --apply below 576: exit $code: $out $err"
   run "$program" probe "${TOPOLOGY_HOST[mtu1492]}" --apply
   probed=$(snapshot)
   [ "$code" = 0 ] && [ "$(tail -n 1 <<<"$out")" = "MTU: 1492" ] && grep -q 'MTU setting applied successfully.' <<<"$out" ||
@@ -112,7 +122,7 @@ for program in "$cli32" "$cli64"; do
   run "$program" apply 1492
   [ "$(snapshot)" = "$probed" ] || fail "$name: probe --apply wrote otherwise than apply 1492"
   grep -q '"MTU"=dword:000005d4' <<<"$probed" || fail "$name: no MTU of 1492 stored"
-  echo "$name probe --apply: stores what apply 1492 stores; nothing on failure or Ctrl+C"
+  echo "$name probe --apply: stores what apply 1492 stores; nothing on failure, below 576 or on Ctrl+C"
   run "$program" remove
 done
 WINEPREFIX=$work/prefix64 in_client wineserver -k 2>/dev/null

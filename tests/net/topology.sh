@@ -4,7 +4,7 @@
 # documentation ranges are used and no namespace has a route out of it.
 #
 #   client (192.0.2.2, and two more links of MTU 1400 and 1492 to r1)
-#          -- r1 -- one link per path, each of its own MTU -- host
+#          -- r1 -- one link per path, each of its own MTU (552 among them) -- host
 #                          r1 -- r2 (link 1450) -- host (link 1300)
 #                          r1 -- r3, which drops its own "fragmentation
 #                                needed" (a black hole) -- host (link 1400)
@@ -29,6 +29,7 @@ declare -A TOPOLOGY_HOST=(
   [mtu1500]=203.0.113.15 [two-routers]=203.0.113.45 [black-hole]=203.0.113.60
   [black-hole-loss]=203.0.113.61 [drops-echo]=203.0.113.70 [unreachable]=203.0.113.99
   [cut68]=203.0.113.68 [late]=203.0.113.80 [cut556-black-hole]=203.0.113.56 [rate-limited]=203.0.113.90
+  [mtu552]=203.0.113.52
 )
 # How the responder answers on each of its paths (responder.py's settings).
 declare -A TOPOLOGY_RESPONDER=(
@@ -111,6 +112,9 @@ topology_up() {
   ip -n "$r1" route add "${TOPOLOGY_HOST[mtu1492]}" via 198.51.100.10
   ip -n "$r1" route add "${TOPOLOGY_HOST[mtu1280]}" via 198.51.100.14
   ip -n "$r1" route add "${TOPOLOGY_HOST[mtu576]}" via 198.51.100.18
+  # A path narrower than the 576 bytes every IPv4 host must take whole.
+  topology_link "$r1" h552 198.51.100.57 "$h" r552 198.51.100.58 552 || return 1
+  ip -n "$r1" route add "${TOPOLOGY_HOST[mtu552]}" via 198.51.100.58
   # Two routers in series: r1 -> r2 over 1450, r2 -> host over 1300.
   topology_link "$r1" r2 198.51.100.21 "$r2" r1 198.51.100.22 1450 &&
     topology_link "$r2" host 198.51.100.25 "$h" r2 198.51.100.26 1300 || return 1
