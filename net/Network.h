@@ -32,11 +32,23 @@ struct LateAnswer {
 struct Echo {
     EchoOutcome outcome = EchoOutcome::kNoAnswer;
     int nextHopMtu = 0;            // kTooBig: the MTU a router named, or this system learnt (0: none)
+    bool mtuLearnt = false;        // kTooBig: nextHopMtu is what this system learnt for the path
     bool refusedHere = false;      // kTooBig: this system refused to send it
     unsigned elapsedMs = 0;        // from sending to the answer or the time-out
     int replySize = 0;             // kPassed: the reply's size where the host cut it short (0: it did not)
     std::string reason;            // kUnreachable, kCannotSend: what was said
     std::vector<LateAnswer> late;  // late replies to earlier probes that came while this one waited
+};
+
+// What OpenPath found out about the path to the host.
+struct PathInfo {
+    std::string address;  // the host's IPv4 address
+    std::string means;    // how the probes are sent
+    // The adapter the route to the host leaves through, by the name the IP
+    // helper gives it (on NT the adapter's service name) and its IPv4
+    // address; both empty where the system does not say.
+    std::string routeAdapter;
+    std::string routeAddress;
 };
 
 class Network {
@@ -48,7 +60,7 @@ public:
 
     // Resolves `host` the way the system resolves names and gets ready to
     // probe it. On failure `failure` says what went wrong and what to do.
-    virtual bool OpenPath(const std::string& host, std::string& address, std::string& failure) = 0;
+    virtual bool OpenPath(const std::string& host, PathInfo& path, std::string& failure) = 0;
     // Sends one echo of `packetSize` bytes with don't-fragment set to the
     // host of OpenPath and waits at most `timeoutMs` for its answer. Packets
     // that answer none of the probes sent (other programs' ICMP) are passed
@@ -60,9 +72,10 @@ public:
     // Whether the user asked to stop (Ctrl+C, Ctrl+Break).
     virtual bool Interrupted() = 0;
 
-    // The MTU the interface of the adapter with this service name uses now;
-    // nothing where the system or the adapter does not say.
-    virtual std::optional<unsigned> MtuInUse(const std::string& serviceName) = 0;
+    // The IPv4 MTU the interface of an adapter uses now, the adapter named by
+    // its service name (NT) or its IP address (9x); nothing where the system
+    // or the adapter does not say.
+    virtual std::optional<unsigned> MtuInUse(const std::string& adapter) = 0;
 };
 
 }  // namespace quillon::net

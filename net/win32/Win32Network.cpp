@@ -1,7 +1,5 @@
 #include "net/win32/Win32Network.h"
 
-#include <iphlpapi.h>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -20,6 +18,10 @@ constexpr int kDontFragmentWinsock1 = 9;
 constexpr int kSmallestEcho = 28;       // IP and ICMP headers
 constexpr unsigned kWaitSliceMs = 100;  // how often a wait looks for Ctrl+C
 constexpr int kReceiveBytes = 4096;
+// The IP helper's probes go with Windows' own time to live; the reply buffer
+// holds the reply, its data and an ICMP error's eight bytes more.
+constexpr UCHAR kTimeToLive = 128;
+constexpr DWORD kReplySlack = 8 + 40;
 
 template <typename Function>
 void Find(HMODULE module, const char* name, Function& function) {
@@ -57,8 +59,14 @@ Win32Network::~Win32Network() {
     if (winsockModule_ != nullptr) {
         FreeLibrary(winsockModule_);
     }
+    if (icmp_ != INVALID_HANDLE_VALUE) {
+        ipHelper_.icmpCloseHandle(icmp_);
+    }
     if (ipHelperModule_ != nullptr) {
         FreeLibrary(ipHelperModule_);
+    }
+    if (icmpModule_ != nullptr) {
+        FreeLibrary(icmpModule_);
     }
     if (controlHandler_) {
         SetConsoleCtrlHandler(&OnControl, FALSE);
@@ -130,32 +138,188 @@ bool Win32Network::Resolve(const std::string& host, std::string& failure) {
     return true;
 }
 
-bool Win32Network::OpenPath(const std::string& host, std::string& address, std::string& failure) {
+bool Win32Network::OpenPath(const std::string& host, PathInfo& path, std::string& failure) {
     if (!LoadWinsock(failure) || !Resolve(host, failure)) {
         return false;
     }
-    address = Dotted(address_);
+    path.address = Dotted(address_);
+    LoadIpHelper();
+    DWORD index = 0;
+    if (ipHelper_.getBestInterface != nullptr &&
+        ipHelper_.getBestInterface(target_.sin_addr.s_addr, &index) == NO_ERROR) {
+        routeIndex_ = index;
+        std::vector<unsigned char> buffer;
+        for (auto* adapter = Adapters(buffer) ? reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data())
+                                              : nullptr;
+             adapter != nullptr; adapter = adapter->Next) {
+            if (adapter->Index == index) {
+                path.routeAdapter = adapter->AdapterName;
+                path.routeAddress = adapter->IpAddressList.IpAddress.String;
+            }
+        }
+    }
+    const MeansChosen chosen = ChooseMeans(*this);
+    if (chosen.means == Means::kNone) {
+        failure = chosen.failure;
+        return false;
+    }
+    means_ = chosen.means;
+    path.means = MeansName(means_);
+    probes_.emplace(address_, static_cast<std::uint16_t>(GetCurrentProcessId()));
+    controlHandler_ = SetConsoleCtrlHandler(&OnControl, TRUE) != FALSE;
+    return true;
+}
+
+void Win32Network::LoadIpHelper() {
+    if (ipHelperLoaded_) {
+        return;
+    }
+    ipHelperLoaded_ = true;
+    IpHelper& h = ipHelper_;
+    ipHelperModule_ = LoadLibraryA("iphlpapi.dll");
+    if (ipHelperModule_ != nullptr) {
+        Find(ipHelperModule_, "GetBestInterface", h.getBestInterface);
+        Find(ipHelperModule_, "GetIfEntry", h.getIfEntry);
+        Find(ipHelperModule_, "GetAdaptersInfo", h.getAdaptersInfo);
+        Find(ipHelperModule_, "GetIpInterfaceTable", h.getIpInterfaceTable);
+        Find(ipHelperModule_, "GetIpPathTable", h.getIpPathTable);
+        Find(ipHelperModule_, "FreeMibTable", h.freeMibTable);
+        Find(ipHelperModule_, "IcmpCreateFile", h.icmpCreateFile);
+        Find(ipHelperModule_, "IcmpCloseHandle", h.icmpCloseHandle);
+        Find(ipHelperModule_, "IcmpSendEcho", h.icmpSendEcho);
+    }
+    // Before XP the echo functions are in a library of their own.
+    if (h.icmpCreateFile == nullptr || h.icmpCloseHandle == nullptr || h.icmpSendEcho == nullptr) {
+        icmpModule_ = LoadLibraryA("icmp.dll");
+        if (icmpModule_ != nullptr) {
+            Find(icmpModule_, "IcmpCreateFile", h.icmpCreateFile);
+            Find(icmpModule_, "IcmpCloseHandle", h.icmpCloseHandle);
+            Find(icmpModule_, "IcmpSendEcho", h.icmpSendEcho);
+        }
+    }
+    if (h.freeMibTable == nullptr) {
+        h.getIpInterfaceTable = nullptr;
+        h.getIpPathTable = nullptr;
+    }
+}
+
+bool Win32Network::HasEchoHelper() {
+    const IpHelper& h = ipHelper_;
+    if (h.icmpCreateFile == nullptr || h.icmpCloseHandle == nullptr || h.icmpSendEcho == nullptr) {
+        return false;
+    }
+    if (icmp_ == INVALID_HANDLE_VALUE) {
+        icmp_ = h.icmpCreateFile();
+    }
+    return icmp_ != INVALID_HANDLE_VALUE;
+}
+
+HelperAnswer Win32Network::HelperEcho(std::uint32_t dataBytes, unsigned timeoutMs) {
+    HelperAnswer answer;
+    std::vector<unsigned char> data(dataBytes);
+    for (std::size_t i = 0; i != data.size(); ++i) {
+        data[i] = static_cast<unsigned char>('a' + i % 23);
+    }
+    std::vector<unsigned char> reply(sizeof(ICMP_ECHO_REPLY) + dataBytes + kReplySlack);
+    IP_OPTION_INFORMATION options{};
+    options.Ttl = kTimeToLive;
+    options.Flags = IP_FLAG_DF;
+    SetLastError(ERROR_SUCCESS);
+    const DWORD replies =
+        ipHelper_.icmpSendEcho(icmp_, target_.sin_addr.s_addr, data.data(), static_cast<WORD>(dataBytes),
+                               &options, reply.data(), static_cast<DWORD>(reply.size()), timeoutMs);
+    if (replies == 0) {
+        answer.status = GetLastError();
+        return answer;
+    }
+    const auto* first = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply.data());
+    answer.replied = true;
+    answer.status = first->Status;
+    std::memcpy(answer.from.data(), &first->Address, answer.from.size());
+    answer.dataBytes = first->DataSize;
+    return answer;
+}
+
+std::optional<unsigned> Win32Network::RouteMtu() {
+    return routeIndex_ ? InterfaceMtu(*routeIndex_) : std::nullopt;
+}
+
+bool Win32Network::OpenRawSocket(std::string& failure) {
     socket_ = winsock_.socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
     if (socket_ == INVALID_SOCKET) {
         const int error = winsock_.lastError();
         failure =
-            "This system would not open a raw ICMP socket (Windows Sockets error " + std::to_string(error) +
-            "), which the probe needs to send packets that may not be fragmented. " +
-            (error == WSAEACCES ? "Run quillon-mtu-cli from an elevated prompt (as an administrator) and "
-                                  "try again."
+            "it would not open a raw ICMP socket (Windows Sockets error " + std::to_string(error) + "). " +
+            (error == WSAEACCES ? "A raw socket needs administrator rights: run quillon-mtu-cli from an "
+                                  "elevated prompt (as an administrator) and try again."
                                 : "This version of Windows cannot probe the path.");
         return false;
     }
     const DWORD on = 1;
     if (winsock_.setOption(socket_, IPPROTO_IP, winsock_.dontFragment, reinterpret_cast<const char*>(&on),
                            sizeof on) != 0) {
-        failure = "This system would not set don't-fragment on the probe's socket (Windows Sockets error " +
-                  std::to_string(winsock_.lastError()) + "), so it cannot send an unfragmented probe.";
+        failure = "it would not set don't-fragment on a raw ICMP socket (Windows Sockets error " +
+                  std::to_string(winsock_.lastError()) + ").";
         return false;
     }
-    probes_.emplace(address_, static_cast<std::uint16_t>(GetCurrentProcessId()));
-    controlHandler_ = SetConsoleCtrlHandler(&OnControl, TRUE) != FALSE;
     return true;
+}
+
+std::optional<unsigned> Win32Network::LearntMtu() {
+    PMIB_IPPATH_TABLE table = nullptr;
+    if (ipHelper_.getIpPathTable == nullptr || ipHelper_.getIpPathTable(AF_INET, &table) != NO_ERROR ||
+        table == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<unsigned> learnt;
+    for (ULONG i = 0; i != table->NumEntries; ++i) {
+        const MIB_IPPATH_ROW& row = table->Table[i];
+        if (row.Destination.si_family == AF_INET &&
+            row.Destination.Ipv4.sin_addr.s_addr == target_.sin_addr.s_addr && row.PathMtu != 0) {
+            learnt = row.PathMtu;
+        }
+    }
+    ipHelper_.freeMibTable(table);
+    return learnt;
+}
+
+bool Win32Network::Adapters(std::vector<unsigned char>& buffer) {
+    if (ipHelper_.getAdaptersInfo == nullptr) {
+        return false;
+    }
+    ULONG bytes = 0;
+    DWORD status = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt != 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.assign(bytes == 0 ? sizeof(IP_ADAPTER_INFO) : bytes, 0);
+        bytes = static_cast<ULONG>(buffer.size());
+        status = ipHelper_.getAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &bytes);
+    }
+    return status == ERROR_SUCCESS;
+}
+
+// The IPv4 MTU of an interface: what the interface table of Vista and later
+// says (the MTU that the adapter's registry value sets), else the link's MTU.
+std::optional<unsigned> Win32Network::InterfaceMtu(DWORD index) {
+    PMIB_IPINTERFACE_TABLE table = nullptr;
+    if (ipHelper_.getIpInterfaceTable != nullptr &&
+        ipHelper_.getIpInterfaceTable(AF_INET, &table) == NO_ERROR && table != nullptr) {
+        std::optional<unsigned> mtu;
+        for (ULONG i = 0; i != table->NumEntries; ++i) {
+            if (table->Table[i].InterfaceIndex == index && table->Table[i].NlMtu != 0) {
+                mtu = table->Table[i].NlMtu;
+            }
+        }
+        ipHelper_.freeMibTable(table);
+        if (mtu) {
+            return mtu;
+        }
+    }
+    MIB_IFROW row{};
+    row.dwIndex = index;
+    if (ipHelper_.getIfEntry != nullptr && ipHelper_.getIfEntry(&row) == NO_ERROR && row.dwMtu != 0) {
+        return static_cast<unsigned>(row.dwMtu);
+    }
+    return std::nullopt;
 }
 
 void Win32Network::Pause(unsigned milliseconds) {
@@ -166,6 +330,25 @@ void Win32Network::Pause(unsigned milliseconds) {
 }
 
 Echo Win32Network::Send(int packetSize, unsigned timeoutMs) {
+    if (means_ != Means::kEchoHelper) {
+        return SendRaw(packetSize, timeoutMs);
+    }
+    Echo echo;
+    if (packetSize < kSmallestEcho) {
+        echo.outcome = EchoOutcome::kCannotSend;
+        echo.reason = "no probe can be sent";
+        return echo;
+    }
+    const DWORD start = GetTickCount();
+    const HelperAnswer answer =
+        HelperEcho(static_cast<std::uint32_t>(packetSize - kIpAndIcmpHeaders), timeoutMs);
+    echo = ReadHelperAnswer(answer, packetSize, address_,
+                            answer.status == kIpPacketTooBig ? LearntMtu() : std::nullopt);
+    echo.elapsedMs = GetTickCount() - start;
+    return echo;
+}
+
+Echo Win32Network::SendRaw(int packetSize, unsigned timeoutMs) {
     Echo echo;
     if (socket_ == INVALID_SOCKET || !probes_ || packetSize < kSmallestEcho) {
         echo.outcome = EchoOutcome::kCannotSend;
@@ -227,48 +410,22 @@ Echo Win32Network::Send(int packetSize, unsigned timeoutMs) {
     }
 }
 
-std::optional<unsigned> Win32Network::MtuInUse(const std::string& serviceName) {
-    using GetAdaptersInfoFunction = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
-    using GetIfEntryFunction = DWORD(WINAPI*)(PMIB_IFROW);
-    if (ipHelperModule_ == nullptr) {
-        ipHelperModule_ = LoadLibraryA("iphlpapi.dll");
-        if (ipHelperModule_ == nullptr) {
-            return std::nullopt;
-        }
-    }
-    GetAdaptersInfoFunction getAdaptersInfo = nullptr;
-    GetIfEntryFunction getIfEntry = nullptr;
-    Find(ipHelperModule_, "GetAdaptersInfo", getAdaptersInfo);
-    Find(ipHelperModule_, "GetIfEntry", getIfEntry);
-    if (getAdaptersInfo == nullptr || getIfEntry == nullptr) {
-        return std::nullopt;
-    }
-    ULONG bytes = 0;
+std::optional<unsigned> Win32Network::MtuInUse(const std::string& adapter) {
+    LoadIpHelper();
     std::vector<unsigned char> buffer;
-    DWORD status = ERROR_BUFFER_OVERFLOW;
-    for (int attempt = 0; attempt != 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
-        buffer.assign(bytes == 0 ? sizeof(IP_ADAPTER_INFO) : bytes, 0);
-        bytes = static_cast<ULONG>(buffer.size());
-        status = getAdaptersInfo(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &bytes);
-    }
-    if (status != ERROR_SUCCESS) {
+    if (!Adapters(buffer)) {
         return std::nullopt;
     }
     // An NT adapter is known by its service name; a 9x transport by its IP address.
-    for (auto* adapter = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); adapter != nullptr;
-         adapter = adapter->Next) {
-        bool match = SameText(serviceName, adapter->AdapterName);
-        for (const IP_ADDR_STRING* ip = &adapter->IpAddressList; ip != nullptr && !match; ip = ip->Next) {
-            match = std::strcmp(ip->IpAddress.String, serviceName.c_str()) == 0 &&
-                    ip->IpAddress.String[0] != '\0';
+    for (auto* info = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); info != nullptr;
+         info = info->Next) {
+        bool match = SameText(adapter, info->AdapterName);
+        for (const IP_ADDR_STRING* ip = &info->IpAddressList; ip != nullptr && !match; ip = ip->Next) {
+            match =
+                std::strcmp(ip->IpAddress.String, adapter.c_str()) == 0 && ip->IpAddress.String[0] != '\0';
         }
         if (match) {
-            MIB_IFROW row{};
-            row.dwIndex = adapter->Index;
-            if (getIfEntry(&row) == NO_ERROR && row.dwMtu != 0) {
-                return static_cast<unsigned>(row.dwMtu);
-            }
-            return std::nullopt;
+            return InterfaceMtu(info->Index);
         }
     }
     return std::nullopt;

@@ -16,9 +16,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     quillon::net::Win32Network network;
-    std::string address;
+    quillon::net::PathInfo path;
     std::string failure;
-    if (!network.OpenPath(argv[1], address, failure)) {
+    if (!network.OpenPath(argv[1], path, failure)) {
         std::fprintf(stderr, "%s\n", failure.c_str());
         return 1;
     }

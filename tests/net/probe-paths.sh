@@ -1,23 +1,30 @@
 #!/usr/bin/env bash
 # The console programs' probe on a real routed network: each path of the
 # topology through the 32-bit and the x64 program under Wine, run inside the
-# client namespace, then --apply with the registry checked, Ctrl+C, and the
+# client namespace, first through the raw socket (Wine's own IP helper does
+# not honour don't-fragment) and then through the IP helper's echo function
+# as Windows has it (the stand-in of standin.sh), then without the right to
+# open a raw socket, --apply with the registry checked, Ctrl+C, and the
 # 32-bit program in a prefix posing as Windows 98.
-#   probe-paths.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR
+#   probe-paths.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR STANDIN64_DIR STANDIN32_DIR
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cli32=$1/quillon-mtu-cli.exe
 cli64=$2/quillon-mtu-cli64.exe
 work=$3
+standin64=$4
+standin32=$5
 net=qmtu$$
 . "$here/harness.sh"
+. "$here/standin.sh"
 . "$here/responder-check.sh"
 
 # run PROGRAM ARGS...: sets out, err and code; the route cache is forgotten
 # first unless KEEP_CACHE is set.
 run() {
   [ -n "${KEEP_CACHE:-}" ] || in_client ip route flush cache
+  [ -n "${KEEP_CACHE:-}" ] || [ -z "${STANDIN:-}" ] || standin_forget "$WINEPREFIX"
   local program=$1
   shift
   out=$(in_client timeout 90 wine "$program" "$@" 2>"$work/err" | tr -d '\r')
@@ -62,8 +69,12 @@ for program in "$cli32" "$cli64"; do
     [ "$code" = "$want_code" ] || fail "$name $path: exit $code, not $want_code; $err"
     if [ -n "$want_last" ]; then
       [ "$(tail -n 1 <<<"$out")" = "$want_last" ] || fail "$name $path: last line '$(tail -n 1 <<<"$out")'"
-      [ "$(grep -c ' bytes: ' <<<"$out")" = "$probes" ] || fail "$name $path: printed probes differ from the $probes sent"
+      # One echo more leaves: the IP helper's, larger than the interface,
+      # which Wine sends fragmented (so the raw socket serves).
+      [ "$(grep -c ' bytes: ' <<<"$out")" = "$((probes - 1))" ] ||
+        fail "$name $path: printed probes differ from the $probes sent, the IP helper's trial among them"
       [ -z "$want_out" ] || grep -q "$want_out" <<<"$out" || fail "$name $path: no '$want_out' in: $out"
+      head -n 1 <<<"$out" | grep -q ' through a raw ICMP socket, ' || fail "$name $path: the first line: $out"
     else
       ! grep -q '^MTU:' <<<"$out" || fail "$name $path: an MTU line on failure"
       grep -q "$want_err" <<<"$err" || fail "$name $path: standard error '$err'"
@@ -75,6 +86,58 @@ for program in "$cli32" "$cli64"; do
   [ "$code" = 0 ] && [ "$(tail -n 1 <<<"$out")" = "MTU: 1400" ] && grep -q 'too big for what this system knows' <<<"$out" ||
     fail "$name: a path the system already knows: $out $err"
 done
+
+# Where the IP helper honours don't-fragment, as on Windows, it serves: no
+# raw socket, no next-hop MTU in its answers, but the path MTU the system
+# learnt; and no late replies.
+export STANDIN=1 STANDIN_IN="ip netns exec $net-c"
+standin_install "$WINEPREFIX" "$standin64" "$standin32" || fail "the IP-helper stand-in could not be installed"
+helper_cases=(
+  "mtu1400|${TOPOLOGY_HOST[mtu1400]}|0|MTU: 1400|this system has learnt MTU 1400 for the path"
+  "two-routers|${TOPOLOGY_HOST[two-routers]}|0|MTU: 1300|"
+  "mtu1500|${TOPOLOGY_HOST[mtu1500]}|0|MTU: 1500|"
+  "black-hole|${TOPOLOGY_HOST[black-hole]}|0|MTU: 1400|"
+  "cut68|${TOPOLOGY_HOST[cut68]}|0|MTU: 1400|the host cut its reply to 96 bytes"
+  "drops-echo|${TOPOLOGY_HOST[drops-echo]}|1||"
+  "unreachable|${TOPOLOGY_HOST[unreachable]}|1||"
+)
+for program in "$cli32" "$cli64"; do
+  name=$(basename "$program")
+  for c in "${helper_cases[@]}"; do
+    IFS='|' read -r path host want_code want_last want_out <<<"$c"
+    run "$program" probe "$host"
+    echo "$name probe $path through the IP helper: exit $code, '$(tail -n 1 <<<"$out")', $(grep -c ' bytes: ' <<<"$out") probes"
+    head -n 1 <<<"$out" | grep -q " through the IP helper's echo function, " || fail "$name $path: the first line: $out $err"
+    [ "$code" = "$want_code" ] || fail "$name $path through the IP helper: exit $code, not $want_code; $err"
+    if [ -n "$want_last" ]; then
+      [ "$(tail -n 1 <<<"$out")" = "$want_last" ] || fail "$name $path through the IP helper: $out"
+    else
+      ! grep -q '^MTU:' <<<"$out" || fail "$name $path through the IP helper: an MTU line on failure"
+    fi
+    [ -z "$want_out" ] || grep -q "$want_out" <<<"$out" || fail "$name $path: no '$want_out' in: $out"
+  done
+done
+standin_remove "$WINEPREFIX" || fail "the IP-helper stand-in could not be removed"
+unset STANDIN
+
+# Without the right to open a raw socket (no CAP_NET_RAW for the Wine server
+# and its programs) and with Wine's own IP helper, no unfragmented probe can
+# be sent: exit 1 and why, never a figure.
+in_client wineserver -k 2>/dev/null
+in_client wineserver -w 2>/dev/null
+for program in "$cli32" "$cli64"; do
+  name=$(basename "$program")
+  out=$(in_client setpriv --inh-caps=-net_raw --bounding-set=-net_raw timeout 60 wine "$program" probe \
+    "${TOPOLOGY_HOST[mtu1400]}" 2>"$work/err" | tr -d '\r')
+  code=${PIPESTATUS[0]}
+  err=$(tr -d '\r' <"$work/err")
+  echo "$name probe without the right to a raw socket: exit $code: $err"
+  [ "$code" = 1 ] && ! grep -q '^MTU:' <<<"$out" && grep -q 'cannot send an unfragmented probe' <<<"$err" &&
+    grep -q 'raw ICMP socket' <<<"$err" || fail "$name without a raw socket: exit $code: $out $err"
+done
+in_client wineserver -k 2>/dev/null
+in_client wineserver -w 2>/dev/null
+WINEPREFIX=$work/prefix64 in_client wineserver -p 120 </dev/null >/dev/null 2>&1
 
 # Other programs' ICMP at the same time: a ping from this machine to the same
 # host, and one from the router to this machine.

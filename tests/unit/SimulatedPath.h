@@ -70,13 +70,19 @@ public:
 
     explicit SimulatedPath(unsigned seed = 1) : random_(seed) {}
 
-    bool OpenPath(const std::string& host, std::string& address, std::string& failure) override {
+    std::string routeAdapter;  // what OpenPath says of the route
+    std::string routeAddress;
+
+    bool OpenPath(const std::string& host, net::PathInfo& path, std::string& failure) override {
         ++opened;
         if (!resolves) {
             failure = "The name '" + host + "' did not resolve.";
             return false;
         }
-        address = "203.0.113.9";
+        path.address = "203.0.113.9";
+        path.means = "through a simulated path";
+        path.routeAdapter = routeAdapter;
+        path.routeAddress = routeAddress;
         return true;
     }
 

@@ -31,12 +31,17 @@ public:
                             echo.replySize != 0 ? std::to_string(echo.replySize) : std::string(),
                             echo.replySize != 0 ? " bytes" : "", ")"});
                 break;
-            case net::EchoOutcome::kTooBig:
-                what = echo.refusedHere ? "too big for what this system knows of the path"
-                       : echo.nextHopMtu != 0
-                           ? "too big, a router names MTU " + std::to_string(echo.nextHopMtu)
-                           : "too big, a router names no MTU";
+            case net::EchoOutcome::kTooBig: {
+                const std::string mtu = std::to_string(echo.nextHopMtu);
+                const bool named = echo.nextHopMtu != 0;
+                what = echo.refusedHere
+                           ? Cat({"too big for what this system knows of the path", named ? " (MTU " : "",
+                                  named ? mtu : std::string(), named ? ")" : ""})
+                       : echo.mtuLearnt ? Cat({"too big, this system has learnt MTU ", mtu, " for the path"})
+                       : named          ? Cat({"too big, a router names MTU ", mtu})
+                                        : std::string("too big, a router names no MTU");
                 break;
+            }
             case net::EchoOutcome::kNoAnswer:
                 what = "no answer (too big, or lost)";
                 break;
@@ -56,34 +61,36 @@ private:
 
 // Probes the path to the host; gives the MTU found, or says why there is none.
 std::optional<int> ProbePath(const std::string& host, net::Network& network, ConsoleOutput& output) {
-    std::string address;
+    net::PathInfo path;
     std::string failure;
-    if (!network.OpenPath(host, address, failure)) {
+    if (!network.OpenPath(host, path, failure)) {
         output.Err(failure + "\n");
         return std::nullopt;
     }
-    output.Out(Cat({"Probing the path to ", host, address == host ? "" : " (", address == host ? "" : address,
-                    address == host ? "" : ")", " with packets of ", std::to_string(net::kSmallestProbe),
-                    " to ", std::to_string(net::kLargestProbe), " bytes that may not be fragmented:\n"}));
+    const bool named = path.address != host;
+    output.Out(
+        Cat({"Probing the path to ", host, named ? " (" : "", named ? path.address : "", named ? ")" : "",
+             " ", path.means, ", with packets of ", std::to_string(net::kSmallestProbe), " to ",
+             std::to_string(net::kLargestProbe), " bytes that may not be fragmented:\n"}));
     ProbePrinter printer(output);
-    const net::PathMtu path = net::FindPathMtu(network, printer);
-    const std::string probes = Cat({std::to_string(path.probes), path.probes == 1 ? " probe" : " probes"});
-    const std::string mtu = std::to_string(path.mtu);
-    switch (path.status) {
+    const net::PathMtu found = net::FindPathMtu(network, printer);
+    const std::string probes = Cat({std::to_string(found.probes), found.probes == 1 ? " probe" : " probes"});
+    const std::string mtu = std::to_string(found.mtu);
+    switch (found.status) {
         case net::PathStatus::kFound:
-            output.Out(path.mtu == net::kLargestProbe
+            output.Out(found.mtu == net::kLargestProbe
                            ? Cat({"The path carries full 1500-byte packets: it needs no change of MTU (",
                                   probes, ").\n"})
                            : Cat({"The path to ", host, " carries packets of at most ", mtu, " bytes (",
                                   probes, ").\n"}));
-            return path.mtu;
+            return found.mtu;
         case net::PathStatus::kSilent:
             output.Err(Cat({host,
                             " did not answer even the smallest probe: it may be down, or it may not answer "
                             "echo requests (ping). Probe a host that answers ping.\n"}));
             break;
         case net::PathStatus::kUnreachable:
-            output.Err(Cat({host, " cannot be reached: ", path.reason, ".\n"}));
+            output.Err(Cat({host, " cannot be reached: ", found.reason, ".\n"}));
             break;
         case net::PathStatus::kBelowRange:
             output.Err(
@@ -91,9 +98,7 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
                      "-byte packets, the smallest MTU this tool sets.\n"}));
             break;
         case net::PathStatus::kCannotSend:
-            output.Err(Cat(
-                {"This system cannot send an unfragmented probe: ", path.reason,
-                 ". Run quillon-mtu-cli from an elevated prompt (as an administrator) and try again.\n"}));
+            output.Err(Cat({"The probe could not be sent: ", found.reason, ".\n"}));
             break;
         case net::PathStatus::kInterrupted:
             output.Err("The probe was interrupted. Nothing was written.\n");
@@ -103,7 +108,7 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
                 {"The probe gave up after ", probes,
                  " with no figure it can be sure of: the MTU of the path "
                  "lies between ",
-                 mtu, " and ", std::to_string(path.atMost),
+                 mtu, " and ", std::to_string(found.atMost),
                  " bytes. The path may be losing many packets, or its host answering few: try again later, "
                  "or probe another host behind the same link.\n"}));
             break;

@@ -1,0 +1,77 @@
+#pragma once
+// The probe's two ways to send, and the choice between them by how the
+// system behaves. The IP helper's echo function (IcmpSendEcho with
+// don't-fragment in its options, what ping uses) needs no administrator
+// rights and its answers pass the firewall as ping's do; but not every
+// system honours don't-fragment there (Wine sends the echo fragmented). A raw
+// ICMP socket with don't-fragment set honours it, but needs administrator
+// rights. So before probing, one echo larger than the MTU of the interface
+// the route to the host leaves through goes through the IP helper: a system
+// that honours the flag refuses it at once, and then the IP helper serves;
+// otherwise the raw socket does. Portable: the Win32 back end gives the
+// functions, the tests a stand-in.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "net/Icmp.h"
+#include "net/Network.h"
+
+namespace quillon::net {
+
+// The IP_STATUS codes of the IP helper that the probe tells apart.
+inline constexpr std::uint32_t kIpSuccess = 0;
+inline constexpr std::uint32_t kIpDestNetUnreachable = 11002;
+inline constexpr std::uint32_t kIpDestHostUnreachable = 11003;
+inline constexpr std::uint32_t kIpDestProtUnreachable = 11004;
+inline constexpr std::uint32_t kIpDestPortUnreachable = 11005;
+inline constexpr std::uint32_t kIpPacketTooBig = 11009;
+inline constexpr std::uint32_t kIpReqTimedOut = 11010;
+inline constexpr std::uint32_t kIpTtlExpiredTransit = 11013;
+
+// What one call of the echo function gave.
+struct HelperAnswer {
+    bool replied = false;      // it returned a reply; otherwise `status` is its last error
+    std::uint32_t status = 0;  // the reply's status, or the error
+    Address from{};            // who answered
+    std::uint32_t dataBytes = 0;
+};
+
+// The sending means as the system has them.
+class Senders {
+public:
+    Senders() = default;
+    Senders(const Senders&) = delete;
+    Senders& operator=(const Senders&) = delete;
+    virtual ~Senders() = default;
+    // Whether the IP helper's echo functions are there.
+    virtual bool HasEchoHelper() = 0;
+    // One echo of `dataBytes` bytes of data to the host, with don't-fragment.
+    virtual HelperAnswer HelperEcho(std::uint32_t dataBytes, unsigned timeoutMs) = 0;
+    // The MTU of the interface the route to the host leaves through, where
+    // the system says.
+    virtual std::optional<unsigned> RouteMtu() = 0;
+    // Opens the raw socket; on failure says why.
+    virtual bool OpenRawSocket(std::string& failure) = 0;
+};
+
+enum class Means { kEchoHelper, kRawSocket, kNone };
+
+struct MeansChosen {
+    Means means = Means::kNone;
+    std::string failure;  // kNone: why neither can send an unfragmented probe
+};
+
+MeansChosen ChooseMeans(Senders& senders);
+
+// What the search makes of an answer of the echo function to a probe of
+// `packetSize` bytes; `learnt` is the MTU the system learnt for the path,
+// asked after a "too big".
+Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address& target,
+                      std::optional<unsigned> learnt);
+
+// How the first line of probe's output names each means.
+const char* MeansName(Means means);
+
+}  // namespace quillon::net
