@@ -4,55 +4,85 @@
 # that namespace's interfaces (MTU 1500, 1400 and 1492):
 #  - show names each adapter and its MTU in use now; after apply the stored
 #    MTU changes and the one in use does not;
-#  - export, apply (or remove), then Wine's regedit imports the file: every
-#    value under HKEY_LOCAL_MACHINE is as it was, type for type, on the NT
+#  - export FILE writes byte for byte what export writes to standard output;
+#    export, apply (or remove), then Wine's regedit imports the file: every
+#    value under HKEY_LOCAL_MACHINE is as it was, byte for byte, on the NT
 #    family (64-bit prefix, both programs) and on the 9x family (a 32-bit
-#    prefix posing as Windows 98), with odd data among the values.
-#   show-export.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR
+#    prefix posing as Windows 98), with odd data among the values, but for
+#    the one thing regedit cannot restore: a text without its closing NUL;
+#  - a file that cannot be written, and a full standard output, end in exit
+#    1 with the reason, and no file is left.
+#   show-export.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR DUMP64 DUMP32
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cli32=$1/quillon-mtu-cli.exe
 cli64=$2/quillon-mtu-cli64.exe
 work=$3
+dump64=$4
+dump32=$5
 net=qshow$$
 . "$here/harness.sh"
 cli() {
   out=$(in_client timeout 60 wine "$@" 2>"$work/err" | tr -d '\r')
   code=${PIPESTATUS[0]}
 }
-# Every value under HKEY_LOCAL_MACHINE, one line each with its key; keys
-# without values do not count (importing a deletion leaves its key behind).
-values() {
-  in_client wine reg export HKLM "$work/hklm.reg" /y $1 >/dev/null 2>&1 || { echo "reg export failed"; return; }
-  iconv -f UTF-16LE -t UTF-8 "$work/hklm.reg" | tr -d '\r' |
-    awk '/^\[/ {key = $0; next} /^$/ || /^;/ {next}
-         {line = line $0} /\\$/ {sub(/\\$/, "", line); next} {print key "\t" line; line = ""}'
-}
-# round_trip PROGRAM REG_VIEW: export, then apply and remove, each followed by
-# the import of the file, must leave every value as it was.
+# Every value under HKEY_LOCAL_MACHINE with its type and bytes, one line
+# each; keys without values do not count (importing a deletion leaves its
+# key behind). $dump is the dumper of the prefix's own width.
+values() { in_client wine "$dump" dump | tr -d '\r'; }
+# round_trip PROGRAM [CHANGED]: export FILE (the same bytes as to standard
+# output), then apply and remove, each followed by the import of the file,
+# must leave every value as it was, byte for byte; but for the value CHANGED
+# names, which the import gives one closing NUL more.
 round_trip() {
-  local program=$1 view=$2 name before op
+  local program=$1 changed=${2:-} name before op after expected
   name=$(basename "$program")
-  before=$(values "$view")
-  cli "$program" export
-  [ "$code" = 0 ] || { fail "$name export: exit $code $(cat "$work/err")"; return; }
-  printf '%s\n' "$out" | sed 's/$/\r/' >"$work/saved.reg"
+  before=$(values)
+  rm -f "$work/saved.reg"
+  cli "$program" export "Z:$work/saved.reg"
+  [ "$code" = 0 ] || { fail "$name export FILE: exit $code $(cat "$work/err")"; return; }
+  in_client timeout 60 wine "$program" export >"$work/stdout.reg" 2>/dev/null
+  cmp -s "$work/saved.reg" "$work/stdout.reg" || fail "$name: export FILE differs from export to standard output"
+  expected=$before
+  [ -z "$changed" ] || expected=$(entry="VAL $changed" awk -F '\t' 'BEGIN { OFS = "\t" } $1 == ENVIRON["entry"] { $3 = $3 "00" } { print }' <<<"$before")
   for op in "apply 1400" "remove"; do
     cli "$program" $op
     [ "$code" = 0 ] || fail "$name $op: exit $code, so the round trip proves nothing"
     in_client wine regedit /s "$work/saved.reg" >/dev/null 2>&1
-    if [ "$(values "$view")" = "$before" ]; then
-      echo "$name: export, $op, regedit /s: every value as before"
+    after=$(values)
+    if [ "$after" = "$expected" ]; then
+      echo "$name: export, $op, regedit /s: every value as before, byte for byte${changed:+, but for $changed}"
     else
       fail "$name: after $op and the import:"
-      diff <(echo "$before") <(values "$view") | head -n 20
+      diff <(echo "$expected") <(echo "$after") | head -n 20
     fi
   done
 }
+# export_fails PROGRAM: a file that cannot be written is a failure with the
+# reason and no file; so is a full standard output.
+export_fails() {
+  local program=$1 name target
+  name=$(basename "$program")
+  for target in "$work/no such folder/saved.reg" "$work/full/saved.reg"; do
+    cli "$program" export "Z:$target"
+    [ "$code" = 1 ] && grep -q "The registry file could not be written to .*No file was left there." "$work/err" &&
+      [ ! -e "$target" ] || fail "$name export to '$target': exit $code, $(cat "$work/err")"
+  done
+  in_client timeout 60 wine "$program" export >/dev/full 2>"$work/err"
+  [ "$?" = 1 ] && grep -q 'could not be written to standard output' "$work/err" ||
+    fail "$name export to a full standard output: $(cat "$work/err")"
+  echo "$name export: a folder that is not there, a full disk and a full standard output each fail, leaving no file"
+}
+# A disk with no room left, for export_fails.
+mkdir -p "$work/full"
+mount -t tmpfs -o size=16k tmpfs "$work/full" && dd if=/dev/zero of="$work/full/filler" bs=1k 2>/dev/null
+harness_cleanup_full() { umount "$work/full" 2>/dev/null; harness_cleanup; }
+trap harness_cleanup_full EXIT
 
 # ---- NT family: show, then the round trip with odd data ----
 export WINEPREFIX=$work/prefix64
+dump=$dump64
 prefix_in_client "$WINEPREFIX" ""
 cards='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\NetworkCards'
 interfaces='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters\Interfaces'
@@ -93,7 +123,9 @@ in_client wine reg add "$interfaces\\$wan" /v MTU /t REG_MULTI_SZ /d 'a\0b' /f >
 lo=$(serviceOf 1)
 in_client wine reg delete "$interfaces\\$lo" /v MTU /f >/dev/null 2>&1
 in_client wine reg delete 'HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters' /v EnablePMTUDiscovery /f >/dev/null 2>&1
-round_trip "$cli32" "$reg64"
+round_trip "$cli32"
+export_fails "$cli32"
+export_fails "$cli64"
 cli "$cli64" export
 echo "export on the NT family (the long text cut short here):"
 sed -E 's/((78,){24}\\)$/.../' <<<"$out" | uniq
@@ -101,11 +133,12 @@ grep -aq '^"MTU"=-$' <<<"$out" || fail "export: no deletion for a card without a
 # The switch stored, one card with a DWORD and the others as they are.
 in_client wine reg add 'HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters' /v EnablePMTUDiscovery /t REG_DWORD /d 1 /f >/dev/null 2>&1
 in_client wine reg add "$interfaces\\$wan" /v MTU /t REG_DWORD /d 576 /f >/dev/null 2>&1
-round_trip "$cli64" "$reg64"
+round_trip "$cli64"
 WINEPREFIX=$work/prefix64 in_client wineserver -k 2>/dev/null
 
 # ---- 9x family ----
 export WINEPREFIX=$work/prefix98
+dump=$dump32
 WINEARCH=win32 prefix_in_client "$WINEPREFIX" win98
 transports='HKLM\System\CurrentControlSet\Services\Class\NetTrans'
 in_client wine reg add "$transports\\0000" /v IPAddress /d 192.0.2.2 /f >/dev/null 2>&1
@@ -121,9 +154,15 @@ grep -aq '^  transport 0000  192.0.2.2  "TCP/IP"  MaxMTU 576  in use now: 1500 (
   fail "Windows 98 show: transport 0000"
 grep -aq '^  transport 0001  198.51.100.41  no MaxMTU stored  in use now: 1400$' <<<"$out" ||
   fail "Windows 98 show: transport 0001"
-round_trip "$cli32" ""
+round_trip "$cli32"
 in_client wine reg add 'HKLM\System\CurrentControlSet\Services\VxD\MSTCP' /v PMTUDiscovery /d 1 /f >/dev/null 2>&1
-round_trip "$cli32" ""
+round_trip "$cli32"
+# A text stored without its closing NUL, as the 9x family's own apply stores
+# MaxMTU: export writes its bytes, but regedit ends every text it imports
+# with a NUL.
+in_client wine "$dump" set 'System\CurrentControlSet\Services\Class\NetTrans\0001' MaxMTU 1 31343030
+round_trip "$cli32" 'SYSTEM\CURRENTCONTROLSET\SERVICES\CLASS\NETTRANS\0001|MAXMTU'
+export_fails "$cli32"
 
 echo "show and export on the namespaces' network: $failures failures"
 [ "$failures" = 0 ]

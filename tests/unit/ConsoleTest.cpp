@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,26 @@ class Capture final : public ui::ConsoleOutput {
 public:
     void Out(const std::string& text) override { out += text; }
     void Err(const std::string& text) override { err += text; }
+    bool OutWhole(const std::string& text, std::string& failure) override {
+        if (full) {
+            failure = "the disk is full";
+            return false;
+        }
+        out += text;
+        return true;
+    }
+    bool Save(const std::string& path, const std::string& text, std::string& failure) override {
+        if (full) {
+            failure = "the disk is full";
+            return false;
+        }
+        files[path] = text;
+        return true;
+    }
     std::string out;
     std::string err;
+    std::map<std::string, std::string> files;
+    bool full = false;  // every checked write fails
 };
 
 struct Outcome {
@@ -136,7 +155,8 @@ TEST_F(Console, AppliesExactlyWhatTheWindowApplies) {
             auto& box = dynamic_cast<ui::headless::HeadlessTextBox&>(*controls.at(2));
             box.SetText("");
             box.Type(text);
-            windowApplied = dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(1)).Click() && windowApplied;
+            windowApplied =
+                dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(1)).Click() && windowApplied;
         }
 
         reg::MemoryRegistry consoleModel;
@@ -158,10 +178,23 @@ TEST_F(Console, ExitCodesAndWhereTheMessagesGo) {
         std::string out;
         std::string err;
     } cases[] = {
-        {"apply on both families", kBoth, {"apply", "1400"}, 0,
-         "MTU setting applied successfully.\nMTU setting applied successfully.\n", ""},
-        {"one family chosen", kBoth, {"remove", "--family=9x"}, 0, "Your MTU setting has been removed.\n", ""},
-        {"family not there", kNt, {"show", "--family", "9x"}, 1, "",
+        {"apply on both families",
+         kBoth,
+         {"apply", "1400"},
+         0,
+         "MTU setting applied successfully.\nMTU setting applied successfully.\n",
+         ""},
+        {"one family chosen",
+         kBoth,
+         {"remove", "--family=9x"},
+         0,
+         "Your MTU setting has been removed.\n",
+         ""},
+        {"family not there",
+         kNt,
+         {"show", "--family", "9x"},
+         1,
+         "",
          "The 9x family of Windows was not found on this machine.\n"},
         {"no family at all", kNone, {"apply", "1400"}, 1, "", "No supported version of Windows was found.\n"},
         {"help", kNone, {"/?"}, 0, "", ""},
@@ -221,7 +254,9 @@ TEST_F(Console, ShowListsEachSlotAndWhatRetrieveWouldShow) {
 
 TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
     const std::string opening =
-        "Probing the path to host.test (203.0.113.9) with packets of 88 to 1500 bytes that may not be fragmented:\n";
+        "Probing the path to host.test (203.0.113.9) through a simulated path, with packets of 88 to 1500 "
+        "bytes that "
+        "may not be fragmented:\n";
     const struct {
         const char* what;
         void (*set)(SimulatedPath&);
@@ -250,8 +285,10 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
                    "MTU: 1400\n",
          ""},
         {"no figure within the limits", [](SimulatedPath& p) { p.lossPercent = 45; }, 1, "",
-         "The probe gave up after 80 probes with no figure it can be sure of: the MTU of the path lies between 800 "
-         "and 1400 bytes. The path may be losing many packets, or its host answering few: try again later, or probe "
+         "The probe gave up after 80 probes with no figure it can be sure of: the MTU of the path lies "
+         "between 800 "
+         "and 1400 bytes. The path may be losing many packets, or its host answering few: try again later, "
+         "or probe "
          "another host behind the same link.\n"},
     };
     for (const auto& c : cases) {
@@ -281,16 +318,34 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
         const char* err;
         int opened;
     } cases[] = {
-        {"found on both families", kBoth, [](SimulatedPath& p) { p.links = {{1492, true}}; }, 0, "1492", "", 1},
-        {"one family", kBoth, [](SimulatedPath& p) { p.links = {{576, false}}; }, 0, "576", "", 1},
-        {"below 576", kNt, [](SimulatedPath& p) { p.links = {{1500, true}, {540, true}}; }, 1, nullptr,
-         "To set it all the same, run: quillon-mtu-cli apply 540\n", 1},
-        {"name does not resolve", kNt, [](SimulatedPath& p) { p.resolves = false; }, 1, nullptr, "did not resolve", 1},
-        {"host silent", kNt, [](SimulatedPath& p) { p.hostAnswers = false; }, 1, nullptr, "did not answer", 1},
-        {"unreachable", kNt, [](SimulatedPath& p) { p.unreachable = true; }, 1, nullptr, "cannot be reached", 1},
-        {"no raw socket", kNt, [](SimulatedPath& p) { p.cannotSend = "denied"; }, 1, nullptr, "elevated prompt", 1},
-        {"Ctrl+C", kNt, [](SimulatedPath& p) { p.links = {{1400, false}}, p.interruptAfter = 3; }, 1, nullptr,
-         "interrupted", 1},
+        {"found on both families", kBoth,
+         [](SimulatedPath& p) {
+             p.links = {{1492, true}};
+         },
+         0, "1492", "", 1},
+        {"one family", kBoth,
+         [](SimulatedPath& p) {
+             p.links = {{576, false}};
+         },
+         0, "576", "", 1},
+        {"below 576", kNt,
+         [](SimulatedPath& p) {
+             p.links = {{1500, true}, {540, true}};
+         },
+         1, nullptr, "To set it all the same, run: quillon-mtu-cli apply 540\n", 1},
+        {"name does not resolve", kNt, [](SimulatedPath& p) { p.resolves = false; }, 1, nullptr,
+         "did not resolve", 1},
+        {"host silent", kNt, [](SimulatedPath& p) { p.hostAnswers = false; }, 1, nullptr, "did not answer",
+         1},
+        {"unreachable", kNt, [](SimulatedPath& p) { p.unreachable = true; }, 1, nullptr, "cannot be reached",
+         1},
+        {"cannot send", kNt, [](SimulatedPath& p) { p.cannotSend = "denied"; }, 1, nullptr,
+         "could not be sent: denied", 1},
+        {"Ctrl+C", kNt,
+         [](SimulatedPath& p) {
+             p.links = {{1400, false}}, p.interruptAfter = 3;
+         },
+         1, nullptr, "interrupted", 1},
         {"no Windows to apply to", kNone, [](SimulatedPath&) {}, 1, nullptr, "No supported version", 0},
     };
     for (const auto& c : cases) {
@@ -325,13 +380,44 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
                 << c.what;
             EXPECT_NE(output.out.find("MTU setting applied successfully."), std::string::npos) << c.what;
         } else if (std::string(c.what) == "below 576") {
-            EXPECT_EQ(output.out.substr(output.out.rfind("MTU: ")), "MTU: 540\n") << "the figure is still said";
+            EXPECT_EQ(output.out.substr(output.out.rfind("MTU: ")), "MTU: 540\n")
+                << "the figure is still said";
             EXPECT_EQ(output.out.find("applied successfully"), std::string::npos) << c.what;
         } else {
             EXPECT_EQ(output.out.find("MTU: "), std::string::npos) << c.what;
         }
         EXPECT_EQ(machine.Snapshot(), expected.Snapshot()) << c.what;
     }
+}
+
+// export FILE writes what export writes to standard output; a write that
+// fails either way is a failure, said as one.
+TEST_F(Console, ExportWritesTheSameBytesToAFileAndSaysWhenAWriteFails) {
+    Seed(model, kBoth);
+    Capture toOutput;
+    ASSERT_EQ(ui::RunConsole({"export"}, routines, toOutput), ui::kExitSuccess);
+    ASSERT_EQ(toOutput.out.rfind("REGEDIT4\n", 0), 0U);
+    Capture toFile;
+    ASSERT_EQ(ui::RunConsole({"export", "--family=nt", "before.reg"}, routines, toFile), ui::kExitSuccess);
+    Capture ntOnly;
+    ASSERT_EQ(ui::RunConsole({"export", "--family", "nt"}, routines, ntOnly), ui::kExitSuccess);
+    EXPECT_EQ(toFile.files, (std::map<std::string, std::string>{{"before.reg", ntOnly.out}}));
+    EXPECT_EQ(toFile.out, "");
+
+    for (const std::vector<std::string>& line :
+         {std::vector<std::string>{"export"}, {"export", "before.reg"}}) {
+        Capture full;
+        full.full = true;
+        EXPECT_EQ(ui::RunConsole(line, routines, full), ui::kExitFailure) << line.size();
+        EXPECT_EQ(full.out, "");
+        EXPECT_EQ(full.err, line.size() == 1
+                                ? "The registry file could not be written to standard output: the disk "
+                                  "is full; what it got is not a whole registry file.\n"
+                                : "The registry file could not be written to before.reg: the disk is "
+                                  "full. No file was left there.\n");
+    }
+    Capture twoFiles;
+    EXPECT_EQ(ui::RunConsole({"export", "a.reg", "b.reg"}, routines, twoFiles), ui::kExitUsage);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ const char* const kUsage =
     "  quillon-mtu-cli apply MTU [--family nt|9x]\n"
     "  quillon-mtu-cli remove [--family nt|9x]\n"
     "  quillon-mtu-cli probe HOST [--apply [--family nt|9x]]\n"
-    "  quillon-mtu-cli export [--family nt|9x] > FILE.reg\n"
+    "  quillon-mtu-cli export [--family nt|9x] [FILE.reg]\n"
     "  quillon-mtu-cli --help | -h | /?\n"
     "  quillon-mtu-cli --version\n";
 
@@ -28,7 +28,8 @@ const char* const kHelp =
     "           IPv4 address or a name, and comes back unfragmented; --apply then\n"
     "           applies it as apply does (it needs an elevated prompt)\n"
     "  export   writes a registry file that puts back every value apply and\n"
-    "           remove change, as it is now (regedit /s FILE.reg)\n"
+    "           remove change, as it is now, to FILE.reg or standard output\n"
+    "           (to go back: regedit /s FILE.reg)\n"
     "  --family acts on the NT family (nt) or the 9x family (9x) only; without\n"
     "           it every family whose product name is found is acted on\n"
     "\n"
@@ -41,12 +42,13 @@ namespace {
 struct Verb {
     const char* name;
     Command command;
-    std::size_t operands;  // words after the command
+    std::size_t fewest;  // words after the command
+    std::size_t most;
 };
 
 constexpr Verb kVerbs[] = {
-    {"show", Command::kShow, 0},   {"remove", Command::kRemove, 0}, {"export", Command::kExport, 0},
-    {"apply", Command::kApply, 1}, {"probe", Command::kProbe, 1},
+    {"show", Command::kShow, 0, 0},   {"remove", Command::kRemove, 0, 0}, {"export", Command::kExport, 0, 1},
+    {"apply", Command::kApply, 1, 1}, {"probe", Command::kProbe, 1, 1},
 };
 
 // An option's value, given as "--name VALUE" or "--name=VALUE".
@@ -121,13 +123,12 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
     }
     line.command = verb->command;
     const std::size_t operands = words.size() - 1;
-    if (operands != verb->operands) {
-        error =
-            verb->operands == 0 ? Cat({"'", command, "' takes no MTU or other argument"})
-            : operands == 0
-                ? Cat({"'", command, line.command == Command::kApply ? "' needs an MTU" : "' needs a host"})
-                : Cat({"'", command,
-                       line.command == Command::kApply ? "' takes one MTU" : "' takes one host"});
+    if (operands < verb->fewest || operands > verb->most) {
+        const bool apply = line.command == Command::kApply;
+        error = verb->most == 0                    ? Cat({"'", command, "' takes no MTU or other argument"})
+                : line.command == Command::kExport ? std::string("'export' takes at most one file")
+                : operands == 0 ? Cat({"'", command, apply ? "' needs an MTU" : "' needs a host"})
+                                : Cat({"'", command, apply ? "' takes one MTU" : "' takes one host"});
         return std::nullopt;
     }
     if (line.command == Command::kApply) {
@@ -139,6 +140,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
         }
     } else if (line.command == Command::kProbe) {
         line.host = words[1];
+    } else if (line.command == Command::kExport && operands == 1) {
+        line.file = words[1];
     }
     if (line.applyProbed && line.command != Command::kProbe) {
         error = "--apply goes with 'probe' only";

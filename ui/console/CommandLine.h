@@ -13,6 +13,7 @@ struct CommandLine {
     Command command = Command::kShow;
     std::string mtu;                    // apply
     std::string host;                   // probe
+    std::string file;                   // export: the file to write (none: standard output)
     bool applyProbed = false;           // probe's --apply
     std::optional<std::string> family;  // "nt" or "9x"
 };

@@ -37,6 +37,13 @@ public:
     virtual ~ConsoleOutput() = default;
     virtual void Out(const std::string& text) = 0;
     virtual void Err(const std::string& text) = 0;
+    // Writes to standard output as Out does; false, with the reason, where
+    // the text could not be written whole (a full disk behind a redirection).
+    virtual bool OutWhole(const std::string& text, std::string& failure) = 0;
+    // Writes the bytes standard output would get into the file at `path`,
+    // replacing one that is there; false, with the reason, where that could
+    // not be done, and then no file is left there.
+    virtual bool Save(const std::string& path, const std::string& text, std::string& failure) = 0;
 };
 
 // Runs the command line (without the program's name); gives the exit code.

@@ -3,6 +3,7 @@
 
 #include "ui/console/RegFile.h"
 #include "ui/console/Session.h"
+#include "ui/console/Text.h"
 
 namespace quillon::ui {
 
@@ -25,7 +26,18 @@ int RunExport(Session& session) {
             return kExitFailure;
         }
     }
-    session.output.Out(file);
+    // The program writes the file itself where it is named, so that no shell
+    // re-encodes what it writes on the way.
+    std::string failure;
+    const std::string& path = session.line.file;
+    if (path.empty() ? !session.output.OutWhole(file, failure) : !session.output.Save(path, file, failure)) {
+        session.output.Err(path.empty()
+                               ? Cat({"The registry file could not be written to standard output: ", failure,
+                                      "; what it got is not a whole registry file.\n"})
+                               : Cat({"The registry file could not be written to ", path, ": ", failure,
+                                      ". No file was left there.\n"}));
+        return kExitFailure;
+    }
     return kExitSuccess;
 }
 

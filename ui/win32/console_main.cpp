@@ -15,27 +15,75 @@
 
 namespace {
 
-// Writes lines with CR LF endings, as Windows programs do; nothing is
-// buffered, so the order of the two streams is kept.
+// Text with CR LF line ends, as Windows programs write it.
+std::string WindowsLines(const std::string& text) {
+    std::string lines;
+    for (const char c : text) {
+        if (c == '\n') {
+            lines += '\r';
+        }
+        lines += c;
+    }
+    return lines;
+}
+
+// Why the last call failed, as the system says it, in the system's language.
+std::string SystemReason() {
+    const DWORD error = GetLastError();
+    char text[256] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  0, text, sizeof text, nullptr);
+    while (length != 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == '.' ||
+                           text[length - 1] == ' ')) {
+        --length;
+    }
+    return std::string(text, length) + " (Windows error " + std::to_string(error) + ")";
+}
+
+bool WriteWhole(HANDLE handle, const std::string& bytes) {
+    DWORD written = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE &&
+           written == bytes.size();
+}
+
+// Standard output and standard error as the process was given them; nothing
+// is buffered, so the order of the two streams is kept.
 class StandardHandles final : public quillon::ui::ConsoleOutput {
 public:
-    void Out(const std::string& text) override { Write(STD_OUTPUT_HANDLE, text); }
-    void Err(const std::string& text) override { Write(STD_ERROR_HANDLE, text); }
-
-private:
-    static void Write(DWORD which, const std::string& text) {
-        std::string lines;
-        for (const char c : text) {
-            if (c == '\n') {
-                lines += '\r';
-            }
-            lines += c;
+    void Out(const std::string& text) override {
+        WriteWhole(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
+    }
+    void Err(const std::string& text) override {
+        WriteWhole(GetStdHandle(STD_ERROR_HANDLE), WindowsLines(text));
+    }
+    bool OutWhole(const std::string& text, std::string& failure) override {
+        if (WriteWhole(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text))) {
+            return true;
         }
-        const HANDLE handle = GetStdHandle(which);
-        DWORD written = 0;
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
-            WriteFile(handle, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+        failure = SystemReason();
+        return false;
+    }
+    bool Save(const std::string& path, const std::string& text, std::string& failure) override {
+        const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            failure = SystemReason();
+            return false;
         }
+        const bool written = WriteWhole(file, WindowsLines(text));
+        if (!written) {
+            failure = SystemReason();
+        }
+        const bool closed = CloseHandle(file) != FALSE;
+        if (written && closed) {
+            return true;
+        }
+        if (written) {
+            failure = SystemReason();
+        }
+        DeleteFileA(path.c_str());
+        return false;
     }
 };
 
