@@ -9,7 +9,9 @@
 //     reply's status if R is not 0 and the last error if it is
 //   quillon_standin_check paths [family=N]   GetIpPathTable's rows
 //   quillon_standin_check forget             FlushIpPathTable(AF_INET)
-//   quillon_standin_check interfaces ADDRESS what the other IP-helper calls say
+//   quillon_standin_check interfaces ADDRESS [family=N]   what the other
+//     IP-helper calls say, GetIpInterfaceTable's rows for that family
+//     (AF_INET unless given) among them
 
 #define WIN32_LEAN_AND_MEAN
 #include <winsock2.h>
@@ -169,15 +171,17 @@ int Interfaces(int argc, char** argv) {
     using AdaptersFunction = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
     using IfEntryFunction = DWORD(WINAPI*)(PMIB_IFROW);
     using InterfaceTableFunction = DWORD(WINAPI*)(ADDRESS_FAMILY, PMIB_IPINTERFACE_TABLE*);
+    using IndexToLuidFunction = DWORD(WINAPI*)(NET_IFINDEX, PNET_LUID);
     using FreeFunction = void(WINAPI*)(PVOID);
     const auto best = Find<BestFunction>("GetBestInterface");
     const auto adapters = Find<AdaptersFunction>("GetAdaptersInfo");
     const auto ifEntry = Find<IfEntryFunction>("GetIfEntry");
     const auto interfaceTable = Find<InterfaceTableFunction>("GetIpInterfaceTable");
+    const auto indexToLuid = Find<IndexToLuidFunction>("ConvertInterfaceIndexToLuid");
     const auto freeTable = Find<FreeFunction>("FreeMibTable");
     IPAddr destination = 0;
     if (argc < 3 || !ParseAddress(argv[2], destination) || best == nullptr || adapters == nullptr ||
-        ifEntry == nullptr || interfaceTable == nullptr || freeTable == nullptr) {
+        ifEntry == nullptr || interfaceTable == nullptr || indexToLuid == nullptr || freeTable == nullptr) {
         std::puts("usage: interfaces ADDRESS, with the IP helper's interface functions");
         return 2;
     }
@@ -194,6 +198,7 @@ int Interfaces(int argc, char** argv) {
         status = adapters(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &bytes);
     }
     std::printf("GetAdaptersInfo: %lu\n", status);
+    std::map<DWORD, std::string> addresses;  // by adapter index
     for (auto* adapter = status == NO_ERROR ? reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data())
                                             : nullptr;
          adapter != nullptr; adapter = adapter->Next) {
@@ -202,16 +207,31 @@ int Interfaces(int argc, char** argv) {
         const DWORD entry = ifEntry(&row);
         std::printf("adapter %lu %s %s GetIfEntry %lu mtu %lu\n", adapter->Index, adapter->AdapterName,
                     adapter->IpAddressList.IpAddress.String, entry, row.dwMtu);
+        addresses[adapter->Index] = adapter->IpAddressList.IpAddress.String;
     }
+    auto options = Options(argc, argv, 3);
+    const auto family = static_cast<ADDRESS_FAMILY>(
+        options.count("family") != 0 ? std::atoi(options["family"].c_str()) : AF_INET);
     PMIB_IPINTERFACE_TABLE table = nullptr;
-    status = interfaceTable(AF_INET, &table);
-    std::printf("GetIpInterfaceTable: %lu\n", status);
-    if (status == NO_ERROR) {
-        for (ULONG i = 0; i != table->NumEntries; ++i) {
-            std::printf("interface %lu NlMtu %lu\n", table->Table[i].InterfaceIndex, table->Table[i].NlMtu);
-        }
-        freeTable(table);
+    status = interfaceTable(family, &table);
+    if (status != NO_ERROR) {
+        std::printf("GetIpInterfaceTable: %lu\n", status);
+        return 0;
     }
+    // Each row by its adapter's address ("-": no adapter), its LUID against
+    // the one its index converts to.
+    std::printf("GetIpInterfaceTable: 0 rows %lu\n", table->NumEntries);
+    for (ULONG i = 0; i != table->NumEntries; ++i) {
+        const MIB_IPINTERFACE_ROW& row = table->Table[i];
+        NET_LUID luid{};
+        const bool sameLuid = indexToLuid(row.InterfaceIndex, &luid) == NO_ERROR &&
+                              luid.Value == row.InterfaceLuid.Value && luid.Value != 0;
+        const auto address = addresses.find(row.InterfaceIndex);
+        std::printf("interface %lu %s family %u luid %s connected %u NlMtu %lu\n", row.InterfaceIndex,
+                    address == addresses.end() ? "-" : address->second.c_str(), row.Family,
+                    sameLuid ? "same" : "differs", row.Connected, row.NlMtu);
+    }
+    freeTable(table);
     return 0;
 }
 

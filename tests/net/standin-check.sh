@@ -5,7 +5,9 @@
 # Wine's own echo ignores don't-fragment; with it an echo too big for the
 # interface or for a path MTU already learnt is refused at once, a router's
 # "fragmentation needed" comes back as IP_PACKET_TOO_BIG and its MTU is listed
-# by GetIpPathTable, and the other IP-helper calls answer as before.
+# by GetIpPathTable, GetIpInterfaceTable gives each interface's NlMtu as the
+# MTU stored in its adapter's TCP/IP key sets it after a restart (Wine's own
+# fails), and the other IP-helper calls answer as before.
 #   standin-check.sh STANDIN64_DIR CHECK64 STANDIN32_DIR CHECK32 WORK_DIR
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
@@ -55,6 +57,9 @@ with_standin=(
   "echo ${TOPOLOGY_HOST[drops-echo]} 64 df timeout=300;$timed_out_at_300;1;"
   "paths family=23;^GetIpPathTable: 1168$;0;"
   "paths family=99;^GetIpPathTable: 87$;0;"
+  "interfaces $far family=23;GetIpInterfaceTable: 1168$;0;"
+  "interfaces $far family=99;GetIpInterfaceTable: 87$;0;"
+  "interfaces $far family=0;GetIpInterfaceTable: 0 rows 4( interface [^ ]+ [^ ]+ family 2 [^N]+ NlMtu [0-9]+){4}$;0;"
   "forget;^FlushIpPathTable: 0$;0;"
   "paths;^GetIpPathTable: 1168$;0;"
 )
@@ -94,28 +99,66 @@ run_cases() {
 }
 # interfaces CHECKER: what the other IP-helper calls say of the test network.
 interfaces() { in_client timeout 20 wine "$1" interfaces "$far" 2>/dev/null | tr -d '\r'; }
+# nl_mtus: GetIpInterfaceTable's NlMtu in the interfaces output, as
+# ADDRESS=MTU on one line ("-": the loopback), leaving out rows whose family,
+# LUID or connected state are wrong.
+nl_mtus() {
+  sed -n 's/^interface [0-9]* \([-0-9.]*\) family 2 luid same connected 1 NlMtu \([0-9]*\)$/\1=\2/p' |
+    LC_ALL=C sort | paste -sd ' '
+}
+# The NlMtu of the client's interfaces when eth0 has this one.
+nl_mtus_with() { echo "-=4294967295 192.0.2.2=$1 198.51.100.41=1400 198.51.100.45=1492"; }
+# The other IP-helper calls, which the stand-in forwards.
+forwarded() { grep -v '^GetIpInterfaceTable: \|^interface ' "$1"; }
 
 for checker in "$check64" "$check32"; do
   interfaces "$checker" >"$work/wine-$(basename "$(dirname "$(dirname "$checker")")").txt"
   run_cases "$checker" "${without_standin[@]}"
+done
+for file in "$work"/wine-*.txt; do
+  grep -q '^GetIpInterfaceTable: 50$' "$file" || fail "$file: Wine's own GetIpInterfaceTable did not fail"
 done
 standin_install "$WINEPREFIX" "$standin64" "$standin32" || fail "standin_install"
 for checker in "$check64" "$check32"; do
   build=$(basename "$(dirname "$(dirname "$checker")")")
   run_cases "$checker" "${with_standin[@]}"
   interfaces "$checker" >"$work/standin-$build.txt"
-  if ! diff "$work/wine-$build.txt" "$work/standin-$build.txt"; then
+  if ! diff <(forwarded "$work/wine-$build.txt") <(forwarded "$work/standin-$build.txt"); then
     fail "$build: the other IP-helper calls answer otherwise with the stand-in"
   fi
   # What was compared must be the test network as Wine lists it.
   for want in "^GetBestInterface $far: 0 index [1-9]" " 192\.0\.2\.2 GetIfEntry 0 mtu 1500$" \
     " 198\.51\.100\.41 GetIfEntry 0 mtu 1400$" " 198\.51\.100\.45 GetIfEntry 0 mtu 1492$" \
-    "^GetIpInterfaceTable: "; do
+    "^GetIpInterfaceTable: 0 rows 4$"; do
     grep -Eq "$want" "$work/standin-$build.txt" || fail "$build interfaces: no line '$want'"
   done
+  got=$(nl_mtus <"$work/standin-$build.txt")
+  [ "$got" = "$(nl_mtus_with 1500)" ] || fail "$build: GetIpInterfaceTable gives $got"
 done
-echo "the other IP-helper calls, with the stand-in as without it:"
+echo "the IP-helper calls with the stand-in:"
 cat "$work/standin-windows.txt"
+
+# eth0's NlMtu with each MTU stored in its TCP/IP key ("-": deleted), kept
+# within 68 and the link's MTU as Windows keeps it; its GetIfEntry stays 1500.
+guid=$(sed -n 's/^adapter [0-9]* \([^ ]*\) 192\.0\.2\.2 .*/\1/p' "$work/standin-windows.txt")
+key='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters\Interfaces\'$guid
+for c in 1300:1300 9000:1500 40:68 -:1500; do
+  stored=${c%:*} want=${c#*:}
+  if [ "$stored" = - ]; then
+    in_client wine reg delete "$key" /v MTU /f /reg:64 >/dev/null 2>&1 || fail "reg delete $key"
+  else
+    in_client wine reg add "$key" /v MTU /t REG_DWORD /d "$stored" /f /reg:64 >/dev/null 2>&1 ||
+      fail "reg add $key"
+  fi
+  for checker in "$check64" "$check32"; do
+    build=$(basename "$(dirname "$(dirname "$checker")")")
+    out=$(interfaces "$checker")
+    got=$(nl_mtus <<<"$out")
+    echo "$build, MTU $stored stored for eth0: NlMtu $got"
+    [ "$got" = "$(nl_mtus_with "$want")" ] || fail "$build: MTU $stored stored, NlMtu $got"
+    grep -q ' 192\.0\.2\.2 GetIfEntry 0 mtu 1500$' <<<"$out" || fail "$build: eth0's GetIfEntry changed"
+  done
+done
 standin_remove "$WINEPREFIX" || fail "standin_remove"
 run_cases "$check64" "${without_standin[@]:1:1}"
 

@@ -4,8 +4,11 @@
 // comes back as IP_PACKET_TOO_BIG, from a router or at once from this system,
 // and the path MTU a router named is remembered and listed by
 // GetIpPathTable. Wine's own echo functions drop don't-fragment and Wine has
-// no path table. Every other function is forwarded to a copy of Wine's own
-// DLL (see forwarders.cmake). Built for the tests only, never shipped.
+// no path table. GetIpInterfaceTable (a stub in Wine) gives each IPv4
+// interface's NlMtu as Windows does after a restart: the "MTU" stored in the
+// adapter's TCP/IP key, else the link's MTU. Every other function is
+// forwarded to a copy of Wine's own DLL (see forwarders.cmake). Built for the
+// tests only, never shipped.
 
 #ifndef IPHLPAPI_DLL_LINKAGE
 #define IPHLPAPI_DLL_LINKAGE  // defined here, not imported
@@ -183,6 +186,122 @@ void Learn(IPAddr destination, ULONG pathMtu) {
     if (key.get() != nullptr) {
         RegSetValueExW(key.get(), name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&path), sizeof path);
     }
+}
+
+// ---- the IPv4 interfaces ----
+
+constexpr char kInterfacesKey[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
+constexpr DWORD kLoopbackNlMtu = 0xFFFFFFFF;  // what Windows lists for its loopback
+constexpr ULONG kFirstBufferBytes = 16384;
+
+// Calls one of Wine's functions that fill a buffer, with a larger buffer as
+// long as it asks for one.
+template <typename Fill>
+DWORD Filled(std::vector<unsigned char>& buffer, Fill fill) {
+    ULONG bytes = kFirstBufferBytes;
+    DWORD status = ERROR_INSUFFICIENT_BUFFER;
+    for (int attempt = 0;
+         attempt != 3 && (status == ERROR_INSUFFICIENT_BUFFER || status == ERROR_BUFFER_OVERFLOW);
+         ++attempt) {
+        buffer.assign(bytes, 0);
+        status = fill(buffer.data(), &bytes);
+    }
+    return status;
+}
+
+// The "MTU" stored in the TCP/IP key of the adapter with this GUID name, in
+// the 64-bit view, which 32-bit processes must see too.
+bool StoredMtu(const char* adapterName, DWORD& mtu) {
+    const std::string path = std::string(kInterfacesKey) + adapterName;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = 0;
+    DWORD bytes = sizeof mtu;
+    const LSTATUS status =
+        RegQueryValueExA(key, "MTU", nullptr, &type, reinterpret_cast<BYTE*>(&mtu), &bytes);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && type == REG_DWORD && bytes == sizeof mtu;
+}
+
+// An IPv4 interface's row, with Wine's LUID for the index and Windows'
+// default timers.
+MIB_IPINTERFACE_ROW InterfaceRow(NET_IFINDEX index, ULONG nlMtu) {
+    MIB_IPINTERFACE_ROW row{};
+    row.Family = AF_INET;
+    row.InterfaceIndex = index;
+    using IndexToLuidFunction = DWORD(WINAPI*)(NET_IFINDEX, PNET_LUID);
+    const auto indexToLuid = WineFunction<IndexToLuidFunction>("ConvertInterfaceIndexToLuid");
+    if (indexToLuid != nullptr) {
+        indexToLuid(index, &row.InterfaceLuid);
+    }
+    row.UseAutomaticMetric = TRUE;
+    row.BaseReachableTime = 30000;
+    row.ReachableTime = 30000;
+    row.RetransmitTime = 1000;
+    row.PathMtuDiscoveryTimeout = 600000;  // ms, as kPathMtuLifetime
+    row.ZoneIndices[ScopeLevelInterface] = index;
+    row.ZoneIndices[ScopeLevelLink] = index;
+    row.NlMtu = nlMtu;
+    row.Connected = TRUE;
+    return row;
+}
+
+// The loopback first, as Windows lists it, then each adapter: with the MTU
+// stored in its TCP/IP key, which Windows keeps within 68 and the link's MTU,
+// or else with the link's MTU.
+DWORD InterfaceRows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
+    using IfTableFunction = DWORD(WINAPI*)(PMIB_IFTABLE, PULONG, BOOL);
+    using AdaptersFunction = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
+    using IfEntryFunction = DWORD(WINAPI*)(PMIB_IFROW);
+    const auto ifTable = WineFunction<IfTableFunction>("GetIfTable");
+    const auto adapters = WineFunction<AdaptersFunction>("GetAdaptersInfo");
+    const auto ifEntry = WineFunction<IfEntryFunction>("GetIfEntry");
+    if (ifTable == nullptr || adapters == nullptr || ifEntry == nullptr) {
+        return ERROR_NOT_SUPPORTED;
+    }
+    std::vector<unsigned char> buffer;
+    DWORD status = Filled(buffer, [ifTable](unsigned char* data, PULONG bytes) {
+        return ifTable(reinterpret_cast<PMIB_IFTABLE>(data), bytes, TRUE);
+    });
+    if (status == ERROR_NO_DATA) {
+        return NO_ERROR;  // no interfaces at all
+    }
+    if (status != NO_ERROR) {
+        return status;
+    }
+    const auto* interfaces = reinterpret_cast<const MIB_IFTABLE*>(buffer.data());
+    for (DWORD i = 0; i != interfaces->dwNumEntries; ++i) {
+        if (interfaces->table[i].dwType == IF_TYPE_SOFTWARE_LOOPBACK) {
+            rows.push_back(InterfaceRow(interfaces->table[i].dwIndex, kLoopbackNlMtu));
+        }
+    }
+    status = Filled(buffer, [adapters](unsigned char* data, PULONG bytes) {
+        return adapters(reinterpret_cast<PIP_ADAPTER_INFO>(data), bytes);
+    });
+    if (status == ERROR_NO_DATA) {
+        return NO_ERROR;  // no adapters
+    }
+    if (status != NO_ERROR) {
+        return status;
+    }
+    for (auto* adapter = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); adapter != nullptr;
+         adapter = adapter->Next) {
+        MIB_IFROW link{};
+        link.dwIndex = adapter->Index;
+        if (ifEntry(&link) != NO_ERROR) {
+            continue;  // gone since it was listed
+        }
+        ULONG nlMtu = link.dwMtu;
+        DWORD stored = 0;
+        if (StoredMtu(adapter->AdapterName, stored) && stored < link.dwMtu) {
+            nlMtu = stored < kSmallestMtu ? kSmallestMtu : stored;
+        }
+        rows.push_back(InterfaceRow(adapter->Index, nlMtu));
+    }
+    return NO_ERROR;
 }
 
 // ---- the echo ----
@@ -557,6 +676,35 @@ DWORD WINAPI GetIpPathTable(ADDRESS_FAMILY family, PMIB_IPPATH_TABLE* table) {
         row.PathMtu = paths[i].pathMtu;
         row.IsReachable = TRUE;
     }
+    *table = result;
+    return NO_ERROR;
+}
+
+// The IPv4 interfaces (see InterfaceRows), for AF_INET and AF_UNSPEC; freed
+// with FreeMibTable. No IPv6 interface is listed.
+DWORD WINAPI GetIpInterfaceTable(ADDRESS_FAMILY family, PMIB_IPINTERFACE_TABLE* table) {
+    if (table == nullptr || (family != AF_INET && family != AF_INET6 && family != AF_UNSPEC)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    *table = nullptr;
+    std::vector<MIB_IPINTERFACE_ROW> rows;
+    if (family != AF_INET6) {
+        const DWORD status = InterfaceRows(rows);
+        if (status != NO_ERROR) {
+            return status;
+        }
+    }
+    if (rows.empty()) {
+        return ERROR_NOT_FOUND;
+    }
+    const std::size_t bytes =
+        offsetof(MIB_IPINTERFACE_TABLE, Table) + rows.size() * sizeof(MIB_IPINTERFACE_ROW);
+    auto* result = static_cast<PMIB_IPINTERFACE_TABLE>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+    if (result == nullptr) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    result->NumEntries = static_cast<ULONG>(rows.size());
+    std::copy(rows.begin(), rows.end(), result->Table);
     *table = result;
     return NO_ERROR;
 }
