@@ -7,6 +7,10 @@
 //
 // GCC's own runtime only: MSVC builds do not compile this file.
 
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <new>
@@ -70,4 +74,17 @@ void _pei386_runtime_relocator() {
         Fail();
     }
 }
+}
+
+// The start-up code's other hooks, each of which would bring in more of the
+// runtime than these programs use: a handler for crashes that turns them into
+// signals (the programs set no signal handler, so Windows' own handling is
+// what they get either way), one for floating-point errors of the maths
+// library (they do no such maths), and the running of destructors of
+// thread-local keys (they create none, and start no thread).
+extern "C" {
+LPTOP_LEVEL_EXCEPTION_FILTER __mingw_oldexcpt_handler = nullptr;
+LONG WINAPI _gnu_exception_handler(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+int _matherr(struct _exception*) { return 0; }
+BOOL WINAPI __mingw_TLScallback(HANDLE, DWORD, LPVOID) { return TRUE; }
 }
