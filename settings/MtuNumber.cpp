@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "text/Decimal.h"
+
 namespace quillon::settings {
 
 namespace {
@@ -39,7 +41,7 @@ std::optional<MtuNumber> ReadAsNumber(std::string_view text) {
 }
 
 int Compare(const MtuNumber& number, std::uint32_t n) {
-    const std::string other = n == 0 ? std::string() : std::to_string(n);
+    const std::string other = n == 0 ? std::string() : text::Decimal(n);
     if (number.whole.size() != other.size()) {
         return number.whole.size() < other.size() ? -1 : 1;
     }
@@ -73,7 +75,8 @@ std::optional<std::int32_t> RoundToInt32(const MtuNumber& number) {
 
 bool Applicable(std::string_view text) {
     const auto number = ReadAsNumber(text);
-    return text.size() <= kMtuMaxCharacters && number && Compare(*number, 88) >= 0 && Compare(*number, 1500) <= 0;
+    return text.size() <= kMtuMaxCharacters && number && Compare(*number, 88) >= 0 &&
+           Compare(*number, 1500) <= 0;
 }
 
 }  // namespace quillon::settings
