@@ -1,5 +1,7 @@
 #include "net/EchoHelper.h"
 
+#include "text/Decimal.h"
+
 namespace quillon::net {
 
 namespace {
@@ -21,9 +23,7 @@ MeansChosen ChooseMeans(Senders& senders) {
     if (!senders.HasEchoHelper()) {
         why = "this system has no IP helper echo function (IcmpSendEcho)";
     } else if (const std::optional<unsigned> mtu = senders.RouteMtu(); !mtu || *mtu + 1 > kLargestTrial) {
-        why =
-            "this system does not say the MTU of the interface the route to the host leaves through, so it "
-            "cannot be seen whether its IP helper honours don't-fragment";
+        why = "this system does not say the MTU of the route's interface";
     } else {
         const HelperAnswer trial =
             senders.HelperEcho(*mtu + 1 - static_cast<unsigned>(kIpAndIcmpHeaders), kTrialTimeoutMs);
@@ -31,9 +31,8 @@ MeansChosen ChooseMeans(Senders& senders) {
             chosen.means = Means::kEchoHelper;
             return chosen;
         }
-        why = "this system's IP helper sent an echo larger than the interface's MTU of " +
-              std::to_string(*mtu) +
-              " bytes although it may not be fragmented, so it does not honour don't-fragment";
+        why = "this system's IP helper does not honour don't-fragment (it sent an echo larger than the " +
+              text::Decimal(*mtu) + "-byte MTU of the interface)";
     }
     std::string rawFailure;
     if (senders.OpenRawSocket(rawFailure)) {
@@ -85,7 +84,7 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
         default:
             echo.outcome = EchoOutcome::kCannotSend;
             echo.reason =
-                "the IP helper's echo function failed (status " + std::to_string(answer.status) + ")";
+                "the IP helper's echo function failed (status " + text::Decimal(answer.status) + ")";
             break;
     }
     return echo;

@@ -1,5 +1,7 @@
 #include "net/Icmp.h"
 
+#include "text/Decimal.h"
+
 #include <algorithm>
 
 namespace quillon::net {
@@ -69,7 +71,7 @@ std::string UnreachableCode(std::uint8_t code) {
         case 13:
             return "communication with the host is administratively prohibited";
         default:
-            return "the host is unreachable (code " + std::to_string(code) + ")";
+            return "the host is unreachable (code " + text::Decimal(code) + ")";
     }
 }
 
@@ -159,8 +161,8 @@ ProbeLog::Reading ProbeLog::Read(const std::uint8_t* packet, std::size_t length,
 }
 
 std::string Dotted(const Address& address) {
-    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." + std::to_string(address[2]) +
-           "." + std::to_string(address[3]);
+    return text::Decimal(address[0]) + "." + text::Decimal(address[1]) + "." + text::Decimal(address[2]) +
+           "." + text::Decimal(address[3]);
 }
 
 bool ParseDotted(const std::string& text, Address& address) {

@@ -2,6 +2,8 @@
 
 #include "settings/MtuNumber.h"
 
+#include "text/Decimal.h"
+
 namespace quillon::settings {
 
 namespace {
@@ -79,7 +81,7 @@ std::string ServiceTcpipKey(const std::string& serviceName) {
 
 // "0000" to "0029": three zeros before one digit, two before two.
 std::string TransportName(std::int16_t slot) {
-    const std::string digits = std::to_string(slot);
+    const std::string digits = text::Decimal(slot);
     return (digits.size() == 1 ? "000" : "00") + digits;
 }
 
@@ -95,6 +97,28 @@ bool Module1::ForEachSlotInUse(const ProbeTable& probes, Visit&& visit) {
         }
     }
     return any;
+}
+
+template <typename Visit>
+bool Module1::ForEachChosenSlot(const ProbeTable& probes, Visit&& visit) {
+    return ForEachSlotInUse(probes,
+                            [&](const std::string& probe) {
+                                if (OnlySlot < 0 || SlotIndex == OnlySlot) {
+                                    visit(probe);
+                                }
+                            }) &&
+           (OnlySlot < 0 || InUse(probes[static_cast<std::size_t>(OnlySlot)]));
+}
+
+template <typename Key>
+bool Module1::KeepSwitch(const ProbeTable& probes, Key&& key, const std::string& name) {
+    bool kept = false;
+    ForEachSlotInUse(probes, [&](const std::string& probe) {
+        kept = kept ||
+               (SlotIndex != OnlySlot && registry_.GetRawValue(kHkeyLocalMachine, key(probe), name).state ==
+                                             reg::RawValue::State::kPresent);
+    });
+    return kept;
 }
 
 void Module1::ReportApply(bool anySlotInUse, bool allSaved) {
@@ -125,7 +149,7 @@ void Module1::ScanNtAdapters() {
         CardNumbers[Cell()] = SlotIndex + 1;
     }
     for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
-        CardKeyPaths[Cell()] = kNetworkCardsKey + std::to_string(CardNumbers[Cell()]);
+        CardKeyPaths[Cell()] = kNetworkCardsKey + text::Decimal(CardNumbers[Cell()]);
     }
     for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
         ServiceNames[Cell()] =
@@ -151,7 +175,7 @@ void Module1::ApplyMtuNt() {
     NtMtuText = windows_.NtMtuBox().Text();
     bool allSaved = true;
     bool readable = true;
-    const bool any = ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
+    const bool any = ForEachChosenSlot(ServiceNames, [&](const std::string& serviceName) {
         const std::optional<std::int32_t> mtu = ConvertMtuNt(NtMtuText);
         if (!mtu) {
             readable = false;
@@ -174,13 +198,20 @@ void Module1::RemoveMtuNt() {
     const bool serviceKeys = UsesServiceTcpipKeysNt();
     ScanNtAdapters();
     bool allRemoved = true;
-    ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
+    ForEachChosenSlot(ServiceNames, [&](const std::string& serviceName) {
         allRemoved &= registry_.DeleteValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu);
         if (serviceKeys) {
             allRemoved &= registry_.DeleteValue(kHkeyLocalMachine, ServiceTcpipKey(serviceName), kMtu);
         }
-        allRemoved &= RestorePmtuDiscoveryNt();
+        if (OnlySlot < 0) {
+            allRemoved &= RestorePmtuDiscoveryNt();
+        }
     });
+    if (OnlySlot >= 0) {
+        SwitchWasKept = KeepSwitch(
+            ServiceNames, [](const std::string& serviceName) { return kInterfacesKey + serviceName; }, kMtu);
+        allRemoved &= SwitchWasKept || RestorePmtuDiscoveryNt();
+    }
     FinishRemove(windows_.NtMtuBox(), allRemoved);
 }
 
@@ -188,7 +219,7 @@ void Module1::RetrieveMtuNt() {
     ScanNtAdapters();
     ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
         NtCurrentMtu =
-            std::to_string(registry_.GetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu));
+            text::Decimal(registry_.GetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu));
     });
     windows_.NtMtuBox().SetText(NtCurrentMtu);
 }
@@ -197,10 +228,11 @@ std::vector<SlotReport> Module1::ListAdaptersNt() {
     ScanNtAdapters();
     std::vector<SlotReport> adapters;
     ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
-        const std::int32_t mtu = registry_.GetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu);
+        const std::int32_t mtu =
+            registry_.GetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu);
         adapters.push_back(SlotReport{
-            std::to_string(CardNumbers[Cell()]), serviceName,
-            mtu != 0 ? std::optional(std::to_string(mtu)) : std::nullopt,
+            SlotIndex, text::Decimal(CardNumbers[Cell()]), serviceName,
+            mtu != 0 ? std::optional(text::Decimal(mtu)) : std::nullopt,
             registry_.GetStringValue(kHkeyLocalMachine, CardKeyPaths[Cell()], kDescription).value_or("")});
     });
     return adapters;
@@ -247,7 +279,7 @@ void Module1::ApplyMtu9x() {
     ScanTransports9x(kIpAddress);
     MtuText9x = windows_.MtuBox9x().Text();
     bool allSaved = true;
-    const bool any = ForEachSlotInUse(TransportProbes, [&](const std::string&) {
+    const bool any = ForEachChosenSlot(TransportProbes, [&](const std::string&) {
         allSaved &= registry_.SetStringValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()],
                                              kMaxMtu, MtuText9x);
         allSaved &= DisablePmtuDiscovery9x();
@@ -260,11 +292,19 @@ void Module1::RemoveMtu9x() {
     // has a "DriverDate" text is visited as well.
     ScanTransports9x(kDriverDate, kIpAddress);
     bool allRemoved = true;
-    ForEachSlotInUse(TransportProbes, [&](const std::string&) {
+    ForEachChosenSlot(TransportProbes, [&](const std::string&) {
         allRemoved &=
             registry_.DeleteValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()], kMaxMtu);
-        allRemoved &= RestorePmtuDiscovery9x();
+        if (OnlySlot < 0) {
+            allRemoved &= RestorePmtuDiscovery9x();
+        }
     });
+    if (OnlySlot >= 0) {
+        SwitchWasKept = KeepSwitch(
+            TransportProbes, [this](const std::string&) { return kNetTransKey + TransportIndexes[Cell()]; },
+            kMaxMtu);
+        allRemoved &= SwitchWasKept || RestorePmtuDiscovery9x();
+    }
     FinishRemove(windows_.MtuBox9x(), allRemoved);
 }
 
@@ -272,12 +312,13 @@ std::vector<SlotReport> Module1::ListTransports9x() {
     ScanTransports9x(kIpAddress);
     std::vector<SlotReport> transports;
     ForEachSlotInUse(TransportProbes, [&](const std::string& ipAddress) {
-        auto mtu = registry_.GetStringValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()], kMaxMtu);
+        auto mtu =
+            registry_.GetStringValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()], kMaxMtu);
         if (mtu && mtu->empty()) {
             mtu.reset();
         }
         transports.push_back(SlotReport{
-            TransportIndexes[Cell()], ipAddress, mtu,
+            SlotIndex, TransportIndexes[Cell()], ipAddress, mtu,
             registry_.GetStringValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()], kDriverDesc)
                 .value_or("")});
     });
@@ -287,8 +328,9 @@ std::vector<SlotReport> Module1::ListTransports9x() {
 std::vector<ToolValue> Module1::ToolValues9x() {
     ScanTransports9x(kDriverDate, kIpAddress);
     std::vector<ToolValue> values;
-    ForEachSlotInUse(TransportProbes,
-                     [&](const std::string&) { values.push_back({kNetTransKey + TransportIndexes[Cell()], kMaxMtu}); });
+    ForEachSlotInUse(TransportProbes, [&](const std::string&) {
+        values.push_back({kNetTransKey + TransportIndexes[Cell()], kMaxMtu});
+    });
     values.push_back({kMstcpKey, kPmtuDiscovery});
     return values;
 }

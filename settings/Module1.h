@@ -35,6 +35,7 @@ public:
 
 // One adapter (NT) or transport (9x) in use, as the console's show lists it.
 struct SlotReport {
+    std::int16_t index = 0;          // the slot: 0 to 29
     std::string slot;                // card number, or transport name
     std::string name;                // service name, or IP address
     std::optional<std::string> mtu;  // the MTU stored there, if any
@@ -71,6 +72,14 @@ public:
     // path-MTU-discovery switch last.
     std::vector<ToolValue> ToolValuesNt();
 
+    // The console's --adapter: Apply and Remove of either family act on the
+    // adapter or transport in this one slot only (from 0 to 29; -1: every
+    // slot, as the windows always do). Remove then deletes the path-MTU-
+    // discovery switch only where no other one of the family keeps an MTU.
+    void ActOnSlot(std::int16_t slot) { OnlySlot = slot; }
+    // After a Remove of one slot: whether the switch was left as it was.
+    [[nodiscard]] bool SwitchKept() const { return SwitchWasKept; }
+
     // 9x family: "MaxMTU" under each network transport's class key.
     void ApplyMtu9x();
     void RemoveMtu9x();
@@ -92,6 +101,13 @@ private:
 
     template <typename Visit>
     bool ForEachSlotInUse(const ProbeTable& probes, Visit&& visit);
+    // The slots in use that Apply and Remove act on: every one, or OnlySlot.
+    template <typename Visit>
+    bool ForEachChosenSlot(const ProbeTable& probes, Visit&& visit);
+    // Remove of one slot: restores the switch unless another slot in use
+    // keeps a value `name` under the key that `key` gives; true if it kept it.
+    template <typename Key>
+    bool KeepSwitch(const ProbeTable& probes, Key&& key, const std::string& name);
     // Whether "CurrentVersion" says NT 3.51 or 4.0; read once per operation.
     bool UsesServiceTcpipKeysNt();
     void ReportApply(bool anySlotInUse, bool allSaved);
@@ -103,6 +119,8 @@ private:
 
     // The loop variable of every slot loop, shared by both families.
     std::int16_t SlotIndex = 0;
+    std::int16_t OnlySlot = -1;
+    bool SwitchWasKept = false;
 
     std::array<std::int32_t, kCells> CardNumbers{};
     std::array<std::string, kCells> CardKeyPaths;

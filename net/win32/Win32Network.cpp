@@ -1,5 +1,7 @@
 #include "net/win32/Win32Network.h"
 
+#include "text/Decimal.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -105,15 +107,15 @@ bool Win32Network::LoadWinsock(std::string& failure) {
         w.setOption == nullptr || w.sendTo == nullptr || w.receiveFrom == nullptr || w.select == nullptr ||
         w.close == nullptr || w.hostByName == nullptr) {
         failure =
-            "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll), so it cannot send a "
-            "probe. Install the Windows Sockets 2 update or TCP/IP and try again.";
+            "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll): install TCP/IP and try "
+            "again.";
         return false;
     }
     WSADATA data{};
     const WORD version = winsock_.dontFragment == kDontFragmentWinsock2 ? MAKEWORD(2, 0) : MAKEWORD(1, 1);
     const int status = winsock_.startup(version, &data);
     if (status != 0) {
-        failure = "Windows Sockets would not start (error " + std::to_string(status) + ").";
+        failure = "Windows Sockets would not start (error " + text::Decimal(status) + ").";
         return false;
     }
     started_ = true;
@@ -127,7 +129,7 @@ bool Win32Network::Resolve(const std::string& host, std::string& failure) {
         if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
             entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
             failure = "The name '" + host + "' did not resolve to an IPv4 address (Windows Sockets error " +
-                      std::to_string(entry == nullptr ? winsock_.lastError() : 0) +
+                      text::Decimal(entry == nullptr ? winsock_.lastError() : 0) +
                       "). Check the name, or give the host's address.";
             return false;
         }
@@ -249,7 +251,7 @@ bool Win32Network::OpenRawSocket(std::string& failure) {
     if (socket_ == INVALID_SOCKET) {
         const int error = winsock_.lastError();
         failure =
-            "it would not open a raw ICMP socket (Windows Sockets error " + std::to_string(error) + "). " +
+            "it would not open a raw ICMP socket (Windows Sockets error " + text::Decimal(error) + "). " +
             (error == WSAEACCES ? "A raw socket needs administrator rights: run quillon-mtu-cli from an "
                                   "elevated prompt (as an administrator) and try again."
                                 : "This version of Windows cannot probe the path.");
@@ -259,7 +261,7 @@ bool Win32Network::OpenRawSocket(std::string& failure) {
     if (winsock_.setOption(socket_, IPPROTO_IP, winsock_.dontFragment, reinterpret_cast<const char*>(&on),
                            sizeof on) != 0) {
         failure = "it would not set don't-fragment on a raw ICMP socket (Windows Sockets error " +
-                  std::to_string(winsock_.lastError()) + ").";
+                  text::Decimal(winsock_.lastError()) + ").";
         return false;
     }
     return true;
@@ -367,10 +369,10 @@ Echo Win32Network::SendRaw(int packetSize, unsigned timeoutMs) {
         } else if (error == WSAENETUNREACH || error == WSAEHOSTUNREACH) {
             echo.outcome = EchoOutcome::kUnreachable;
             echo.reason =
-                "this system has no route to the host (Windows Sockets error " + std::to_string(error) + ")";
+                "this system has no route to the host (Windows Sockets error " + text::Decimal(error) + ")";
         } else {
             echo.outcome = EchoOutcome::kCannotSend;
-            echo.reason = "the probe could not be sent (Windows Sockets error " + std::to_string(error) + ")";
+            echo.reason = "the probe could not be sent (Windows Sockets error " + text::Decimal(error) + ")";
         }
         echo.elapsedMs = GetTickCount() - start;
         return echo;

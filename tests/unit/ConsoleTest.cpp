@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,8 +32,8 @@ enum Machine { kNone = 0, kNt = 1, k9x = 2, kBoth = 3 };
 
 class Capture final : public ui::ConsoleOutput {
 public:
-    void Out(const std::string& text) override { out += text; }
-    void Err(const std::string& text) override { err += text; }
+    void Out(std::string_view text) override { out += text; }
+    void Err(std::string_view text) override { err += text; }
     bool OutWhole(const std::string& text, std::string& failure) override {
         if (full) {
             failure = "the disk is full";
@@ -123,6 +124,12 @@ TEST_F(Console, RefusesWhatTheWindowRefusesAndWritesNothing) {
         {"probe", "a.test", "--apply", "--apply"},
         {"apply", "1400", "--apply"},
         {"probe", "a.test", "--now"},
+        {"apply", "1400", "--adapter"},
+        {"apply", "1400", "--adapter="},
+        {"apply", "1400", "--adapter", "1", "--adapter", "3"},
+        {"export", "--adapter", "1"},
+        {"probe", "a.test", "--adapter", "route"},
+        {"remove", "--adapter", "route"},
     };
     for (const auto& line : lines) {
         std::string shown;
@@ -256,7 +263,8 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
     const std::string opening =
         "Probing the path to host.test (203.0.113.9) through a simulated path, with packets of 88 to 1500 "
         "bytes that "
-        "may not be fragmented:\n";
+        "may not be fragmented:\n"
+        "This system does not say which adapter the route to host.test leaves through.\n";
     const struct {
         const char* what;
         void (*set)(SimulatedPath&);
@@ -285,11 +293,8 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
                    "MTU: 1400\n",
          ""},
         {"no figure within the limits", [](SimulatedPath& p) { p.lossPercent = 45; }, 1, "",
-         "The probe gave up after 80 probes with no figure it can be sure of: the MTU of the path lies "
-         "between 800 "
-         "and 1400 bytes. The path may be losing many packets, or its host answering few: try again later, "
-         "or probe "
-         "another host behind the same link.\n"},
+         "The probe of host.test gave up with no sure figure: the path's MTU lies from 800 to 1400 bytes (80 "
+         "probes). The path may lose many packets, or its host answer few: try later, or another host.\n"},
     };
     for (const auto& c : cases) {
         SimulatedPath network;
@@ -332,7 +337,7 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
          [](SimulatedPath& p) {
              p.links = {{1500, true}, {540, true}};
          },
-         1, nullptr, "To set it all the same, run: quillon-mtu-cli apply 540\n", 1},
+         1, nullptr, "To set it anyway: quillon-mtu-cli apply 540\n", 1},
         {"name does not resolve", kNt, [](SimulatedPath& p) { p.resolves = false; }, 1, nullptr,
          "did not resolve", 1},
         {"host silent", kNt, [](SimulatedPath& p) { p.hostAnswers = false; }, 1, nullptr, "did not answer",
@@ -418,6 +423,149 @@ TEST_F(Console, ExportWritesTheSameBytesToAFileAndSaysWhenAWriteFails) {
     }
     Capture twoFiles;
     EXPECT_EQ(ui::RunConsole({"export", "a.reg", "b.reg"}, routines, twoFiles), ui::kExitUsage);
+}
+
+// The value entries ("path|name") that differ between two snapshots.
+std::vector<std::string> Changed(const std::map<std::string, reg::StoredValue>& before,
+                                 const std::map<std::string, reg::StoredValue>& after) {
+    std::vector<std::string> changed;
+    for (const auto* one : {&before, &after}) {
+        const auto* other = one == &before ? &after : &before;
+        for (const auto& [entry, value] : *one) {
+            const auto found = other->find(entry);
+            if (entry.find('|') != std::string::npos &&
+                (found == other->end() || !(found->second == value)) &&
+                std::find(changed.begin(), changed.end(), entry) == changed.end()) {
+                changed.push_back(entry);
+            }
+        }
+    }
+    for (std::string& entry : changed) {
+        std::transform(entry.begin(), entry.end(), entry.begin(),
+                       [](unsigned char c) { return std::toupper(c); });
+    }
+    std::sort(changed.begin(), changed.end());
+    return changed;
+}
+
+std::vector<std::string> Upper(std::vector<std::string> entries) {
+    for (std::string& entry : entries) {
+        std::transform(entry.begin(), entry.end(), entry.begin(),
+                       [](unsigned char c) { return std::toupper(c); });
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// --adapter: each way of naming one, on both families; only its values (and
+// the machine-wide switch, by the switch rule) change; a name that names
+// none or several is an error that lists the adapters and writes nothing.
+TEST_F(Console, AdapterActsOnTheOneAdapterItNames) {
+    const std::string pmtuNt = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters|EnablePMTUDiscovery";
+    const std::string pmtu9x = "System\\CurrentControlSet\\Services\\VxD\\MSTCP|PMTUDiscovery";
+    const std::string mtuA = kInterfaces + "{A}|MTU";
+    const std::string mtuB = kInterfaces + "{B}|MTU";
+    const std::string max0 = kTransport + "0000|MaxMTU";
+    const std::string max2 = kTransport + "0002|MaxMTU";
+    const struct {
+        std::vector<std::string> line;
+        int code;
+        std::vector<std::string> changed;
+        const char* said;  // a part of standard output, or of standard error where the code is not 0
+    } cases[] = {
+        {{"apply", "1400", "--adapter", "3"}, 0, {mtuB}, "stored for card 3  {B}  \"Fast NIC\" only"},
+        {{"apply", "1400", "--adapter={b}"}, 0, {mtuB}, "MTU setting applied successfully."},
+        {{"apply", "1400", "--adapter", "FAST nic"}, 0, {mtuB}, "card 3"},
+        {{"apply", "1400", "--adapter", "0000"}, 0, {max0}, "stored for transport 0000  10.0.0.1 only"},
+        {{"apply", "1400", "--adapter", "10.0.0.3"}, 0, {max2}, "transport 0002"},
+        {{"apply", "1400", "--adapter", "tcp/ip"}, 0, {max2}, "transport 0002"},
+        {{"remove", "--adapter", "3"}, 0, {mtuB}, "stays off, since another adapter keeps an MTU"},
+        {{"remove", "--adapter", "{A}"}, 0, {mtuA}, "stays off"},
+        {{"remove", "--adapter", "10.0.0.3"},
+         0,
+         {max2, pmtu9x},
+         "is on again, since no other adapter keeps an MTU"},
+        {{"apply", "1400", "--adapter", "card 3"},
+         1,
+         {},
+         "No adapter is named 'card 3'. Nothing was written. "
+         "The adapters are:\n  card 1  {A}\n  card 3  {B}  "
+         "\"Fast NIC\"\n  transport 0000  10.0.0.1\n  transport "
+         "0002  10.0.0.3  \"TCP/IP\"\n  transport 0003  10.0.0.4  \"Twin\"\n"},
+        {{"apply", "1400", "--adapter", "twin"}, 1, {}, "More than one adapter is named 'twin'"},
+        {{"apply", "1400", "--adapter", "3", "--family", "9x"}, 1, {}, "No adapter is named '3'"},
+        {{"show", "--adapter", "3"},
+         0,
+         {},
+         "Quillon MTU Tool (Windows XP)\n  card 3  {B}  \"Fast NIC\"  MTU 576  "
+         "in use now: unknown\n  path-MTU discovery (EnablePMTUDiscovery): off "
+         "(stored)\nMTU: 576\n"},
+        {{"show", "--adapter", "0000"},
+         0,
+         {},
+         "transport 0000  10.0.0.1  no MaxMTU stored  in use now: unknown\n"
+         "  path-MTU discovery (PMTUDiscovery): off (stored)\n"
+         "MTU: \n"},
+    };
+    for (const auto& c : cases) {
+        reg::MemoryRegistry machine;
+        Seed(machine, kBoth);
+        machine.SeedString(kCard + "3", "Description", "Fast NIC");
+        machine.SeedDword("SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\", "EnablePMTUDiscovery",
+                          0);
+        machine.SeedDword(kInterfaces + "{A}", "MTU", 1300);
+        machine.SeedString("System\\CurrentControlSet\\Services\\VxD\\MSTCP", "PMTUDiscovery", "0");
+        machine.SeedString(kTransport + "0002", "DriverDesc", "TCP/IP");
+        machine.SeedString(kTransport + "0003", "IPAddress", "10.0.0.4");
+        machine.SeedString(kTransport + "0003", "DriverDesc", "Twin");
+        machine.SeedString(kTransport + "0004", "IPAddress", "10.0.0.5");
+        machine.SeedString(kTransport + "0004", "DriverDesc", "twin");
+        reg::Registry named(machine);
+        const auto before = machine.Snapshot();
+        Capture output;
+        std::string shown;
+        for (const auto& word : c.line) {
+            shown += word + " ";
+        }
+        EXPECT_EQ(ui::RunConsole(c.line, named, output), c.code) << shown << output.err;
+        EXPECT_EQ(Changed(before, machine.Snapshot()), Upper(c.changed)) << shown;
+        EXPECT_NE((c.code == 0 ? output.out : output.err).find(c.said), std::string::npos)
+            << shown << "\n"
+            << output.out << output.err;
+        EXPECT_EQ(machine.OpenHandles(), 0U);
+    }
+}
+
+TEST_F(Console, ProbeAppliesToTheRouteAdapterOnly) {
+    Seed(model, kBoth);
+    const auto before = model.Snapshot();
+    path.links = {{1500, true}, {1492, true}};
+    path.routeAdapter = "{b}";
+    path.routeAddress = "192.0.2.2";
+    const Outcome toRoute = Invoke({"probe", "host.test", "--apply", "--adapter", "route"});
+    EXPECT_EQ(toRoute.code, ui::kExitSuccess) << toRoute.err;
+    EXPECT_NE(toRoute.out.find("The route to host.test leaves through card 3  {B}.\n"), std::string::npos)
+        << toRoute.out;
+    EXPECT_EQ(Changed(before, model.Snapshot()),
+              Upper({kInterfaces + "{B}|MTU",
+                     "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters|EnablePMTUDiscovery"}));
+    EXPECT_EQ(model.Value(kInterfaces + "{B}", "MTU")->bytes, (std::vector<std::uint8_t>{0xd4, 0x05, 0, 0}));
+
+    // A route through an adapter that is not a network card: nothing is probed or written.
+    SimulatedPath elsewhere;
+    elsewhere.routeAdapter = "{C}";
+    elsewhere.routeAddress = "198.51.100.41";
+    const auto applied = model.Snapshot();
+    Capture output;
+    EXPECT_EQ(
+        ui::RunConsole({"probe", "host.test", "--apply", "--adapter=ROUTE"}, routines, output, &elsewhere),
+        ui::kExitFailure);
+    EXPECT_NE(
+        output.out.find("leaves through the adapter {C} (198.51.100.41), none of the network cards found"),
+        std::string::npos)
+        << output.out;
+    EXPECT_TRUE(elsewhere.sent.empty());
+    EXPECT_EQ(model.Snapshot(), applied);
 }
 
 }  // namespace

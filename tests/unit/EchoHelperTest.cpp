@@ -57,7 +57,7 @@ TEST(EchoHelper, TheMeansFollowWhatTheSystemDoesWithTheFlag) {
         {"no IP helper", false, 1500, refusedAtOnce, true, net::Means::kRawSocket, ""},
         {"no route MTU", true, std::nullopt, refusedAtOnce, true, net::Means::kRawSocket, ""},
         {"it sends it, and no raw socket", true, 1500, sentAnyway, false, net::Means::kNone,
-         "does not honour don't-fragment, and it would not open a raw ICMP socket"},
+         "does not honour don't-fragment (it sent an echo larger than the 1500-byte MTU of the interface), and it would not open a raw ICMP socket"},
         {"no IP helper, and no raw socket", false, 1500, sentAnyway, false, net::Means::kNone,
          "no IP helper echo function (IcmpSendEcho), and it would not open a raw ICMP socket"},
     };

@@ -1,20 +1,22 @@
 // apply MTU and remove: the window's own Apply and Remove for every family
 // acted on.
 
+#include "ui/console/Adapter.h"
 #include "ui/console/Session.h"
+#include "ui/console/Text.h"
 
 namespace quillon::ui {
 
 void ConsoleMessages::MsgBox(const std::string& prompt, int style, const std::string&) {
     if (style == kMbIconInformation) {
-        output_.Out(prompt + "\n");
+        output_.Out({prompt, "\n"});
     } else {
-        output_.Err(prompt + "\n");
+        output_.Err({prompt, "\n"});
         failed_ = true;
     }
 }
 
-int ApplyMtu(Session& session, const std::string& mtu) {
+int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapter>& one) {
     ConsoleWindows& windows = session.windows;
     settings::Module1& module = session.module;
     for (const bool family9x : {false, true}) {
@@ -23,12 +25,39 @@ int ApplyMtu(Session& session, const std::string& mtu) {
             family9x ? module.ApplyMtu9x() : module.ApplyMtuNt();
         }
     }
-    return windows.Failed() ? kExitFailure : kExitSuccess;
+    if (windows.Failed()) {
+        return kExitFailure;
+    }
+    if (one) {
+        session.output.Out(
+            "The MTU was stored for % only; path-MTU discovery is off for the whole machine, as apply "
+            "sets it.\n",
+            {Describe(*one)});
+    }
+    return kExitSuccess;
 }
 
-int RunApply(Session& session) { return ApplyMtu(session, session.line.mtu); }
+bool ChooseAdapter(Session& session, std::optional<Adapter>& one) {
+    if (session.line.adapter) {
+        one = FindAdapter(session, *session.line.adapter);
+        if (!one) {
+            return false;
+        }
+        ActOnOneFamily(session, *one);
+    }
+    return true;
+}
+
+int RunApply(Session& session) {
+    std::optional<Adapter> one;
+    return ChooseAdapter(session, one) ? ApplyMtu(session, session.line.mtu, one) : kExitFailure;
+}
 
 int RunRemove(Session& session) {
+    std::optional<Adapter> one;
+    if (!ChooseAdapter(session, one)) {
+        return kExitFailure;
+    }
     ConsoleWindows& windows = session.windows;
     settings::Module1& module = session.module;
     for (const bool family9x : {false, true}) {
@@ -36,7 +65,18 @@ int RunRemove(Session& session) {
             family9x ? module.RemoveMtu9x() : module.RemoveMtuNt();
         }
     }
-    return windows.Failed() ? kExitFailure : kExitSuccess;
+    if (windows.Failed()) {
+        return kExitFailure;
+    }
+    if (one) {
+        session.output.Out(module.SwitchKept()
+                               ? "The MTU was removed from % only; path-MTU discovery stays off, "
+                                 "since another adapter keeps an MTU.\n"
+                               : "The MTU was removed from % only; path-MTU discovery is on again, "
+                                 "since no other adapter keeps an MTU.\n",
+                           {Describe(*one)});
+    }
+    return kExitSuccess;
 }
 
 }  // namespace quillon::ui

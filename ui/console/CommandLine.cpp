@@ -6,41 +6,36 @@
 namespace quillon::ui {
 
 const char* const kUsage =
-    "Usage:\n"
-    "  quillon-mtu-cli show   [--family nt|9x]\n"
-    "  quillon-mtu-cli apply MTU [--family nt|9x]\n"
-    "  quillon-mtu-cli remove [--family nt|9x]\n"
-    "  quillon-mtu-cli probe HOST [--apply [--family nt|9x]]\n"
-    "  quillon-mtu-cli export [--family nt|9x] [FILE.reg]\n"
-    "  quillon-mtu-cli --help | -h | /?\n"
-    "  quillon-mtu-cli --version\n";
+    "Usage: quillon-mtu-cli COMMAND, one of\n"
+    "  show   [--family nt|9x] [--adapter A]\n"
+    "  apply MTU [--family nt|9x] [--adapter A]\n"
+    "  remove [--family nt|9x] [--adapter A]\n"
+    "  probe HOST [--apply [--family nt|9x] [--adapter A|route]]\n"
+    "  export [--family nt|9x] [FILE.reg]\n"
+    "  --help (or -h, /?), --version\n";
 
 const char* const kHelp =
-    "Sets, removes and shows the MTU that Windows uses on every network adapter.\n"
+    "Sets, shows and removes the MTU of the network adapters: of every one, or\n"
+    "of the one --adapter names. Changes take effect when Windows restarts.\n"
     "\n"
-    "  show     each adapter with the MTU stored for it and the one in use now,\n"
-    "           the path-MTU-discovery switch, and what the window's File >\n"
-    "           Retrieve MTU would show\n"
-    "  apply    stores MTU (88 to 1500) for every adapter and switches path-MTU\n"
-    "           discovery off\n"
-    "  remove   deletes the MTU of every adapter and the path-MTU-discovery switch\n"
-    "  probe    finds the largest packet (IP header included) that reaches HOST, an\n"
-    "           IPv4 address or a name, and comes back unfragmented; --apply then\n"
-    "           applies it as apply does (it needs an elevated prompt)\n"
-    "  export   writes a registry file that puts back every value apply and\n"
-    "           remove change, as it is now, to FILE.reg or standard output\n"
-    "           (to go back: regedit /s FILE.reg)\n"
-    "  --family acts on the NT family (nt) or the 9x family (9x) only; without\n"
-    "           it every family whose product name is found is acted on\n"
+    "  show     each adapter's stored MTU and the one in use now, and the\n"
+    "           path-MTU-discovery switch\n"
+    "  apply    stores MTU (88 to 1500) and switches path-MTU discovery off\n"
+    "  remove   deletes the MTU and the switch\n"
+    "  probe    finds the MTU of the path to HOST; --apply applies it (from 576)\n"
+    "  export   a registry file that puts those values back: regedit /s FILE.reg\n"
+    "  --family one family of Windows only\n"
+    "  --adapter one adapter, as show names it; for probe, route: the one the\n"
+    "           route to HOST leaves through\n"
     "\n"
-    "Exit codes: 0 done; 1 an operation failed, found nothing to act on, or the\n"
-    "probe found no MTU; 2 the command line was wrong. Changes take effect when\n"
-    "Windows restarts.\n";
+    "Exit codes: 0 done; 1 failed or found nothing to act on; 2 a wrong command\n"
+    "line, with nothing sent or written.\n";
 
 namespace {
 
+// Names held in place, not pointed to, so that the tables need no relocation.
 struct Verb {
-    const char* name;
+    char name[8];
     Command command;
     std::size_t fewest;  // words after the command
     std::size_t most;
@@ -51,64 +46,75 @@ constexpr Verb kVerbs[] = {
     {"apply", Command::kApply, 1, 1}, {"probe", Command::kProbe, 1, 1},
 };
 
-// An option's value, given as "--name VALUE" or "--name=VALUE".
-bool OptionValue(const std::vector<std::string>& arguments, std::size_t& i, const std::string& name,
-                 std::string& value, bool& matched) {
-    const std::string& argument = arguments[i];
-    matched = argument == name || argument.rfind(name + "=", 0) == 0;
-    if (!matched) {
-        return true;
-    }
-    if (argument != name) {
-        value = argument.substr(name.size() + 1);
-        return true;
-    }
-    if (i + 1 == arguments.size()) {
-        return false;
-    }
-    value = arguments[++i];
-    return true;
+// The options that take a value, as "--name VALUE" or "--name=VALUE".
+struct ValueOption {
+    char name[10];
+    std::optional<std::string> CommandLine::*value;
+    char needs[32];
+};
+
+const ValueOption kValueOptions[] = {
+    {"--family", &CommandLine::family, " needs nt or 9x"},
+    {"--adapter", &CommandLine::adapter, " needs the name of an adapter"},
+};
+
+std::optional<CommandLine> Refuse(std::string& error, std::string text) {
+    error = std::move(text);
+    return std::nullopt;
 }
 
 }  // namespace
+
+bool IsRoute(const std::string& adapter) {
+    return adapter.size() == 5 && (adapter[0] | 0x20) == 'r' && (adapter[1] | 0x20) == 'o' &&
+           (adapter[2] | 0x20) == 'u' && (adapter[3] | 0x20) == 't' && (adapter[4] | 0x20) == 'e';
+}
 
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error) {
     CommandLine line;
     std::vector<std::string> words;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        std::string family;
-        bool isFamily = false;
-        if (!OptionValue(arguments, i, "--family", family, isFamily)) {
-            error = "--family needs nt or 9x";
-            return std::nullopt;
+        const ValueOption* option = nullptr;
+        std::string value;
+        for (const ValueOption& known : kValueOptions) {
+            const std::string_view optionName = known.name;
+            const std::size_t length = optionName.size();
+            if (argument.compare(0, length, optionName) == 0 &&
+                (argument.size() == length || argument[length] == '=')) {
+                option = &known;
+                const bool joined = argument.size() != length;
+                if (!joined && i + 1 == arguments.size()) {
+                    break;
+                }
+                value = joined ? argument.substr(length + 1) : arguments[++i];
+            }
         }
-        if (isFamily) {
-            if (family != "nt" && family != "9x") {
-                error = Cat({"--family takes nt or 9x, not '", family, "'"});
-                return std::nullopt;
+        if (option != nullptr) {
+            std::optional<std::string>& field = line.*option->value;
+            if (value.empty()) {
+                return Refuse(error, Cat({option->name, option->needs}));
             }
-            if (line.family) {
-                error = "--family is given twice";
-                return std::nullopt;
+            if (field) {
+                return Refuse(error, Cat({option->name, " is given twice"}));
             }
-            line.family = family;
+            field = value;
         } else if (argument == "--apply") {
             if (line.applyProbed) {
-                error = "--apply is given twice";
-                return std::nullopt;
+                return Refuse(error, "--apply is given twice");
             }
             line.applyProbed = true;
         } else if (argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9')) {
-            error = Cat({"unknown option '", argument, "'"});
-            return std::nullopt;
+            return Refuse(error, Cat({"unknown option '", argument, "'"}));
         } else {
             words.push_back(argument);
         }
     }
+    if (line.family && *line.family != "nt" && *line.family != "9x") {
+        return Refuse(error, Cat({"--family takes nt or 9x, not '", *line.family, "'"}));
+    }
     if (words.empty()) {
-        error = "no command given";
-        return std::nullopt;
+        return Refuse(error, "no command given");
     }
     const std::string& command = words.front();
     const Verb* verb = nullptr;
@@ -118,38 +124,39 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
         }
     }
     if (verb == nullptr) {
-        error = Cat({"unknown command '", command, "'"});
-        return std::nullopt;
+        return Refuse(error, Cat({"unknown command '", command, "'"}));
     }
     line.command = verb->command;
     const std::size_t operands = words.size() - 1;
     if (operands < verb->fewest || operands > verb->most) {
-        const bool apply = line.command == Command::kApply;
-        error = verb->most == 0                    ? Cat({"'", command, "' takes no MTU or other argument"})
-                : line.command == Command::kExport ? std::string("'export' takes at most one file")
-                : operands == 0 ? Cat({"'", command, apply ? "' needs an MTU" : "' needs a host"})
-                                : Cat({"'", command, apply ? "' takes one MTU" : "' takes one host"});
-        return std::nullopt;
+        return Refuse(error, Cat({"'", command, "' takes ",
+                                  verb->most == 0                   ? "no MTU or other argument"
+                                  : verb->fewest == 0               ? "at most one file"
+                                  : line.command == Command::kApply ? "one MTU"
+                                                                    : "one host"}));
     }
-    if (line.command == Command::kApply) {
-        line.mtu = words[1];
-        if (!settings::Applicable(line.mtu)) {
-            error = Cat({"the MTU must be a number from 88 to 1500 of at most four characters, not '",
-                         line.mtu, "'"});
-            return std::nullopt;
-        }
-    } else if (line.command == Command::kProbe) {
-        line.host = words[1];
-    } else if (line.command == Command::kExport && operands == 1) {
-        line.file = words[1];
+    if (operands != 0) {
+        (line.command == Command::kApply   ? line.mtu
+         : line.command == Command::kProbe ? line.host
+                                           : line.file) = words[1];
+    }
+    if (line.command == Command::kApply && !settings::Applicable(line.mtu)) {
+        return Refuse(error,
+                      Cat({"the MTU must be a number from 88 to 1500 of at most four characters, not '",
+                           line.mtu, "'"}));
     }
     if (line.applyProbed && line.command != Command::kProbe) {
-        error = "--apply goes with 'probe' only";
-        return std::nullopt;
+        return Refuse(error, "--apply goes with 'probe' only");
     }
-    if (line.command == Command::kProbe && line.family && !line.applyProbed) {
-        error = "--family goes with 'probe' only together with --apply";
-        return std::nullopt;
+    if (line.command == Command::kProbe && (line.family || line.adapter) && !line.applyProbed) {
+        return Refuse(error, Cat({line.family ? "--family" : "--adapter",
+                                  " goes with 'probe' only together with --apply"}));
+    }
+    if (line.adapter && line.command == Command::kExport) {
+        return Refuse(error, "--adapter does not go with 'export', which writes every adapter's values");
+    }
+    if (line.adapter && line.command != Command::kProbe && IsRoute(*line.adapter)) {
+        return Refuse(error, "--adapter route goes with 'probe --apply' only");
     }
     return line;
 }

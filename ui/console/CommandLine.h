@@ -11,15 +11,19 @@ enum class Command { kShow, kApply, kRemove, kProbe, kExport };
 
 struct CommandLine {
     Command command = Command::kShow;
-    std::string mtu;                    // apply
-    std::string host;                   // probe
-    std::string file;                   // export: the file to write (none: standard output)
-    bool applyProbed = false;           // probe's --apply
-    std::optional<std::string> family;  // "nt" or "9x"
+    std::string mtu;                     // apply
+    std::string host;                    // probe
+    std::string file;                    // export: the file to write (none: standard output)
+    bool applyProbed = false;            // probe's --apply
+    std::optional<std::string> family;   // "nt" or "9x"
+    std::optional<std::string> adapter;  // the one adapter to act on, as show names it; or "route" (probe)
 };
 
 extern const char* const kUsage;
 extern const char* const kHelp;
+
+// Whether --adapter names the route's adapter (any case).
+bool IsRoute(const std::string& adapter);
 
 // Reads the command line (without the program's name); on a mistake, says
 // what was wrong.

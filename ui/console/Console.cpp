@@ -7,33 +7,35 @@ namespace quillon::ui {
 int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output,
                net::Network* network) {
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "/?")) {
-        output.Out(std::string(kUsage) + "\n" + kHelp);
+        output.Out({kUsage, "\n", kHelp});
         return kExitSuccess;
     }
     if (arguments.size() == 1 && arguments[0] == "--version") {
-        output.Out(std::string(settings::kToolTitle) + " " + QUILLON_VERSION + "\n");
+        output.Out({settings::kToolTitle, " " QUILLON_VERSION "\n"});
         return kExitSuccess;
     }
     std::string error;
     const std::optional<CommandLine> line = ParseCommandLine(arguments, error);
     if (!line) {
-        output.Err("quillon-mtu-cli: " + error + "\n" + kUsage);
+        output.Err({"quillon-mtu-cli: ", error, "\n", kUsage});
         return kExitUsage;
     }
     ConsoleWindows windows(output);
     settings::Module1 module(registry, windows);
     Session session{*line, registry, output, network, windows, module, {}};
+    session.names = ReadProductNames(registry);
+    session.nt = !session.names.nt.empty() && line->family.value_or("nt") == "nt";
+    session.nineX = !session.names.nineX.empty() && line->family.value_or("9x") == "9x";
     // A probe that applies nothing needs no Windows to apply to.
     if (line->command == Command::kProbe && !line->applyProbed) {
         return RunProbe(session);
     }
-    session.names = ReadProductNames(registry);
-    session.nt = !session.names.nt.empty() && line->family.value_or("nt") == "nt";
-    session.nineX = !session.names.nineX.empty() && line->family.value_or("9x") == "9x";
     if (!session.nt && !session.nineX) {
-        output.Err(line->family
-                       ? "The " + *line->family + " family of Windows was not found on this machine.\n"
-                       : std::string(kNoSupportedWindows) + "\n");
+        if (line->family) {
+            output.Err({"The ", *line->family, " family of Windows was not found on this machine.\n"});
+        } else {
+            output.Err({kNoSupportedWindows, "\n"});
+        }
         return kExitFailure;
     }
     switch (line->command) {

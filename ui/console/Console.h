@@ -16,7 +16,9 @@
 // nothing to act on, or the probe found no MTU; 2 the command line was wrong
 // (nothing was sent or written).
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/Network.h"
@@ -35,8 +37,15 @@ public:
     ConsoleOutput(const ConsoleOutput&) = delete;
     ConsoleOutput& operator=(const ConsoleOutput&) = delete;
     virtual ~ConsoleOutput() = default;
-    virtual void Out(const std::string& text) = 0;
-    virtual void Err(const std::string& text) = 0;
+    virtual void Out(std::string_view text) = 0;
+    virtual void Err(std::string_view text) = 0;
+    // A message of several pieces, joined in one place rather than at each
+    // of the many places that say something.
+    void Out(std::initializer_list<std::string_view> pieces);
+    void Err(std::initializer_list<std::string_view> pieces);
+    // A message whose every '%' is the next of `values`.
+    void Out(std::string_view pattern, std::initializer_list<std::string_view> values);
+    void Err(std::string_view pattern, std::initializer_list<std::string_view> values);
     // Writes to standard output as Out does; false, with the reason, where
     // the text could not be written whole (a full disk behind a redirection).
     virtual bool OutWhole(const std::string& text, std::string& failure) = 0;

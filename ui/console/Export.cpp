@@ -22,7 +22,7 @@ int RunExport(Session& session) {
         std::string unreadable;
         if (!AppendRegSection(family9x ? RegFamily::k9x : RegFamily::kNt,
                               Caption(session.ProductName(family9x)), values, file, unreadable)) {
-            session.output.Err(unreadable + " Nothing was exported.\n");
+            session.output.Err({unreadable, " Nothing was exported.\n"});
             return kExitFailure;
         }
     }
@@ -31,11 +31,13 @@ int RunExport(Session& session) {
     std::string failure;
     const std::string& path = session.line.file;
     if (path.empty() ? !session.output.OutWhole(file, failure) : !session.output.Save(path, file, failure)) {
-        session.output.Err(path.empty()
-                               ? Cat({"The registry file could not be written to standard output: ", failure,
-                                      "; what it got is not a whole registry file.\n"})
-                               : Cat({"The registry file could not be written to ", path, ": ", failure,
-                                      ". No file was left there.\n"}));
+        if (path.empty()) {
+            session.output.Err({"The registry file could not be written to standard output: ", failure,
+                                "; what it got is not a whole registry file.\n"});
+        } else {
+            session.output.Err({"The registry file could not be written to ", path, ": ", failure,
+                                ". No file was left there.\n"});
+        }
         return kExitFailure;
     }
     return kExitSuccess;

@@ -3,6 +3,7 @@
 // is applied as apply applies it.
 
 #include "net/PathMtu.h"
+#include "ui/console/Adapter.h"
 #include "ui/console/Session.h"
 #include "ui/console/Text.h"
 
@@ -20,98 +21,105 @@ public:
     explicit ProbePrinter(ConsoleOutput& output) : output_(output) {}
     void OnProbe(int packetSize, const net::Echo& echo) override {
         for (const net::LateAnswer& late : echo.late) {
-            output_.Out(Cat({"  a late reply: the ", std::to_string(late.packetSize),
-                             "-byte probe passed after all (", std::to_string(late.elapsedMs), " ms)\n"}));
+            output_.Out("  a late reply: the %-byte probe passed after all (% ms)\n",
+                        {Decimal(late.packetSize), Decimal(late.elapsedMs)});
         }
-        std::string what;
+        const std::string mtu = Decimal(echo.nextHopMtu);
+        const std::string reply = Decimal(echo.replySize);
+        const std::string ms = Decimal(echo.elapsedMs);
+        const char* what = "no answer (too big, or lost)";
         switch (echo.outcome) {
             case net::EchoOutcome::kPassed:
-                what = Cat({"passed (", std::to_string(echo.elapsedMs), " ms",
-                            echo.replySize != 0 ? "; the host cut its reply to " : "",
-                            echo.replySize != 0 ? std::to_string(echo.replySize) : std::string(),
-                            echo.replySize != 0 ? " bytes" : "", ")"});
+                what = echo.replySize != 0 ? "passed (% ms; the host cut its reply to % bytes)"
+                                           : "passed (% ms)";
                 break;
-            case net::EchoOutcome::kTooBig: {
-                const std::string mtu = std::to_string(echo.nextHopMtu);
-                const bool named = echo.nextHopMtu != 0;
+            case net::EchoOutcome::kTooBig:
                 what = echo.refusedHere
-                           ? Cat({"too big for what this system knows of the path", named ? " (MTU " : "",
-                                  named ? mtu : std::string(), named ? ")" : ""})
-                       : echo.mtuLearnt ? Cat({"too big, this system has learnt MTU ", mtu, " for the path"})
-                       : named          ? Cat({"too big, a router names MTU ", mtu})
-                                        : std::string("too big, a router names no MTU");
+                           ? (echo.nextHopMtu != 0 ? "too big for what this system knows of the path (MTU %)"
+                                                   : "too big for what this system knows of the path")
+                       : echo.mtuLearnt       ? "too big, this system has learnt MTU % for the path"
+                       : echo.nextHopMtu != 0 ? "too big, a router names MTU %"
+                                              : "too big, a router names no MTU";
                 break;
-            }
             case net::EchoOutcome::kNoAnswer:
-                what = "no answer (too big, or lost)";
                 break;
             case net::EchoOutcome::kUnreachable:
-                what = "unreachable: " + echo.reason;
+                what = "unreachable: %";
                 break;
             case net::EchoOutcome::kCannotSend:
-                what = "not sent: " + echo.reason;
+                what = "not sent: %";
                 break;
         }
-        output_.Out(Cat({"  ", std::to_string(packetSize), " bytes: ", what, "\n"}));
+        const std::string_view value = echo.outcome == net::EchoOutcome::kPassed ? std::string_view(ms)
+                                       : echo.outcome == net::EchoOutcome::kTooBig
+                                           ? std::string_view(mtu)
+                                           : std::string_view(echo.reason);
+        output_.Out("  % bytes: %\n", {Decimal(packetSize), Fill(what, {value, reply})});
     }
 
 private:
     ConsoleOutput& output_;
 };
 
-// Probes the path to the host; gives the MTU found, or says why there is none.
-std::optional<int> ProbePath(const std::string& host, net::Network& network, ConsoleOutput& output) {
-    net::PathInfo path;
-    std::string failure;
-    if (!network.OpenPath(host, path, failure)) {
-        output.Err(failure + "\n");
-        return std::nullopt;
+// The line that says which adapter the route to the host leaves through.
+void SayRoute(Session& session, const net::PathInfo& path, const std::optional<Adapter>& route) {
+    const std::string& host = session.line.host;
+    if (route) {
+        session.output.Out("The route to % leaves through %.\n", {host, Describe(*route)});
+    } else if (!path.routeAdapter.empty()) {
+        session.output.Out(
+            "The route to % leaves through the adapter % (%), none of the network cards found.\n",
+            {host, path.routeAdapter, path.routeAddress});
+    } else {
+        session.output.Out("This system does not say which adapter the route to % leaves through.\n", {host});
     }
-    const bool named = path.address != host;
-    output.Out(
-        Cat({"Probing the path to ", host, named ? " (" : "", named ? path.address : "", named ? ")" : "",
-             " ", path.means, ", with packets of ", std::to_string(net::kSmallestProbe), " to ",
-             std::to_string(net::kLargestProbe), " bytes that may not be fragmented:\n"}));
+}
+
+// Probes the path to the host, once the path is open; gives the MTU found,
+// or says why there is none.
+std::optional<int> ProbePath(const std::string& host, net::Network& network, ConsoleOutput& output) {
     ProbePrinter printer(output);
     const net::PathMtu found = net::FindPathMtu(network, printer);
-    const std::string probes = Cat({std::to_string(found.probes), found.probes == 1 ? " probe" : " probes"});
-    const std::string mtu = std::to_string(found.mtu);
+    const std::string probes = Decimal(found.probes) + (found.probes == 1 ? " probe" : " probes");
+    const std::string mtu = Decimal(found.mtu);
+    const char* failure = nullptr;
     switch (found.status) {
         case net::PathStatus::kFound:
             output.Out(found.mtu == net::kLargestProbe
-                           ? Cat({"The path carries full 1500-byte packets: it needs no change of MTU (",
-                                  probes, ").\n"})
-                           : Cat({"The path to ", host, " carries packets of at most ", mtu, " bytes (",
-                                  probes, ").\n"}));
+                           ? "The path carries full 1500-byte packets: it needs no change of MTU (%).\n"
+                           : "The path to % carries packets of at most % bytes (%).\n",
+                       found.mtu == net::kLargestProbe
+                           ? std::initializer_list<std::string_view>{probes}
+                           : std::initializer_list<std::string_view>{host, mtu, probes});
             return found.mtu;
         case net::PathStatus::kSilent:
-            output.Err(Cat({host,
-                            " did not answer even the smallest probe: it may be down, or it may not answer "
-                            "echo requests (ping). Probe a host that answers ping.\n"}));
+            failure =
+                "% did not answer even the smallest probe: it may be down, or not answer ping. Probe a "
+                "host that answers ping.\n";
             break;
         case net::PathStatus::kUnreachable:
-            output.Err(Cat({host, " cannot be reached: ", found.reason, ".\n"}));
+            failure = "% cannot be reached: %.\n";
             break;
         case net::PathStatus::kBelowRange:
-            output.Err(
-                Cat({"The path to ", host, " does not carry even ", std::to_string(net::kSmallestProbe),
-                     "-byte packets, the smallest MTU this tool sets.\n"}));
+            failure = "The path to % does not carry even 88-byte packets, the smallest MTU this tool sets.\n";
             break;
         case net::PathStatus::kCannotSend:
-            output.Err(Cat({"The probe could not be sent: ", found.reason, ".\n"}));
+            failure = "The probe to % could not be sent: %.\n";
             break;
         case net::PathStatus::kInterrupted:
-            output.Err("The probe was interrupted. Nothing was written.\n");
+            failure = "The probe of % was interrupted. Nothing was written.\n";
             break;
         case net::PathStatus::kOutOfBounds:
-            output.Err(Cat(
-                {"The probe gave up after ", probes,
-                 " with no figure it can be sure of: the MTU of the path "
-                 "lies between ",
-                 mtu, " and ", std::to_string(found.atMost),
-                 " bytes. The path may be losing many packets, or its host answering few: try again later, "
-                 "or probe another host behind the same link.\n"}));
+            failure =
+                "The probe of % gave up with no sure figure: the path's MTU lies from % to % bytes (%). "
+                "The path may lose many packets, or its host answer few: try later, or another host.\n";
             break;
+    }
+    const std::string atMost = Decimal(found.atMost);
+    if (found.status == net::PathStatus::kOutOfBounds) {
+        output.Err(failure, {host, mtu, atMost, probes});
+    } else {
+        output.Err(failure, {host, found.reason});
     }
     return std::nullopt;
 }
@@ -120,29 +128,52 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
 
 int RunProbe(Session& session) {
     // With --apply nothing is sent where nothing could be applied (the
-    // families were looked for first), and nothing is written where no MTU
-    // was found.
-    const std::optional<int> mtu = session.network != nullptr
-                                       ? ProbePath(session.line.host, *session.network, session.output)
-                                       : std::nullopt;
+    // families and the adapter named were looked for first), and nothing is
+    // written where no MTU was found.
+    const CommandLine& line = session.line;
+    const bool toRoute = line.adapter && IsRoute(*line.adapter);
+    std::optional<Adapter> one;
+    if (session.network == nullptr || (!toRoute && !ChooseAdapter(session, one))) {
+        return kExitFailure;
+    }
+    net::PathInfo path;
+    std::string failure;
+    if (!session.network->OpenPath(line.host, path, failure)) {
+        session.output.Err({failure, "\n"});
+        return kExitFailure;
+    }
+    const bool named = path.address != line.host;
+    session.output.Out(
+        "Probing the path to %% %, with packets of 88 to 1500 bytes that may not be fragmented:\n",
+        {line.host, named ? " (" + path.address + ")" : std::string(), path.means});
+    const std::optional<Adapter> route = FindRouteAdapter(session, path);
+    SayRoute(session, path, route);
+    if (toRoute) {
+        if (!route) {
+            session.output.Err(
+                "The route's adapter is none of the network cards found. Nothing was probed or written.\n");
+            return kExitFailure;
+        }
+        one = route;
+        ActOnOneFamily(session, *one);
+    }
+    const std::optional<int> mtu = ProbePath(line.host, *session.network, session.output);
     if (!mtu) {
         return kExitFailure;
     }
-    const std::string figure = std::to_string(*mtu);
+    const std::string figure = Decimal(*mtu);
     int code = kExitSuccess;
-    if (session.line.applyProbed && *mtu < kSmallestAppliedMtu) {
+    if (line.applyProbed && *mtu < kSmallestAppliedMtu) {
         session.output.Err(
-            Cat({figure, " bytes was not applied: below ", std::to_string(kSmallestAppliedMtu),
-                 ", the packet every IPv4 host must accept, an MTU can cut this machine off from much "
-                 "of the network, and Windows' own tools refuse it. Nothing was written. To set it "
-                 "all the same, run: quillon-mtu-cli apply ",
-                 figure, "\n"}));
+            "% was not applied: an MTU below 576, the packet every IPv4 host must take, can cut this "
+            "machine off. Nothing was written. To set it anyway: quillon-mtu-cli apply %\n",
+            {figure, figure});
         code = kExitFailure;
-    } else if (session.line.applyProbed) {
-        code = ApplyMtu(session, figure);
+    } else if (line.applyProbed) {
+        code = ApplyMtu(session, figure, one);
     }
     // apply's messages come first, so that "MTU: N" stays the last line.
-    session.output.Out(Cat({"MTU: ", figure, "\n"}));
+    session.output.Out("MTU: %\n", {figure});
     return code;
 }
 

@@ -1,5 +1,7 @@
 #include "ui/console/RegFile.h"
 
+#include "text/Decimal.h"
+
 namespace quillon::ui {
 
 namespace {
@@ -90,7 +92,7 @@ bool AppendRegSection(RegFamily family, const std::string& caption, const std::v
         }
         if (exported.value.state == reg::RawValue::State::kUnreadable) {
             error = "The value " + where + " could not be read (error " +
-                    std::to_string(exported.value.status) + ").";
+                    text::Decimal(exported.value.status) + ").";
             return false;
         }
         section += "\n[HKEY_LOCAL_MACHINE\\" + path + "]\n";

@@ -4,6 +4,7 @@
 // on; and the stand-ins for the window's MTU boxes and message boxes through
 // which it drives Module1's own operations.
 
+#include <optional>
 #include <string>
 
 #include "net/Network.h"
@@ -80,7 +81,12 @@ int RunRemove(Session& session);
 int RunProbe(Session& session);
 int RunExport(Session& session);
 
-// Applies the MTU text to every family acted on, as apply does.
-int ApplyMtu(Session& session, const std::string& mtu);
+struct Adapter;
+// Applies the MTU text to every family acted on, as apply does; `one` is the
+// adapter --adapter chose, if any.
+int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapter>& one);
+// The adapter --adapter names, and from then on the session acts on it only;
+// false where it names none or several (said on standard error).
+bool ChooseAdapter(Session& session, std::optional<Adapter>& one);
 
 }  // namespace quillon::ui

@@ -3,6 +3,7 @@
 // switch; and last what the window's File > Retrieve MTU would put into its
 // box.
 
+#include "ui/console/Adapter.h"
 #include "ui/console/Session.h"
 #include "ui/console/Text.h"
 
@@ -31,41 +32,50 @@ const char* SwitchState(const reg::RawValue& value, bool nineX) {
     return "unknown (a value of another form is stored)";
 }
 
-void ShowFamily(Session& session, bool nineX) {
+void ShowFamily(Session& session, bool nineX, const std::optional<Adapter>& one) {
     ConsoleOutput& output = session.output;
     settings::Module1& module = session.module;
     const std::string_view value = nineX ? "MaxMTU" : "MTU";
     for (const settings::SlotReport& slot : nineX ? module.ListTransports9x() : module.ListAdaptersNt()) {
+        if (one && one->slot.index != slot.index) {
+            continue;
+        }
         // 0: the system does not say.
         const unsigned inUse =
             session.network != nullptr ? session.network->MtuInUse(slot.name).value_or(0) : 0;
-        const std::string inUseText = inUse != 0 ? std::to_string(inUse) : std::string("unknown");
+        const std::string inUseText = inUse != 0 ? Decimal(inUse) : std::string("unknown");
         const bool differs = inUse != 0 && slot.mtu && *slot.mtu != inUseText;
-        output.Out(
-            Cat({"  ", nineX ? "transport " : "card ", slot.slot, "  ", slot.name, "  ",
-                 slot.description.empty() ? "" : "\"", slot.description,
-                 slot.description.empty() ? "" : "\"  ", slot.mtu ? value : "no ", slot.mtu ? " " : value,
-                 slot.mtu ? *slot.mtu : std::string_view(" stored"), "  in use now: ", inUseText,
-                 differs ? " (" : "", differs ? *slot.mtu : std::string_view(),
-                 differs ? " from the next restart)" : "", "\n"}));
+        output.Out(slot.mtu ? (differs ? "  %  % %  in use now: % (% from the next restart)\n"
+                                       : "  %  % %  in use now: %\n")
+                            : "  %  no % stored  in use now: %\n",
+                   {Describe(nineX, slot), value, slot.mtu ? std::string_view(*slot.mtu) : inUseText,
+                    inUseText, slot.mtu ? std::string_view(*slot.mtu) : std::string_view()});
     }
     const settings::ToolValue pmtuSwitch = (nineX ? module.ToolValues9x() : module.ToolValuesNt()).back();
-    output.Out(Cat(
-        {"  path-MTU discovery (", pmtuSwitch.name, "): ",
-         SwitchState(session.registry.GetRawValue(reg::kHkeyLocalMachine, pmtuSwitch.path, pmtuSwitch.name),
-                     nineX),
-         "\n"}));
+    output.Out("  path-MTU discovery (%): %\n",
+               {pmtuSwitch.name, SwitchState(session.registry.GetRawValue(reg::kHkeyLocalMachine,
+                                                                          pmtuSwitch.path, pmtuSwitch.name),
+                                             nineX)});
+    // One adapter's own MTU, as Retrieve would read it were it the only one.
+    if (one) {
+        output.Out("MTU: %\n", {one->slot.mtu.value_or(nineX ? "" : "0")});
+        return;
+    }
     nineX ? module.RetrieveMtu9x() : module.RetrieveMtuNt();
-    output.Out(Cat({"MTU: ", session.windows.Box(nineX).Text(), "\n"}));
+    output.Out("MTU: %\n", {session.windows.Box(nineX).Text()});
 }
 
 }  // namespace
 
 int RunShow(Session& session) {
+    std::optional<Adapter> one;
+    if (!ChooseAdapter(session, one)) {
+        return kExitFailure;
+    }
     for (const bool family9x : {false, true}) {
         if (session.Acts(family9x)) {
-            session.output.Out(Caption(session.ProductName(family9x)) + "\n");
-            ShowFamily(session, family9x);
+            session.output.Out({Caption(session.ProductName(family9x)), "\n"});
+            ShowFamily(session, family9x, one);
         }
     }
     return session.windows.Failed() ? kExitFailure : kExitSuccess;

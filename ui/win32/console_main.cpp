@@ -11,12 +11,13 @@
 #include "net/win32/Win32Network.h"
 #include "registry/Registry.h"
 #include "registry/Win32Registry.h"
+#include "text/Decimal.h"
 #include "ui/console/Console.h"
 
 namespace {
 
 // Text with CR LF line ends, as Windows programs write it.
-std::string WindowsLines(const std::string& text) {
+std::string WindowsLines(std::string_view text) {
     std::string lines;
     for (const char c : text) {
         if (c == '\n') {
@@ -37,7 +38,7 @@ std::string SystemReason() {
                            text[length - 1] == ' ')) {
         --length;
     }
-    return std::string(text, length) + " (Windows error " + std::to_string(error) + ")";
+    return std::string(text, length) + " (Windows error " + quillon::text::Decimal(error) + ")";
 }
 
 bool WriteWhole(HANDLE handle, const std::string& bytes) {
@@ -51,10 +52,10 @@ bool WriteWhole(HANDLE handle, const std::string& bytes) {
 // is buffered, so the order of the two streams is kept.
 class StandardHandles final : public quillon::ui::ConsoleOutput {
 public:
-    void Out(const std::string& text) override {
+    void Out(std::string_view text) override {
         WriteWhole(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
     }
-    void Err(const std::string& text) override {
+    void Err(std::string_view text) override {
         WriteWhole(GetStdHandle(STD_ERROR_HANDLE), WindowsLines(text));
     }
     bool OutWhole(const std::string& text, std::string& failure) override {

@@ -1,0 +1,88 @@
+// --adapter: the one adapter (NT) or transport (9x) a command acts on, named
+// as show names it, and the one the route to a host leaves through.
+
+#include "ui/console/Adapter.h"
+
+#include "ui/console/Text.h"
+
+namespace quillon::ui {
+
+namespace {
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size() || a.empty()) {
+        return false;
+    }
+    for (std::size_t i = 0; i != a.size(); ++i) {
+        if (Lower(a[i]) != Lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every adapter of the families acted on, one line each in `all`; gives the
+// one that `name` names (or, where `route` is given, the one it leaves
+// through), and how many were named.
+std::optional<Adapter> Pick(Session& session, const std::string& name, const net::PathInfo* route,
+                            std::string& all, int& named) {
+    std::optional<Adapter> picked;
+    named = 0;
+    for (const bool nineX : {false, true}) {
+        if (!session.Acts(nineX)) {
+            continue;
+        }
+        for (settings::SlotReport& slot :
+             nineX ? session.module.ListTransports9x() : session.module.ListAdaptersNt()) {
+            const bool match = route == nullptr ? SameName(name, slot.slot) || SameName(name, slot.name) ||
+                                                      SameName(name, slot.description)
+                               : nineX ? slot.name == route->routeAddress && !route->routeAddress.empty()
+                                       : SameName(slot.name, route->routeAdapter);
+            all += Fill("  %\n", {Describe(nineX, slot)});
+            if (match) {
+                picked = Adapter{nineX, std::move(slot)};
+                ++named;
+            }
+        }
+    }
+    return named == 1 ? picked : std::nullopt;
+}
+
+}  // namespace
+
+std::string Describe(bool nineX, const settings::SlotReport& slot) {
+    return Fill(slot.description.empty() ? "% %  %" : "% %  %  \"%\"",
+                {nineX ? "transport" : "card", slot.slot, slot.name, slot.description});
+}
+
+std::string Describe(const Adapter& adapter) { return Describe(adapter.nineX, adapter.slot); }
+
+std::optional<Adapter> FindAdapter(Session& session, const std::string& name) {
+    std::string all;
+    int named = 0;
+    std::optional<Adapter> picked = Pick(session, name, nullptr, all, named);
+    if (!picked) {
+        session.output.Err(named == 0
+                               ? "No adapter is named '%'. Nothing was written. The adapters are:\n%"
+                               : "More than one adapter is named '%': name it by its card or transport "
+                                 "number. Nothing was written. The adapters are:\n%",
+                           {name, all.empty() ? std::string_view("  (none)\n") : std::string_view(all)});
+    }
+    return picked;
+}
+
+std::optional<Adapter> FindRouteAdapter(Session& session, const net::PathInfo& path) {
+    std::string all;
+    int named = 0;
+    return Pick(session, std::string(), &path, all, named);
+}
+
+void ActOnOneFamily(Session& session, const Adapter& adapter) {
+    session.nt = !adapter.nineX;
+    session.nineX = adapter.nineX;
+    session.module.ActOnSlot(adapter.slot.index);
+}
+
+}  // namespace quillon::ui

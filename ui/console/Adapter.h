@@ -1,0 +1,33 @@
+#pragma once
+// --adapter: the one adapter (NT) or transport (9x) a command acts on.
+
+#include <optional>
+#include <string>
+
+#include "ui/console/Session.h"
+
+namespace quillon::ui {
+
+struct Adapter {
+    bool nineX = false;
+    settings::SlotReport slot;
+};
+
+// "card 2  {GUID}  "eth0"", as show begins its line.
+std::string Describe(bool nineX, const settings::SlotReport& slot);
+std::string Describe(const Adapter& adapter);
+
+// The adapter of the families acted on that `name` names whole, in any case:
+// its card or transport number, service name or IP address, or its name as
+// Windows shows it. Where none or several are named, says so on standard
+// error with the list of adapters, and gives none.
+std::optional<Adapter> FindAdapter(Session& session, const std::string& name);
+
+// The adapter the route to the probed host leaves through, where the system
+// said and it is one of the adapters the tool knows.
+std::optional<Adapter> FindRouteAdapter(Session& session, const net::PathInfo& path);
+
+// From now on the session acts on this adapter's family and this adapter only.
+void ActOnOneFamily(Session& session, const Adapter& adapter);
+
+}  // namespace quillon::ui
