@@ -8,11 +8,15 @@
 #    export, apply (or remove), then Wine's regedit imports the file: every
 #    value under HKEY_LOCAL_MACHINE is as it was, byte for byte, on the NT
 #    family (64-bit prefix, both programs) and on the 9x family (a 32-bit
-#    prefix posing as Windows 98), with odd data among the values, but for
-#    the one thing regedit cannot restore: a text without its closing NUL;
+#    prefix posing as Windows 98), with odd data among the values;
 #  - a file that cannot be written, and a full standard output, end in exit
-#    1 with the reason, and no file is left.
-#   show-export.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR DUMP64 DUMP32
+#    1 with the reason, and no file is left;
+#  - where the IP helper has the interface table of Vista and later (the
+#    stand-in of standin.sh), show's MTU in use is the interface's IPv4 MTU;
+#  - --adapter acts on one adapter, named each way, on both families, and
+#    probe --apply --adapter route on the adapter each host's route leaves
+#    through; nothing else under HKEY_LOCAL_MACHINE changes.
+#   show-export.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR DUMP64 DUMP32 STANDIN64 STANDIN32
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,8 +25,11 @@ cli64=$2/quillon-mtu-cli64.exe
 work=$3
 dump64=$4
 dump32=$5
+standin64=$6
+standin32=$7
 net=qshow$$
 . "$here/harness.sh"
+. "$here/standin.sh"
 cli() {
   out=$(in_client timeout 60 wine "$@" 2>"$work/err" | tr -d '\r')
   code=${PIPESTATUS[0]}
@@ -109,6 +116,61 @@ for program in "$cli32" "$cli64"; do
   [ "$name" = quillon-mtu-cli64.exe ] && { echo "after apply 1300:"; echo "$out"; }
 done
 
+# With the interface table (the stand-in answers as Windows does after a
+# restart), the MTU in use is the interface's IPv4 MTU, which the stored
+# value sets, not the link's.
+STANDIN_IN="ip netns exec $net-c" standin_install "$WINEPREFIX" "$standin64" "$standin32" ||
+  fail "the IP-helper stand-in could not be installed"
+for program in "$cli32" "$cli64"; do
+  cli "$program" show
+  grep -aq '"eth0"  MTU 1300  in use now: 1300$' <<<"$out" && grep -aq '"wan1400"  MTU 1300  in use now: 1300$' <<<"$out" ||
+    fail "$(basename "$program") show through the interface table: $out"
+done
+echo "show through the interface table, as after a restart: $(grep -a eth0 <<<"$out")"
+STANDIN_IN="ip netns exec $net-c" standin_remove "$WINEPREFIX" || fail "the IP-helper stand-in could not be removed"
+
+# changes BEFORE AFTER: the value lines that differ, one each, with < or >.
+changes() { diff <(echo "$1") <(echo "$2") | grep '^[<>]' | sort; }
+# --adapter, by each kind of name: only that adapter's MTU and the switch
+# change; remove puts back what was there. The routes to two hosts leave
+# through different interfaces.
+in_client ip route add "${TOPOLOGY_HOST[mtu1492]}/32" via 198.51.100.46 dev wan1492
+upper() { tr 'a-z' 'A-Z' <<<"$1"; }
+params='VAL SYSTEM\CURRENTCONTROLSET\SERVICES\TCPIP\PARAMETERS'
+wan1400=$(in_client wine reg query "$cards\\3" /v ServiceName /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+for program in "$cli32" "$cli64"; do
+  name=$(basename "$program")
+  cli "$program" remove
+  before=$(values)
+  for adapter in 3 "$wan1400" wan1400 WAN1400; do
+    cli "$program" apply 1300 --adapter "$adapter"
+    want=$(printf '> %s\\INTERFACES\\%s|MTU\t4\t14050000\n> %s|ENABLEPMTUDISCOVERY\t4\t00000000' \
+      "$params" "$(upper "$wan1400")" "$params" | sort)
+    [ "$code" = 0 ] && [ "$(changes "$before" "$(values)")" = "$want" ] ||
+      fail "$name apply --adapter $adapter: exit $code: $(changes "$before" "$(values)") $out"
+    cli "$program" remove --adapter "$adapter"
+    [ "$code" = 0 ] && grep -q 'path-MTU discovery is on again' <<<"$out" && [ "$(values)" = "$before" ] ||
+      fail "$name remove --adapter $adapter: exit $code: $out"
+  done
+  cli "$program" apply 1300 --adapter nowhere
+  [ "$code" = 1 ] && grep -q '^  card 2  .*  "eth0"' "$work/err" && [ "$(values)" = "$before" ] ||
+    fail "$name apply --adapter nowhere: exit $code: $(cat "$work/err")"
+  for route in "mtu1492|4|1492|d4050000" "mtu1400|2|1400|78050000"; do
+    IFS='|' read -r path card mtu hex <<<"$route"
+    service=$(in_client wine reg query "$cards\\$card" /v ServiceName /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+    in_client ip route flush cache
+    cli "$program" probe "${TOPOLOGY_HOST[$path]}" --apply --adapter route
+    want=$(printf '> %s\\INTERFACES\\%s|MTU\t4\t%s\n> %s|ENABLEPMTUDISCOVERY\t4\t00000000' \
+      "$params" "$(upper "$service")" "$hex" "$params" | sort)
+    [ "$code" = 0 ] && grep -q "^The route to .* leaves through card $card  " <<<"$out" &&
+      [ "$(changes "$before" "$(values)")" = "$want" ] ||
+      fail "$name probe $path --apply --adapter route: exit $code: $out $(cat "$work/err")"
+    cli "$program" remove
+  done
+  echo "$name --adapter: by number, service name and name, and the route's adapter for two hosts; nothing else changed"
+done
+in_client ip route del "${TOPOLOGY_HOST[mtu1492]}/32"
+
 # A card with an awkward service name and values of unexpected types.
 odd='{odd "name" ];=x-é}'
 reg64=/reg:64
@@ -157,12 +219,31 @@ grep -aq '^  transport 0001  198.51.100.41  no MaxMTU stored  in use now: 1400$'
 round_trip "$cli32"
 in_client wine reg add 'HKLM\System\CurrentControlSet\Services\VxD\MSTCP' /v PMTUDiscovery /d 1 /f >/dev/null 2>&1
 round_trip "$cli32"
-# A text stored without its closing NUL, as the 9x family's own apply stores
-# MaxMTU: export writes its bytes, but regedit ends every text it imports
-# with a NUL.
-in_client wine "$dump" set 'System\CurrentControlSet\Services\Class\NetTrans\0001' MaxMTU 1 31343030
-round_trip "$cli32" 'SYSTEM\CURRENTCONTROLSET\SERVICES\CLASS\NETTRANS\0001|MAXMTU'
 export_fails "$cli32"
+# --adapter on the 9x family: by transport number, IP address and name, and
+# the route's transport (its IP address is the route's).
+in_client wine reg add "$transports\\0003" /v IPAddress /d 198.51.100.45 /f >/dev/null 2>&1
+in_client ip route add "${TOPOLOGY_HOST[mtu1492]}/32" via 198.51.100.46 dev wan1492
+cli "$cli32" remove
+before=$(values)
+nettrans='VAL SYSTEM\CURRENTCONTROLSET\SERVICES\CLASS\NETTRANS'
+mstcp='> VAL SYSTEM\CURRENTCONTROLSET\SERVICES\VXD\MSTCP|PMTUDISCOVERY'
+for named in "0001|0001" "198.51.100.41|0001" "tcp/ip|0000"; do
+  IFS='|' read -r adapter transport <<<"$named"
+  cli "$cli32" apply 576 --adapter "$adapter"
+  want=$(printf '> %s\\%s|MAXMTU\t1\t35373600\n%s\t1\t3000\n' "$nettrans" "$transport" "$mstcp" | sort)
+  [ "$code" = 0 ] && [ "$(changes "$before" "$(values)")" = "$want" ] ||
+    fail "Windows 98 apply --adapter $adapter: exit $code: $(changes "$before" "$(values)")"
+  cli "$cli32" remove --adapter "$adapter"
+  [ "$code" = 0 ] && [ "$(values)" = "$before" ] || fail "Windows 98 remove --adapter $adapter: exit $code: $out"
+done
+in_client ip route flush cache
+cli "$cli32" probe "${TOPOLOGY_HOST[mtu1492]}" --apply --adapter route
+want=$(printf '> %s\\0003|MAXMTU\t1\t3134393200\n%s\t1\t3000\n' "$nettrans" "$mstcp" | sort)
+[ "$code" = 0 ] && grep -q '^The route to .* leaves through transport 0003  198.51.100.45' <<<"$out" &&
+  [ "$(changes "$before" "$(values)")" = "$want" ] ||
+  fail "Windows 98 probe --apply --adapter route: exit $code: $out $(changes "$before" "$(values)")"
+echo "quillon-mtu-cli.exe as Windows 98 --adapter: by number, address and name, and the route's transport"
 
 echo "show and export on the namespaces' network: $failures failures"
 [ "$failures" = 0 ]

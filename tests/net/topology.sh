@@ -106,6 +106,8 @@ topology_up() {
     i=$((i + 1))
   done
   ip -n "$h" route add 192.0.2.0/24 via 198.51.100.1
+  # The client's two other links, for probes whose route leaves through them.
+  ip -n "$h" route add 198.51.100.40/29 via 198.51.100.1
   local path
   for path in mtu1500 drops-echo; do ip -n "$r1" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.2; done
   ip -n "$r1" route add "${TOPOLOGY_HOST[mtu1400]}" via 198.51.100.6
