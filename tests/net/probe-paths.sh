@@ -27,7 +27,7 @@ run() {
   [ -n "${KEEP_CACHE:-}" ] || [ -z "${STANDIN:-}" ] || standin_forget "$WINEPREFIX"
   local program=$1
   shift
-  out=$(in_client timeout 90 wine "$program" "$@" 2>"$work/err" | tr -d '\r')
+  out=$(in_client timeout 90 wine "$program" "$@" </dev/null 2>"$work/err" | tr -d '\r')
   code=${PIPESTATUS[0]}
   err=$(tr -d '\r' <"$work/err")
 }

@@ -31,7 +31,7 @@ net=qshow$$
 . "$here/harness.sh"
 . "$here/standin.sh"
 cli() {
-  out=$(in_client timeout 60 wine "$@" 2>"$work/err" | tr -d '\r')
+  out=$(in_client timeout 60 wine "$@" </dev/null 2>"$work/err" | tr -d '\r')
   code=${PIPESTATUS[0]}
 }
 # Every value under HKEY_LOCAL_MACHINE with its type and bytes, one line
@@ -49,7 +49,7 @@ round_trip() {
   rm -f "$work/saved.reg"
   cli "$program" export "Z:$work/saved.reg"
   [ "$code" = 0 ] || { fail "$name export FILE: exit $code $(cat "$work/err")"; return; }
-  in_client timeout 60 wine "$program" export >"$work/stdout.reg" 2>/dev/null
+  in_client timeout 60 wine "$program" export </dev/null >"$work/stdout.reg" 2>/dev/null
   cmp -s "$work/saved.reg" "$work/stdout.reg" || fail "$name: export FILE differs from export to standard output"
   expected=$before
   [ -z "$changed" ] || expected=$(entry="VAL $changed" awk -F '\t' 'BEGIN { OFS = "\t" } $1 == ENVIRON["entry"] { $3 = $3 "00" } { print }' <<<"$before")
@@ -76,7 +76,7 @@ export_fails() {
     [ "$code" = 1 ] && grep -q "The registry file could not be written to .*No file was left there." "$work/err" &&
       [ ! -e "$target" ] || fail "$name export to '$target': exit $code, $(cat "$work/err")"
   done
-  in_client timeout 60 wine "$program" export >/dev/full 2>"$work/err"
+  in_client timeout 60 wine "$program" export </dev/null >/dev/full 2>"$work/err"
   [ "$?" = 1 ] && grep -q 'could not be written to standard output' "$work/err" ||
     fail "$name export to a full standard output: $(cat "$work/err")"
   echo "$name export: a folder that is not there, a full disk and a full standard output each fail, leaving no file"
