@@ -22,7 +22,7 @@ MeansChosen ChooseMeans(Senders& senders) {
     std::string why;
     if (!senders.HasEchoHelper()) {
         why = "this system has no IP helper echo function (IcmpSendEcho)";
-    } else if (const std::optional<unsigned> mtu = senders.RouteMtu(); !mtu || *mtu + 1 > kLargestTrial) {
+    } else if (const std::optional<unsigned> mtu = senders.RouteMtu(); !mtu || *mtu >= kLargestTrial) {
         why = "this system does not say the MTU of the route's interface";
     } else {
         const HelperAnswer trial =
@@ -71,13 +71,17 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
         case kIpDestHostUnreachable:
         case kIpDestProtUnreachable:
         case kIpDestPortUnreachable:
-        case kIpTtlExpiredTransit: {
+        case kIpTtlExpiredTransit:
+        case kIpDestUnreachable:
+        case kIpTimeExceeded: {
             echo.outcome = EchoOutcome::kUnreachable;
-            const char* what = answer.status == kIpDestNetUnreachable    ? "the network is unreachable"
-                               : answer.status == kIpDestHostUnreachable ? "the host is unreachable"
-                               : answer.status == kIpDestProtUnreachable ? "the protocol is unreachable"
-                               : answer.status == kIpDestPortUnreachable ? "the port is unreachable"
-                                                                         : "the probe's time to live ran out";
+            // Vista's general codes say what the older ones say.
+            const std::uint32_t status = answer.status == kIpDestUnreachable ? kIpDestHostUnreachable : answer.status;
+            const char* what = status == kIpDestNetUnreachable    ? "the network is unreachable"
+                               : status == kIpDestHostUnreachable ? "the host is unreachable"
+                               : status == kIpDestProtUnreachable ? "the protocol is unreachable"
+                               : status == kIpDestPortUnreachable ? "the port is unreachable"
+                                                                  : "the probe's time to live ran out";
             echo.reason = answer.replied ? Says(answer.from, what) : std::string("this system says ") + what;
             break;
         }

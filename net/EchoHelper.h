@@ -29,6 +29,8 @@ inline constexpr std::uint32_t kIpDestPortUnreachable = 11005;
 inline constexpr std::uint32_t kIpPacketTooBig = 11009;
 inline constexpr std::uint32_t kIpReqTimedOut = 11010;
 inline constexpr std::uint32_t kIpTtlExpiredTransit = 11013;
+inline constexpr std::uint32_t kIpDestUnreachable = 11040;  // Vista and later
+inline constexpr std::uint32_t kIpTimeExceeded = 11041;
 
 // What one call of the echo function gave.
 struct HelperAnswer {

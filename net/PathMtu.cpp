@@ -12,7 +12,8 @@ namespace {
 // smallest MTU of IPv6), then the smallest size, each waited for this long;
 // the host counts as silent once the smallest size went unanswered this often.
 constexpr int kCommonProbe = 1280;
-constexpr unsigned kFirstTimeoutMs = 1000;
+constexpr unsigned kFirstTimeoutMs = 1000;         // and as much more for each retry of a size, up to
+constexpr unsigned kLongestFirstTimeoutMs = 3000;  // this (the IP helper drops a late reply)
 constexpr int kSmallestSilences = 5;
 // Later time-outs: a few round trips and a margin, within these bounds.
 constexpr unsigned kRoundTripsToWait = 4;
@@ -34,6 +35,12 @@ constexpr double kPriorTrials = 4.0;
 // lost: one silence then moves the search less far below the size it was
 // heard at, so that a lost packet costs fewer probes to recover from.
 constexpr double kLeastLossForSearch = 0.3;
+// The size just above the largest that passed, once silent twice, is tried
+// again only after this long a rest: a host that answers at most so many
+// echoes a second (once a second, at the least) then has an answer to give,
+// so that its limit cannot pass for the path's MTU.
+constexpr unsigned kRestMs = 1000;
+constexpr int kSilencesBeforeRest = 2;
 // The smallest MTU an IPv4 link may have: a router naming less is wrong.
 constexpr int kSmallestLinkMtu = 68;
 
@@ -61,7 +68,9 @@ public:
 
     PathMtu Run() {
         while (passed_ == 0) {
-            if (!Probe(NextFirstProbe(), kFirstTimeoutMs)) {
+            const int size = NextFirstProbe();
+            const unsigned retries = static_cast<unsigned>(Record(size).AllSilences());
+            if (!Probe(size, std::min(kFirstTimeoutMs * (1 + retries), kLongestFirstTimeoutMs))) {
                 return result_;
             }
             if (cap_ <= kSmallestProbe) {
@@ -83,7 +92,8 @@ public:
                 size = hint_;
             }
             lastAtBoundary_ = size == passed_ + 1;
-            if (!Probe(size, Timeout())) {
+            const bool rest = lastAtBoundary_ && Record(size).AllSilences() >= kSilencesBeforeRest;
+            if (!Probe(size, Timeout(), rest ? kRestMs : 0)) {
                 return result_;
             }
         }
@@ -102,7 +112,7 @@ private:
     }
 
     // Sends one probe and takes in what came back; false once the search is over.
-    bool Probe(int size, unsigned timeoutMs) {
+    bool Probe(int size, unsigned timeoutMs, unsigned restMs = 0) {
         if (network_.Interrupted()) {
             Finish(PathStatus::kInterrupted);
             return false;
@@ -111,9 +121,10 @@ private:
             Finish(PathStatus::kOutOfBounds);
             return false;
         }
-        if (kPausesMs[pace_] != 0) {
-            network_.Pause(kPausesMs[pace_]);
-            elapsedMs_ += kPausesMs[pace_];
+        const unsigned pause = std::max(kPausesMs[pace_], restMs);
+        if (pause != 0) {
+            network_.Pause(pause);
+            elapsedMs_ += pause;
         }
         const Echo echo = network_.Send(size, timeoutMs);
         ++result_.probes;

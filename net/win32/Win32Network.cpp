@@ -24,6 +24,8 @@ constexpr int kReceiveBytes = 4096;
 // holds the reply, its data and an ICMP error's eight bytes more.
 constexpr UCHAR kTimeToLive = 128;
 constexpr DWORD kReplySlack = 8 + 40;
+constexpr ULONG kLargestMtu = 65535;  // an IPv4 packet's largest size
+constexpr std::uint32_t kLargestEchoData = 65500;
 
 template <typename Function>
 void Find(HMODULE module, const char* name, Function& function) {
@@ -218,6 +220,10 @@ bool Win32Network::HasEchoHelper() {
 
 HelperAnswer Win32Network::HelperEcho(std::uint32_t dataBytes, unsigned timeoutMs) {
     HelperAnswer answer;
+    if (dataBytes > kLargestEchoData) {
+        answer.status = ERROR_INVALID_PARAMETER;
+        return answer;
+    }
     std::vector<unsigned char> data(dataBytes);
     for (std::size_t i = 0; i != data.size(); ++i) {
         data[i] = static_cast<unsigned char>('a' + i % 23);
@@ -307,7 +313,9 @@ std::optional<unsigned> Win32Network::InterfaceMtu(DWORD index) {
         ipHelper_.getIpInterfaceTable(AF_INET, &table) == NO_ERROR && table != nullptr) {
         std::optional<unsigned> mtu;
         for (ULONG i = 0; i != table->NumEntries; ++i) {
-            if (table->Table[i].InterfaceIndex == index && table->Table[i].NlMtu != 0) {
+            // The loopback's is 0xFFFFFFFF: no MTU a probe could use.
+            if (table->Table[i].InterfaceIndex == index && table->Table[i].NlMtu != 0 &&
+                table->Table[i].NlMtu <= kLargestMtu) {
                 mtu = table->Table[i].NlMtu;
             }
         }
@@ -318,7 +326,8 @@ std::optional<unsigned> Win32Network::InterfaceMtu(DWORD index) {
     }
     MIB_IFROW row{};
     row.dwIndex = index;
-    if (ipHelper_.getIfEntry != nullptr && ipHelper_.getIfEntry(&row) == NO_ERROR && row.dwMtu != 0) {
+    if (ipHelper_.getIfEntry != nullptr && ipHelper_.getIfEntry(&row) == NO_ERROR && row.dwMtu != 0 &&
+        row.dwMtu <= kLargestMtu) {
         return static_cast<unsigned>(row.dwMtu);
     }
     return std::nullopt;

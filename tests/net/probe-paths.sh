@@ -162,14 +162,16 @@ for program in "$cli32" "$cli64"; do
   clean=$(snapshot)
   run "$program" probe "${TOPOLOGY_HOST[drops-echo]}" --apply
   [ "$code" = 1 ] && [ "$(snapshot)" = "$clean" ] || fail "$name: a probe that found nothing wrote: $code"
-  in_client timeout 60 wine "$program" probe "${TOPOLOGY_HOST[black-hole]}" --apply >"$work/out" 2>&1 &
-  # Ctrl+C once the probe is under way (its first line is out).
+  in_client timeout 60 wine "$program" probe "${TOPOLOGY_HOST[black-hole]}" --apply </dev/null >"$work/out" 2>&1 &
+  probing=$!
+  # Ctrl+C once the probe is under way (its first line is out), to this
+  # probe only: timeout passes it on to Wine.
   for _ in $(seq 100); do
     grep -q ' bytes: ' "$work/out" 2>/dev/null && break
     sleep 0.1
   done
-  pkill -INT -f "$(basename "$program") probe" || true
-  wait $!
+  pkill -INT -P "$probing" -x timeout || true
+  wait "$probing"
   code=$?
   [ "$code" = 1 ] && grep -q 'interrupted' "$work/out" && [ "$(snapshot)" = "$clean" ] ||
     fail "$name: Ctrl+C: exit $code, $(tr -d '\r' <"$work/out")"

@@ -74,5 +74,42 @@ TEST(LossFigures, LossNeverMakesAWrongFigureMoreOftenThanTheAimAllows) {
     }
 }
 
+// A host that answers at most one or two echoes a second: its silences are
+// not the path's, and with loss on top they must still never make a figure.
+TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
+    constexpr unsigned kLimitedRuns = 20000;
+    const struct {
+        const char* what;
+        std::vector<Link> links;
+        int perSecond;
+        int loss;
+        int mtu;
+    } hosts[] = {
+        {"black hole at 1400, once a second, 5% lost each way", {{1400, false}}, 1, 5, 1400},
+        {"black hole at 1400, once a second, 10% lost each way", {{1400, false}}, 1, 10, 1400},
+        {"black hole at 576, once a second, 10% lost each way", {{576, false}}, 1, 10, 576},
+        {"router names 1400, once a second, 10% lost each way", {{1500, true}, {1400, true}}, 1, 10, 1400},
+        {"black hole at 1400, twice a second, 20% lost each way", {{1400, false}}, 2, 20, 1400},
+    };
+    for (const auto& host : hosts) {
+        unsigned wrong = 0;
+        unsigned none = 0;
+        for (unsigned seed = 1; seed <= kLimitedRuns; ++seed) {
+            SimulatedPath simulated(seed);
+            simulated.links = host.links;
+            simulated.hostLimit = RateLimit(host.perSecond);
+            simulated.lossPercent = host.loss;
+            Quiet quiet;
+            const net::PathMtu found = net::FindPathMtu(simulated, quiet);
+            wrong += found.status == net::PathStatus::kFound && found.mtu != host.mtu ? 1 : 0;
+            none += found.status != net::PathStatus::kFound ? 1 : 0;
+        }
+        EXPECT_EQ(wrong, 0U) << host.what;
+        ReportFigure("probe of a host that answers " + std::string(host.what) + ": " +
+                     std::to_string(kLimitedRuns) + " runs, " + std::to_string(wrong) + " wrong, " +
+                     std::to_string(none) + " without a figure");
+    }
+}
+
 }  // namespace
 }  // namespace quillon::test

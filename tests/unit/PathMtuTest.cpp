@@ -35,7 +35,7 @@ struct PathCase {
     Set set;
     int mtu;
     int mostProbes;
-    bool paces;  // the probes are spaced out
+    unsigned mostSeconds;  // waiting for answers and pausing between probes
 };
 
 const PathCase kPaths[] = {
@@ -43,96 +43,103 @@ const PathCase kPaths[] = {
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
      },
-     1400, 2, false},
+     1400, 2, 1},
     {"PPPoE",
      [](SimulatedPath& p) {
          p.links = {{1492, true}};
      },
-     1492, 2, false},
+     1492, 2, 1},
     {"576",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {576, true}};
      },
-     576, 2, false},
+     576, 2, 1},
     {"no bottleneck",
      [](SimulatedPath& p) {
          p.links = {{1500, true}};
      },
-     1500, 1, false},
+     1500, 1, 1},
     {"two routers name 1450 then 1300",
      [](SimulatedPath& p) {
          p.links = {{1450, true}, {1300, true}};
      },
-     1300, 3, false},
+     1300, 3, 1},
     {"black hole at 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, false}};
      },
-     1400, 22, false},
+     1400, 22, 16},
     {"black hole at 89",
      [](SimulatedPath& p) {
          p.links = {{89, false}};
      },
-     89, 31, false},
+     89, 31, 22},
     {"black hole at 1499",
      [](SimulatedPath& p) {
          p.links = {{1499, false}};
      },
-     1499, 18, false},
+     1499, 18, 11},
     {"router names 1450, black hole at 1333",
      [](SimulatedPath& p) {
          p.links = {{1450, true}, {1333, false}};
      },
-     1333, 25, false},
+     1333, 25, 18},
     {"this system already knows 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, true}};
          p.learnt = 1400;
      },
-     1400, 10, false},
+     1400, 10, 1},
     {"host cuts replies to 68 bytes behind a router naming 1400",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
          p.cutTo = 68;
      },
-     1400, 2, false},
+     1400, 2, 1},
     {"host cuts replies to 556 bytes behind a black hole at 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, false}};
          p.cutTo = 556;
      },
-     1400, 22, false},
+     1400, 22, 16},
     {"host answers 1.3 s late behind a router naming 1400",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
          p.hostDelayMs = 1300;
      },
-     1400, 3, false},
+     1400, 3, 3},
     {"host answers 1.3 s late behind a black hole at 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, false}};
          p.hostDelayMs = 1300;
      },
-     1400, 24, true},
+     1400, 24, 56},
+    {"host answers 1.3 s late through an IP helper that drops late replies, behind a router naming 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}, {1400, true}};
+         p.hostDelayMs = 1300;
+         p.dropsLate = true;
+     },
+     1400, 5, 5},
     {"host answers once a second behind a black hole at 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, false}};
          p.hostLimit = RateLimit(1);
      },
-     1400, 45, true},
+     1400, 45, 34},
     {"router names 1400, and that size's first probe is lost",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
          p.loseFirst = {{1400, 1}};
      },
-     1400, 4, false},
+     1400, 4, 2},
     {"router names 1400 once a second, 1500 lost first",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
          p.routerLimit = RateLimit(1);
          p.loseFirst = {{1500, 1}};
      },
-     1400, 3, false},
+     1400, 3, 1},
 };
 
 TEST(PathMtu, FindsTheExactFigureWithinItsProbes) {
@@ -144,7 +151,7 @@ TEST(PathMtu, FindsTheExactFigureWithinItsProbes) {
         EXPECT_EQ(found.mtu, c.mtu) << c.what;
         EXPECT_LE(found.probes, c.mostProbes) << c.what;
         EXPECT_EQ(found.probes, static_cast<int>(path.sent.size())) << c.what;
-        EXPECT_EQ(path.pausedMs != 0, c.paces) << c.what;
+        EXPECT_LE(path.nowMs, c.mostSeconds * 1000U) << c.what;
 
         SimulatedPath again;
         c.set(again);

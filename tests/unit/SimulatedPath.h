@@ -57,6 +57,7 @@ public:
     int learnt = 0;  // an MTU this system already knows for the path
     unsigned roundTripMs = 2;
     unsigned hostDelayMs = 0;      // the host answers this much later than the round trip
+    bool dropsLate = false;        // a reply after its time-out is dropped, as the IP helper drops it
     int cutTo = 0;                 // the host's replies carry at most this many bytes of data (0: all)
     RateLimit hostLimit;           // echo replies the host gives
     RateLimit routerLimit;         // "fragmentation needed" each router gives
@@ -144,7 +145,7 @@ public:
                 ++reply;
                 continue;
             }
-            if (reply->sentMs != sentMs) {
+            if (reply->sentMs != sentMs && !dropsLate) {
                 echo.late.push_back({reply->size, reply->arrivesMs - reply->sentMs});
             }
             reply = pending_.erase(reply);

@@ -5,10 +5,11 @@
 // that it prints (on standard output when the operation succeeded, on
 // standard error when it failed). It never waits for input.
 //
-//   quillon-mtu-cli show   [--family nt|9x]
-//   quillon-mtu-cli apply MTU [--family nt|9x]
-//   quillon-mtu-cli remove [--family nt|9x]
-//   quillon-mtu-cli probe HOST [--apply [--family nt|9x]]
+//   quillon-mtu-cli show   [--family nt|9x] [--adapter A]
+//   quillon-mtu-cli apply MTU [--family nt|9x] [--adapter A]
+//   quillon-mtu-cli remove [--family nt|9x] [--adapter A]
+//   quillon-mtu-cli probe HOST [--apply [--family nt|9x] [--adapter A|route]]
+//   quillon-mtu-cli export [--family nt|9x] [FILE]
 //   quillon-mtu-cli --help | -h | /?
 //   quillon-mtu-cli --version
 //

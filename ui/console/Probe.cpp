@@ -85,12 +85,8 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
     const char* failure = nullptr;
     switch (found.status) {
         case net::PathStatus::kFound:
-            output.Out(found.mtu == net::kLargestProbe
-                           ? "The path carries full 1500-byte packets: it needs no change of MTU (%).\n"
-                           : "The path to % carries packets of at most % bytes (%).\n",
-                       found.mtu == net::kLargestProbe
-                           ? std::initializer_list<std::string_view>{probes}
-                           : std::initializer_list<std::string_view>{host, mtu, probes});
+            // 1500 bytes: the path needs no change of MTU.
+            output.Out("The path to % carries packets of at most % bytes (%).\n", {host, mtu, probes});
             return found.mtu;
         case net::PathStatus::kSilent:
             failure =
@@ -151,7 +147,7 @@ int RunProbe(Session& session) {
     if (toRoute) {
         if (!route) {
             session.output.Err(
-                "The route's adapter is none of the network cards found. Nothing was probed or written.\n");
+                "The route's adapter is none of the network cards found. Nothing was written.\n");
             return kExitFailure;
         }
         one = route;

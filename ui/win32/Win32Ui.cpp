@@ -188,7 +188,7 @@ public:
         const int length = GetWindowTextLengthA(hwnd_);
         std::string text(static_cast<std::size_t>(length) + 1, '\0');
         const int copied = GetWindowTextA(hwnd_, text.data(), length + 1);
-        text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+        text.resize(static_cast<std::size_t>((std::max)(copied, 0)));  // not the max macro of <windows.h>
         return text;
     }
     // The edit control sends EN_CHANGE to the window before this returns.
