@@ -98,6 +98,8 @@ helper_cases=(
   "mtu1500|${TOPOLOGY_HOST[mtu1500]}|0|MTU: 1500|"
   "black-hole|${TOPOLOGY_HOST[black-hole]}|0|MTU: 1400|"
   "cut68|${TOPOLOGY_HOST[cut68]}|0|MTU: 1400|the host cut its reply to 96 bytes"
+  "late|${TOPOLOGY_HOST[late]}|0|MTU: 1400|"
+  "rate-limited|${TOPOLOGY_HOST[rate-limited]}|0|MTU: 1400|"
   "drops-echo|${TOPOLOGY_HOST[drops-echo]}|1||"
   "unreachable|${TOPOLOGY_HOST[unreachable]}|1||"
 )
@@ -115,6 +117,10 @@ for program in "$cli32" "$cli64"; do
       ! grep -q '^MTU:' <<<"$out" || fail "$name $path through the IP helper: an MTU line on failure"
     fi
     [ -z "$want_out" ] || grep -q "$want_out" <<<"$out" || fail "$name $path: no '$want_out' in: $out"
+    # Two whole runs for the record.
+    if [ "$name" = quillon-mtu-cli64.exe ] && { [ "$path" = mtu1400 ] || [ "$path" = black-hole ]; }; then
+      echo "$out"
+    fi
   done
 done
 standin_remove "$WINEPREFIX" || fail "the IP-helper stand-in could not be removed"
