@@ -273,7 +273,7 @@ bool Win32Network::OpenRawSocket(std::string& failure) {
     return true;
 }
 
-std::optional<unsigned> Win32Network::LearntMtu() {
+std::optional<unsigned> Win32Network::LearntMtu() const {
     PMIB_IPPATH_TABLE table = nullptr;
     if (ipHelper_.getIpPathTable == nullptr || ipHelper_.getIpPathTable(AF_INET, &table) != NO_ERROR ||
         table == nullptr) {
@@ -291,7 +291,7 @@ std::optional<unsigned> Win32Network::LearntMtu() {
     return learnt;
 }
 
-bool Win32Network::Adapters(std::vector<unsigned char>& buffer) {
+bool Win32Network::Adapters(std::vector<unsigned char>& buffer) const {
     if (ipHelper_.getAdaptersInfo == nullptr) {
         return false;
     }
@@ -307,7 +307,7 @@ bool Win32Network::Adapters(std::vector<unsigned char>& buffer) {
 
 // The IPv4 MTU of an interface: what the interface table of Vista and later
 // says (the MTU that the adapter's registry value sets), else the link's MTU.
-std::optional<unsigned> Win32Network::InterfaceMtu(DWORD index) {
+std::optional<unsigned> Win32Network::InterfaceMtu(DWORD index) const {
     PMIB_IPINTERFACE_TABLE table = nullptr;
     if (ipHelper_.getIpInterfaceTable != nullptr &&
         ipHelper_.getIpInterfaceTable(AF_INET, &table) == NO_ERROR && table != nullptr) {

@@ -68,8 +68,8 @@ private:
     bool Resolve(const std::string& host, std::string& failure);
     void LoadIpHelper();
     // The adapters as the IP helper lists them (a buffer of IP_ADAPTER_INFO).
-    bool Adapters(std::vector<unsigned char>& buffer);
-    std::optional<unsigned> InterfaceMtu(DWORD index);
+    bool Adapters(std::vector<unsigned char>& buffer) const;
+    std::optional<unsigned> InterfaceMtu(DWORD index) const;
     Echo SendRaw(int packetSize, unsigned timeoutMs);
     static BOOL WINAPI OnControl(DWORD event);
 
@@ -78,7 +78,7 @@ private:
     HelperAnswer HelperEcho(std::uint32_t dataBytes, unsigned timeoutMs) override;
     std::optional<unsigned> RouteMtu() override;
     bool OpenRawSocket(std::string& failure) override;
-    std::optional<unsigned> LearntMtu();
+    std::optional<unsigned> LearntMtu() const;
 
     // Ctrl+C and Ctrl+Break arrive on a thread of their own, with no way to
     // name the object they are for: the one flag is the class's.

@@ -67,8 +67,9 @@ void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); 
 // change ever bring one in, the program ends at its start rather than run
 // with an unpatched reference, and every test that starts it fails.
 extern "C" {
-extern const char __RUNTIME_PSEUDO_RELOC_LIST__;
-extern const char __RUNTIME_PSEUDO_RELOC_LIST_END__;
+// The names below are the start-up code's and the linker's own.
+extern const char __RUNTIME_PSEUDO_RELOC_LIST__;      // NOLINT(bugprone-reserved-identifier)
+extern const char __RUNTIME_PSEUDO_RELOC_LIST_END__;  // NOLINT(bugprone-reserved-identifier)
 void _pei386_runtime_relocator() {
     if (&__RUNTIME_PSEUDO_RELOC_LIST__ != &__RUNTIME_PSEUDO_RELOC_LIST_END__) {
         Fail();
@@ -83,8 +84,8 @@ void _pei386_runtime_relocator() {
 // library (they do no such maths), and the running of destructors of
 // thread-local keys (they create none, and start no thread).
 extern "C" {
-LPTOP_LEVEL_EXCEPTION_FILTER __mingw_oldexcpt_handler = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER __mingw_oldexcpt_handler = nullptr;  // NOLINT(bugprone-reserved-identifier)
 LONG WINAPI _gnu_exception_handler(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
 int _matherr(struct _exception*) { return 0; }
-BOOL WINAPI __mingw_TLScallback(HANDLE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI __mingw_TLScallback(HANDLE, DWORD, LPVOID) { return TRUE; }  // NOLINT(bugprone-reserved-identifier)
 }
