@@ -20,8 +20,8 @@
 // unanswered) cannot explain it; where the probe's bounds do not allow that,
 // there is no figure, only the range the MTU lies in. Where answers go
 // missing the probes are spaced further apart, for hosts and routers that
-// answer only a few packets a second, and silences heard at the faster pace
-// are not counted.
+// answer only a few packets a second; a silence heard at a faster pace still
+// counts, but only as much as the loss seen at that pace allows.
 
 #include "net/Network.h"
 

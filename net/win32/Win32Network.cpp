@@ -21,7 +21,8 @@ constexpr int kSmallestEcho = 28;       // IP and ICMP headers
 constexpr unsigned kWaitSliceMs = 100;  // how often a wait looks for Ctrl+C
 constexpr int kReceiveBytes = 4096;
 // The IP helper's probes go with Windows' own time to live; the reply buffer
-// holds the reply, its data and an ICMP error's eight bytes more.
+// holds the reply, its data, the eight bytes more that an ICMP error needs,
+// and 40 to spare for the IP options a reply may carry.
 constexpr UCHAR kTimeToLive = 128;
 constexpr DWORD kReplySlack = 8 + 40;
 constexpr ULONG kLargestMtu = 65535;  // an IPv4 packet's largest size

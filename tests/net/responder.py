@@ -48,7 +48,7 @@ def in_documentation_range(address):
 
 
 def checksum(data):
-    """The Internet checksum (RFC 1071) of data."""
+    """The Internet checksum of data: the ones' complement of its 16-bit ones' complement sum."""
     data = bytes(data)
     if len(data) % 2:
         data += b"\0"

@@ -1,5 +1,6 @@
 #pragma once
-// The console program: show, apply and remove the MTU from the command line.
+// The console program: show, apply and remove the MTU from the command line,
+// probe the path to a host, and export the values it would change.
 // It drives Module1's own operations through the same services the windows
 // give them: an MTU box per family whose text it sets, and a message box
 // that it prints (on standard output when the operation succeeded, on

@@ -12,7 +12,7 @@ namespace quillon::ui {
 namespace {
 
 // The smallest figure --apply applies: the datagram every IPv4 host must be
-// able to take whole (RFC 791).
+// able to take whole.
 constexpr int kSmallestAppliedMtu = 576;
 
 // Prints each probe as it comes back.

@@ -313,7 +313,8 @@ void WriteBig16(std::uint8_t* at, unsigned value) {
     at[1] = static_cast<std::uint8_t>(value);
 }
 
-// The Internet checksum of RFC 1071.
+// The Internet checksum: the ones' complement of the ones' complement sum of
+// the data's 16-bit words.
 std::uint16_t Checksum(const std::vector<std::uint8_t>& data) {
     unsigned long sum = 0;
     for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
