@@ -4,6 +4,15 @@
 
 namespace quillon::ui {
 
+void ConsoleMessages::MsgBox(const std::string& prompt, int style, const std::string&) {
+    if (style == kMbIconInformation) {
+        output_.Out({prompt, "\n"});
+    } else {
+        output_.Err({prompt, "\n"});
+        failed_ = true;
+    }
+}
+
 int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output,
                net::Network* network) {
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "/?")) {
