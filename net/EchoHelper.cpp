@@ -31,8 +31,8 @@ MeansChosen ChooseMeans(Senders& senders) {
             chosen.means = Means::kEchoHelper;
             return chosen;
         }
-        why = "this system's IP helper does not honour don't-fragment (it sent an echo larger than the " +
-              text::Decimal(*mtu) + "-byte MTU of the interface)";
+        why = "this system's IP helper does not honour don't-fragment (it sent an echo over the interface's " +
+              text::Decimal(*mtu) + "-byte MTU)";
     }
     std::string rawFailure;
     if (senders.OpenRawSocket(rawFailure)) {
@@ -48,8 +48,9 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
     Echo echo;
     switch (answer.status) {
         case kIpSuccess:
-            // Only the host's own reply: any length proves the probe got there whole.
-            if (answer.replied && answer.from == target) {
+            // Only the host's own reply to this echo: any length proves the
+            // probe got there whole.
+            if (answer.replied && answer.from == target && !answer.otherData) {
                 echo.outcome = EchoOutcome::kPassed;
                 const int sent = packetSize - kIpAndIcmpHeaders;
                 if (answer.dataBytes < static_cast<std::uint32_t>(sent)) {

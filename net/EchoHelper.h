@@ -38,6 +38,7 @@ struct HelperAnswer {
     std::uint32_t status = 0;  // the reply's status, or the error
     Address from{};            // who answered
     std::uint32_t dataBytes = 0;
+    bool otherData = false;    // its data is not the start of what the echo carried
 };
 
 // The sending means as the system has them.

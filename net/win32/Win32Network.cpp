@@ -3,6 +3,7 @@
 #include "text/Decimal.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -109,9 +110,7 @@ bool Win32Network::LoadWinsock(std::string& failure) {
     if (w.startup == nullptr || w.cleanup == nullptr || w.lastError == nullptr || w.socket == nullptr ||
         w.setOption == nullptr || w.sendTo == nullptr || w.receiveFrom == nullptr || w.select == nullptr ||
         w.close == nullptr || w.hostByName == nullptr) {
-        failure =
-            "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll): install TCP/IP and try "
-            "again.";
+        failure = "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll): install TCP/IP.";
         return false;
     }
     WSADATA data{};
@@ -246,6 +245,15 @@ HelperAnswer Win32Network::HelperEcho(std::uint32_t dataBytes, unsigned timeoutM
     answer.status = first->Status;
     std::memcpy(answer.from.data(), &first->Address, answer.from.size());
     answer.dataBytes = first->DataSize;
+    // The reply's data, which the IP helper leaves in the buffer, must be
+    // the start of what this echo carried.
+    const auto at = reinterpret_cast<std::uintptr_t>(first->Data);
+    const auto begin = reinterpret_cast<std::uintptr_t>(reply.data());
+    const bool inside =
+        at >= begin && at - begin <= reply.size() && first->DataSize <= reply.size() - (at - begin);
+    answer.otherData = first->DataSize > dataBytes ||
+                       (first->DataSize != 0 && (!inside || std::memcmp(first->Data, data.data(),
+                                                                        first->DataSize) != 0));
     return answer;
 }
 
@@ -260,7 +268,7 @@ bool Win32Network::OpenRawSocket(std::string& failure) {
         failure =
             "it would not open a raw ICMP socket (Windows Sockets error " + text::Decimal(error) + "). " +
             (error == WSAEACCES ? "A raw socket needs administrator rights: run quillon-mtu-cli from an "
-                                  "elevated prompt (as an administrator) and try again."
+                                  "elevated prompt."
                                 : "This version of Windows cannot probe the path.");
         return false;
     }
@@ -428,11 +436,15 @@ std::optional<unsigned> Win32Network::MtuInUse(const std::string& adapter) {
     if (!Adapters(buffer)) {
         return std::nullopt;
     }
-    // An NT adapter is known by its service name; a 9x transport by its IP address.
+    // An NT adapter is known by its service name; a 9x transport by its IP
+    // address, where it has one of its own (not the 0.0.0.0 of one that has
+    // its address from DHCP).
+    const bool byAddress = adapter != "0.0.0.0";
     for (auto* info = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); info != nullptr;
          info = info->Next) {
         bool match = SameText(adapter, info->AdapterName);
-        for (const IP_ADDR_STRING* ip = &info->IpAddressList; ip != nullptr && !match; ip = ip->Next) {
+        for (const IP_ADDR_STRING* ip = &info->IpAddressList; ip != nullptr && !match && byAddress;
+             ip = ip->Next) {
             match =
                 std::strcmp(ip->IpAddress.String, adapter.c_str()) == 0 && ip->IpAddress.String[0] != '\0';
         }
