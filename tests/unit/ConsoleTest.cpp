@@ -264,7 +264,7 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
         "Probing the path to host.test (203.0.113.9) through a simulated path, with packets of 88 to 1500 "
         "bytes that "
         "may not be fragmented:\n"
-        "This system does not say which adapter the route to host.test leaves through.\n";
+        "This system does not say which adapter the route to host.test takes.\n";
     const struct {
         const char* what;
         void (*set)(SimulatedPath&);
@@ -294,7 +294,7 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
          ""},
         {"no figure within the limits", [](SimulatedPath& p) { p.lossPercent = 45; }, 1, "",
          "The probe of host.test gave up with no sure figure: the path's MTU lies from 800 to 1400 bytes (80 "
-         "probes). The path may lose many packets, or its host answer few: try later, or another host.\n"},
+         "probes). Many packets may be lost, or the host answer few: try later or another host.\n"},
     };
     for (const auto& c : cases) {
         SimulatedPath network;
@@ -338,6 +338,11 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
              p.links = {{1500, true}, {540, true}};
          },
          1, nullptr, "To set it anyway: quillon-mtu-cli apply 540\n", 1},
+        {"below 576 on one adapter", kBoth,
+         [](SimulatedPath& p) {
+             p.links = {{1500, true}, {540, true}};
+         },
+         1, nullptr, "To set it anyway: quillon-mtu-cli apply 540 --family 9x --adapter 0002\n", 1},
         {"name does not resolve", kNt, [](SimulatedPath& p) { p.resolves = false; }, 1, nullptr,
          "did not resolve", 1},
         {"host silent", kNt, [](SimulatedPath& p) { p.hostAnswers = false; }, 1, nullptr, "did not answer",
@@ -364,6 +369,8 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
         std::vector<std::string> line = {"probe", "host.test", "--apply"};
         if (std::string(c.what) == "one family") {
             line.insert(line.end(), {"--family", "9x"});
+        } else if (std::string(c.what) == "below 576 on one adapter") {
+            line.insert(line.end(), {"--adapter", "0002"});
         }
         EXPECT_EQ(ui::RunConsole(line, probed, output, &network), c.code) << c.what;
         EXPECT_EQ(network.opened, c.opened) << c.what;
@@ -384,7 +391,7 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
             EXPECT_EQ(output.out.substr(output.out.rfind("MTU: ")), std::string("MTU: ") + c.applied + "\n")
                 << c.what;
             EXPECT_NE(output.out.find("MTU setting applied successfully."), std::string::npos) << c.what;
-        } else if (std::string(c.what) == "below 576") {
+        } else if (std::string(c.what).rfind("below 576", 0) == 0) {
             EXPECT_EQ(output.out.substr(output.out.rfind("MTU: ")), "MTU: 540\n")
                 << "the figure is still said";
             EXPECT_EQ(output.out.find("applied successfully"), std::string::npos) << c.what;
@@ -566,6 +573,7 @@ TEST_F(Console, ProbeAppliesToTheRouteAdapterOnly) {
         << output.out;
     EXPECT_TRUE(elsewhere.sent.empty());
     EXPECT_EQ(model.Snapshot(), applied);
+
 }
 
 }  // namespace

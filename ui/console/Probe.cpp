@@ -71,7 +71,7 @@ void SayRoute(Session& session, const net::PathInfo& path, const std::optional<A
             "The route to % leaves through the adapter % (%), none of the network cards found.\n",
             {host, path.routeAdapter, path.routeAddress});
     } else {
-        session.output.Out("This system does not say which adapter the route to % leaves through.\n", {host});
+        session.output.Out("This system does not say which adapter the route to % takes.\n", {host});
     }
 }
 
@@ -90,8 +90,7 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
             return found.mtu;
         case net::PathStatus::kSilent:
             failure =
-                "% did not answer even the smallest probe: it may be down, or not answer ping. Probe a "
-                "host that answers ping.\n";
+                "% did not answer even the smallest probe: it may be down, or not answer ping.\n";
             break;
         case net::PathStatus::kUnreachable:
             failure = "% cannot be reached: %.\n";
@@ -108,7 +107,7 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
         case net::PathStatus::kOutOfBounds:
             failure =
                 "The probe of % gave up with no sure figure: the path's MTU lies from % to % bytes (%). "
-                "The path may lose many packets, or its host answer few: try later, or another host.\n";
+                "Many packets may be lost, or the host answer few: try later or another host.\n";
             break;
     }
     const std::string atMost = Decimal(found.atMost);
@@ -123,9 +122,10 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
 }  // namespace
 
 int RunProbe(Session& session) {
-    // With --apply nothing is sent where nothing could be applied (the
-    // families and the adapter named were looked for first), and nothing is
-    // written where no MTU was found.
+    // With --apply nothing is probed where nothing could be applied (the
+    // families and the adapter named are looked for first; the route's
+    // adapter once the path is open, which takes the one echo that chooses
+    // how to send), and nothing is written where no MTU was found.
     const CommandLine& line = session.line;
     const bool toRoute = line.adapter && IsRoute(*line.adapter);
     std::optional<Adapter> one;
@@ -147,7 +147,7 @@ int RunProbe(Session& session) {
     if (toRoute) {
         if (!route) {
             session.output.Err(
-                "The route's adapter is none of the network cards found. Nothing was written.\n");
+                "Nothing was written: the route's adapter is no network card.\n");
             return kExitFailure;
         }
         one = route;
@@ -160,10 +160,19 @@ int RunProbe(Session& session) {
     const std::string figure = Decimal(*mtu);
     int code = kExitSuccess;
     if (line.applyProbed && *mtu < kSmallestAppliedMtu) {
+        // The command given by hand acts on what this one would have.
+        std::string byHand = figure;
+        if (one) {
+            byHand += one->nineX ? " --family 9x --adapter " : " --family nt --adapter ";
+            byHand += one->slot.slot;
+        } else if (line.family) {
+            byHand += " --family ";
+            byHand += *line.family;
+        }
         session.output.Err(
             "% was not applied: an MTU below 576, the packet every IPv4 host must take, can cut this "
             "machine off. Nothing was written. To set it anyway: quillon-mtu-cli apply %\n",
-            {figure, figure});
+            {figure, byHand});
         code = kExitFailure;
     } else if (line.applyProbed) {
         code = ApplyMtu(session, figure, one);

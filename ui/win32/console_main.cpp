@@ -41,11 +41,22 @@ std::string SystemReason() {
     return std::string(text, length) + " (Windows error " + quillon::text::Decimal(error) + ")";
 }
 
+// Where it fails, the last error says why, also for a handle that is none
+// and for a write that took only part of the bytes.
 bool WriteWhole(HANDLE handle, const std::string& bytes) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
     DWORD written = 0;
-    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
-           WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE &&
-           written == bytes.size();
+    if (WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) == FALSE) {
+        return false;
+    }
+    if (written != bytes.size()) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    return true;
 }
 
 // Standard output and standard error as the process was given them; nothing
