@@ -54,9 +54,6 @@ bool SameAddress(const std::uint8_t* at, const Address& address) {
     return std::equal(address.begin(), address.end(), at);
 }
 
-// The byte at `offset` of every echo request's data.
-std::uint8_t Filler(std::size_t offset) { return static_cast<std::uint8_t>('a' + offset % 23); }
-
 std::string UnreachableCode(std::uint8_t code) {
     switch (code) {
         case 0:
@@ -88,7 +85,7 @@ std::vector<std::uint8_t> ProbeLog::Next(int packetSize, unsigned nowMs) {
     WriteBig16(&packet[4], identifier_);
     WriteBig16(&packet[6], sequence_);
     for (std::size_t i = kIcmpHeaderBytes; i < packet.size(); ++i) {
-        packet[i] = Filler(i - kIcmpHeaderBytes);
+        packet[i] = EchoFiller(i - kIcmpHeaderBytes);
     }
     WriteBig16(&packet[2], Checksum(packet));
     return packet;
@@ -113,7 +110,7 @@ ProbeLog::Reading ProbeLog::Read(const std::uint8_t* packet, std::size_t length,
                 continue;
             }
             for (std::size_t i = 0; i != data; ++i) {
-                if (icmp[kIcmpHeaderBytes + i] != Filler(i)) {
+                if (icmp[kIcmpHeaderBytes + i] != EchoFiller(i)) {
                     return Reading::kNothing;
                 }
             }
@@ -160,6 +157,8 @@ ProbeLog::Reading ProbeLog::Read(const std::uint8_t* packet, std::size_t length,
     }
     return Reading::kInFlight;
 }
+
+std::uint8_t EchoFiller(std::size_t offset) { return static_cast<std::uint8_t>('a' + offset % 23); }
 
 std::string Dotted(const Address& address) {
     return text::Decimal(address[0]) + "." + text::Decimal(address[1]) + "." + text::Decimal(address[2]) +

@@ -53,6 +53,9 @@ private:
     std::vector<Sent> sent_;
 };
 
+// The byte at `offset` of every echo request's data.
+std::uint8_t EchoFiller(std::size_t offset);
+
 std::string Dotted(const Address& address);
 // Four decimal numbers from 0 to 255 with points between.
 bool ParseDotted(const std::string& text, Address& address);

@@ -226,7 +226,7 @@ HelperAnswer Win32Network::HelperEcho(std::uint32_t dataBytes, unsigned timeoutM
     }
     std::vector<unsigned char> data(dataBytes);
     for (std::size_t i = 0; i != data.size(); ++i) {
-        data[i] = static_cast<unsigned char>('a' + i % 23);
+        data[i] = EchoFiller(i);
     }
     std::vector<unsigned char> reply(sizeof(ICMP_ECHO_REPLY) + dataBytes + kReplySlack);
     IP_OPTION_INFORMATION options{};

@@ -573,7 +573,6 @@ TEST_F(Console, ProbeAppliesToTheRouteAdapterOnly) {
         << output.out;
     EXPECT_TRUE(elsewhere.sent.empty());
     EXPECT_EQ(model.Snapshot(), applied);
-
 }
 
 }  // namespace

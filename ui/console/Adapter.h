@@ -30,4 +30,8 @@ std::optional<Adapter> FindRouteAdapter(Session& session, const net::PathInfo& p
 // From now on the session acts on this adapter's family and this adapter only.
 void ActOnOneFamily(Session& session, const Adapter& adapter);
 
+// The adapter --adapter names, and from then on the session acts on it only;
+// false where it names none or several (said on standard error).
+bool ChooseAdapter(Session& session, std::optional<Adapter>& one);
+
 }  // namespace quillon::ui

@@ -85,8 +85,5 @@ struct Adapter;
 // Applies the MTU text to every family acted on, as apply does; `one` is the
 // adapter --adapter chose, if any.
 int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapter>& one);
-// The adapter --adapter names, and from then on the session acts on it only;
-// false where it names none or several (said on standard error).
-bool ChooseAdapter(Session& session, std::optional<Adapter>& one);
 
 }  // namespace quillon::ui
