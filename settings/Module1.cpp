@@ -75,6 +75,8 @@ bool BeforeWindows2000(const std::optional<std::string>& version) {
     return majorDigits != 0 && (!point || minorDigits != 0) && major < 5;
 }
 
+std::string InterfaceKey(const std::string& serviceName) { return kInterfacesKey + serviceName; }
+
 std::string ServiceTcpipKey(const std::string& serviceName) {
     return kServicesKey + serviceName + kServiceTcpipSubkey;
 }
@@ -111,14 +113,28 @@ bool Module1::ForEachChosenSlot(const ProbeTable& probes, Visit&& visit) {
 }
 
 template <typename Key>
-bool Module1::KeepSwitch(const ProbeTable& probes, Key&& key, const std::string& name) {
-    bool kept = false;
+bool Module1::EverySlotHolds(const ProbeTable& probes, Key&& key, const std::string& name,
+                             reg::ValueType type) {
+    bool every = true;
     ForEachSlotInUse(probes, [&](const std::string& probe) {
-        kept = kept ||
-               (SlotIndex != OnlySlot && registry_.GetRawValue(kHkeyLocalMachine, key(probe), name).state ==
-                                             reg::RawValue::State::kPresent);
+        if (every) {
+            const reg::RawValue value = registry_.GetRawValue(kHkeyLocalMachine, key(probe), name);
+            every =
+                value.state == reg::RawValue::State::kPresent && value.type == type && !value.data.empty();
+        }
     });
-    return kept;
+    return every;
+}
+
+template <typename Key, typename Disable>
+bool Module1::SwitchOffWhereAllHold(const ProbeTable& probes, Key&& key, const std::string& name,
+                                    reg::ValueType type, Disable&& disable) {
+    if (!EverySlotHolds(probes, key, name, type)) {
+        SwitchChanged = SwitchChange::kLeftAlone;
+        return true;
+    }
+    SwitchChanged = SwitchChange::kSwitchedOff;
+    return disable();
 }
 
 void Module1::ReportApply(bool anySlotInUse, bool allSaved) {
@@ -170,6 +186,7 @@ bool Module1::UsesServiceTcpipKeysNt() {
 }
 
 void Module1::ApplyMtuNt() {
+    SwitchChanged = SwitchChange::kNone;
     const bool serviceKeys = UsesServiceTcpipKeysNt();
     ScanNtAdapters();
     NtMtuText = windows_.NtMtuBox().Text();
@@ -185,16 +202,23 @@ void Module1::ApplyMtuNt() {
         if (serviceKeys) {
             allSaved &= registry_.SetDwordValue(kHkeyLocalMachine, ServiceTcpipKey(serviceName), kMtu, *mtu);
         }
-        allSaved &= DisablePmtuDiscoveryNt();
+        if (OnlySlot < 0) {
+            allSaved &= DisablePmtuDiscoveryNt();
+        }
     });
     if (any && !readable) {
         windows_.Messages().MsgBox(kNotANumber, ui::kMbIconWarning, kToolTitle);
         return;
     }
+    if (OnlySlot >= 0 && any && allSaved) {
+        allSaved = SwitchOffWhereAllHold(ServiceNames, InterfaceKey, kMtu, reg::kRegDword,
+                                         [this] { return DisablePmtuDiscoveryNt(); });
+    }
     ReportApply(any, allSaved);
 }
 
 void Module1::RemoveMtuNt() {
+    SwitchChanged = SwitchChange::kNone;
     const bool serviceKeys = UsesServiceTcpipKeysNt();
     ScanNtAdapters();
     bool allRemoved = true;
@@ -207,10 +231,10 @@ void Module1::RemoveMtuNt() {
             allRemoved &= RestorePmtuDiscoveryNt();
         }
     });
-    if (OnlySlot >= 0) {
-        SwitchWasKept = KeepSwitch(
-            ServiceNames, [](const std::string& serviceName) { return kInterfacesKey + serviceName; }, kMtu);
-        allRemoved &= SwitchWasKept || RestorePmtuDiscoveryNt();
+    // One adapter that holds no MTU any more: the switch must not stay off.
+    if (OnlySlot >= 0 && allRemoved) {
+        SwitchChanged = SwitchChange::kRestored;
+        allRemoved = RestorePmtuDiscoveryNt();
     }
     FinishRemove(windows_.NtMtuBox(), allRemoved);
 }
@@ -276,18 +300,27 @@ bool Module1::RestorePmtuDiscovery9x() {
 }
 
 void Module1::ApplyMtu9x() {
+    SwitchChanged = SwitchChange::kNone;
     ScanTransports9x(kIpAddress);
     MtuText9x = windows_.MtuBox9x().Text();
     bool allSaved = true;
     const bool any = ForEachChosenSlot(TransportProbes, [&](const std::string&) {
         allSaved &= registry_.SetStringValue(kHkeyLocalMachine, kNetTransKey + TransportIndexes[Cell()],
                                              kMaxMtu, MtuText9x);
-        allSaved &= DisablePmtuDiscovery9x();
+        if (OnlySlot < 0) {
+            allSaved &= DisablePmtuDiscovery9x();
+        }
     });
+    if (OnlySlot >= 0 && any && allSaved) {
+        allSaved = SwitchOffWhereAllHold(
+            TransportProbes, [this](const std::string&) { return kNetTransKey + TransportIndexes[Cell()]; },
+            kMaxMtu, reg::kRegSz, [this] { return DisablePmtuDiscovery9x(); });
+    }
     ReportApply(any, allSaved);
 }
 
 void Module1::RemoveMtu9x() {
+    SwitchChanged = SwitchChange::kNone;
     // A transport that Apply wrote has an "IPAddress" text; one that only
     // has a "DriverDate" text is visited as well.
     ScanTransports9x(kDriverDate, kIpAddress);
@@ -299,11 +332,9 @@ void Module1::RemoveMtu9x() {
             allRemoved &= RestorePmtuDiscovery9x();
         }
     });
-    if (OnlySlot >= 0) {
-        SwitchWasKept = KeepSwitch(
-            TransportProbes, [this](const std::string&) { return kNetTransKey + TransportIndexes[Cell()]; },
-            kMaxMtu);
-        allRemoved &= SwitchWasKept || RestorePmtuDiscovery9x();
+    if (OnlySlot >= 0 && allRemoved) {
+        SwitchChanged = SwitchChange::kRestored;
+        allRemoved = RestorePmtuDiscovery9x();
     }
     FinishRemove(windows_.MtuBox9x(), allRemoved);
 }

@@ -74,11 +74,21 @@ public:
 
     // The console's --adapter: Apply and Remove of either family act on the
     // adapter or transport in this one slot only (from 0 to 29; -1: every
-    // slot, as the windows always do). Remove then deletes the path-MTU-
-    // discovery switch only where no other one of the family keeps an MTU.
+    // slot, as the windows always do). The path-MTU-discovery switch is then
+    // off only while every adapter of the family holds an MTU of its own:
+    // with it off, Windows sends at most 576 bytes beyond the local network
+    // on an adapter that holds none. Apply switches it off once that holds
+    // and leaves it alone otherwise; Remove deletes it, since the adapter
+    // it removed from holds none any more.
     void ActOnSlot(std::int16_t slot) { OnlySlot = slot; }
-    // After a Remove of one slot: whether the switch was left as it was.
-    [[nodiscard]] bool SwitchKept() const { return SwitchWasKept; }
+    enum class SwitchChange {
+        kNone,         // every slot: the switch goes with the MTU, as in the windows
+        kSwitchedOff,  // every adapter of the family holds an MTU now
+        kLeftAlone,    // another adapter holds no MTU of its own
+        kRestored,     // the default (on) holds again
+    };
+    // What the last Apply or Remove did with the switch.
+    [[nodiscard]] SwitchChange SwitchDone() const { return SwitchChanged; }
 
     // 9x family: "MaxMTU" under each network transport's class key.
     void ApplyMtu9x();
@@ -104,10 +114,15 @@ private:
     // The slots in use that Apply and Remove act on: every one, or OnlySlot.
     template <typename Visit>
     bool ForEachChosenSlot(const ProbeTable& probes, Visit&& visit);
-    // Remove of one slot: restores the switch unless another slot in use
-    // keeps a value `name` under the key that `key` gives; true if it kept it.
+    // Whether every slot in use holds a value `name` of `type` under the key
+    // that `key` gives.
     template <typename Key>
-    bool KeepSwitch(const ProbeTable& probes, Key&& key, const std::string& name);
+    bool EverySlotHolds(const ProbeTable& probes, Key&& key, const std::string& name, reg::ValueType type);
+    // Apply of one slot, once its MTU is stored: switches path-MTU discovery
+    // off where every slot in use holds an MTU; false where that write failed.
+    template <typename Key, typename Disable>
+    bool SwitchOffWhereAllHold(const ProbeTable& probes, Key&& key, const std::string& name,
+                               reg::ValueType type, Disable&& disable);
     // Whether "CurrentVersion" says NT 3.51 or 4.0; read once per operation.
     bool UsesServiceTcpipKeysNt();
     void ReportApply(bool anySlotInUse, bool allSaved);
@@ -120,7 +135,7 @@ private:
     // The loop variable of every slot loop, shared by both families.
     std::int16_t SlotIndex = 0;
     std::int16_t OnlySlot = -1;
-    bool SwitchWasKept = false;
+    SwitchChange SwitchChanged = SwitchChange::kNone;
 
     std::array<std::int32_t, kCells> CardNumbers{};
     std::array<std::string, kCells> CardKeyPaths;

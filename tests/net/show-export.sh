@@ -131,9 +131,9 @@ STANDIN_IN="ip netns exec $net-c" standin_remove "$WINEPREFIX" || fail "the IP-h
 
 # changes BEFORE AFTER: the value lines that differ, one each, with < or >.
 changes() { diff <(echo "$1") <(echo "$2") | grep '^[<>]' | sort; }
-# --adapter, by each kind of name: only that adapter's MTU and the switch
-# change; remove puts back what was there. The routes to two hosts leave
-# through different interfaces.
+# --adapter, by each kind of name: only that adapter's MTU changes (the
+# other cards hold none, so path-MTU discovery stays on); remove puts back
+# what was there. The routes to two hosts leave through different interfaces.
 in_client ip route add "${TOPOLOGY_HOST[mtu1492]}/32" via 198.51.100.46 dev wan1492
 upper() { tr 'a-z' 'A-Z' <<<"$1"; }
 params='VAL SYSTEM\CURRENTCONTROLSET\SERVICES\TCPIP\PARAMETERS'
@@ -144,9 +144,9 @@ for program in "$cli32" "$cli64"; do
   before=$(values)
   for adapter in 3 "$wan1400" wan1400 WAN1400; do
     cli "$program" apply 1300 --adapter "$adapter"
-    want=$(printf '> %s\\INTERFACES\\%s|MTU\t4\t14050000\n> %s|ENABLEPMTUDISCOVERY\t4\t00000000' \
-      "$params" "$(upper "$wan1400")" "$params" | sort)
-    [ "$code" = 0 ] && [ "$(changes "$before" "$(values)")" = "$want" ] ||
+    want=$(printf '> %s\\INTERFACES\\%s|MTU\t4\t14050000' "$params" "$(upper "$wan1400")")
+    [ "$code" = 0 ] && grep -q 'path-MTU discovery was left as it was' <<<"$out" &&
+      [ "$(changes "$before" "$(values)")" = "$want" ] ||
       fail "$name apply --adapter $adapter: exit $code: $(changes "$before" "$(values)") $out"
     cli "$program" remove --adapter "$adapter"
     [ "$code" = 0 ] && grep -q 'path-MTU discovery is on again' <<<"$out" && [ "$(values)" = "$before" ] ||
@@ -160,8 +160,7 @@ for program in "$cli32" "$cli64"; do
     service=$(in_client wine reg query "$cards\\$card" /v ServiceName /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
     in_client ip route flush cache
     cli "$program" probe "${TOPOLOGY_HOST[$path]}" --apply --adapter route
-    want=$(printf '> %s\\INTERFACES\\%s|MTU\t4\t%s\n> %s|ENABLEPMTUDISCOVERY\t4\t00000000' \
-      "$params" "$(upper "$service")" "$hex" "$params" | sort)
+    want=$(printf '> %s\\INTERFACES\\%s|MTU\t4\t%s' "$params" "$(upper "$service")" "$hex")
     [ "$code" = 0 ] && grep -q "^The route to .* leaves through card $card  " <<<"$out" &&
       [ "$(changes "$before" "$(values)")" = "$want" ] ||
       fail "$name probe $path --apply --adapter route: exit $code: $out $(cat "$work/err")"
@@ -169,6 +168,19 @@ for program in "$cli32" "$cli64"; do
   done
   echo "$name --adapter: by number, service name and name, and the route's adapter for two hosts; nothing else changed"
 done
+# The switch goes off with the MTU of the last card that held none, and
+# comes back on with the first removed.
+for card in 1 2 3 4; do
+  cli "$cli64" apply 1300 --adapter "$card"
+done
+[ "$code" = 0 ] && grep -q 'path-MTU discovery is now off' <<<"$out" &&
+  grep -qxF "$(printf '> %s|ENABLEPMTUDISCOVERY\t4\t00000000' "$params")" <<<"$(changes "$before" "$(values)")" ||
+  fail "apply --adapter to every card: exit $code: $out $(changes "$before" "$(values)")"
+cli "$cli64" remove --adapter 2
+[ "$code" = 0 ] && ! grep -q "ENABLEPMTUDISCOVERY" <<<"$(changes "$before" "$(values)")" ||
+  fail "remove --adapter 2 after every card held an MTU: exit $code: $out"
+cli "$cli64" remove
+echo "--adapter: path-MTU discovery off once every card holds an MTU, on again once one holds none"
 in_client ip route del "${TOPOLOGY_HOST[mtu1492]}/32"
 
 # A card with an awkward service name and values of unexpected types.
@@ -231,7 +243,7 @@ mstcp='> VAL SYSTEM\CURRENTCONTROLSET\SERVICES\VXD\MSTCP|PMTUDISCOVERY'
 for named in "0001|0001" "198.51.100.41|0001" "tcp/ip|0000"; do
   IFS='|' read -r adapter transport <<<"$named"
   cli "$cli32" apply 576 --adapter "$adapter"
-  want=$(printf '> %s\\%s|MAXMTU\t1\t35373600\n%s\t1\t3000\n' "$nettrans" "$transport" "$mstcp" | sort)
+  want=$(printf '> %s\\%s|MAXMTU\t1\t35373600' "$nettrans" "$transport")
   [ "$code" = 0 ] && [ "$(changes "$before" "$(values)")" = "$want" ] ||
     fail "Windows 98 apply --adapter $adapter: exit $code: $(changes "$before" "$(values)")"
   cli "$cli32" remove --adapter "$adapter"
@@ -239,11 +251,20 @@ for named in "0001|0001" "198.51.100.41|0001" "tcp/ip|0000"; do
 done
 in_client ip route flush cache
 cli "$cli32" probe "${TOPOLOGY_HOST[mtu1492]}" --apply --adapter route
-want=$(printf '> %s\\0003|MAXMTU\t1\t3134393200\n%s\t1\t3000\n' "$nettrans" "$mstcp" | sort)
+want=$(printf '> %s\\0003|MAXMTU\t1\t3134393200' "$nettrans")
 [ "$code" = 0 ] && grep -q '^The route to .* leaves through transport 0003  198.51.100.45' <<<"$out" &&
   [ "$(changes "$before" "$(values)")" = "$want" ] ||
   fail "Windows 98 probe --apply --adapter route: exit $code: $out $(changes "$before" "$(values)")"
 echo "quillon-mtu-cli.exe as Windows 98 --adapter: by number, address and name, and the route's transport"
+for transport in 0000 0001 0003; do
+  cli "$cli32" apply 576 --adapter "$transport"
+done
+[ "$code" = 0 ] && grep -qxF "$(printf '%s\t1\t3000' "$mstcp")" <<<"$(changes "$before" "$(values)")" ||
+  fail "Windows 98 apply --adapter to every transport: exit $code: $out $(changes "$before" "$(values)")"
+cli "$cli32" remove --adapter 0001
+[ "$code" = 0 ] && ! grep -q "PMTUDISCOVERY" <<<"$(changes "$before" "$(values)")" ||
+  fail "Windows 98 remove --adapter 0001 after every transport held an MTU: exit $code: $out"
+echo "quillon-mtu-cli.exe as Windows 98 --adapter: PMTUDiscovery off once every transport holds a MaxMTU, on again after"
 
 echo "show and export on the namespaces' network: $failures failures"
 [ "$failures" = 0 ]

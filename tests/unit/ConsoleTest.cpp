@@ -480,18 +480,22 @@ TEST_F(Console, AdapterActsOnTheOneAdapterItNames) {
         std::vector<std::string> changed;
         const char* said;  // a part of standard output, or of standard error where the code is not 0
     } cases[] = {
-        {{"apply", "1400", "--adapter", "3"}, 0, {mtuB}, "stored for card 3  {B}  \"Fast NIC\" only"},
+        {{"apply", "1400", "--adapter", "3"},
+         0,
+         {mtuB},
+         "stored for card 3  {B}  \"Fast NIC\" only; path-MTU discovery is now off, since every adapter "
+         "holds an MTU of its own"},
         {{"apply", "1400", "--adapter={b}"}, 0, {mtuB}, "MTU setting applied successfully."},
         {{"apply", "1400", "--adapter", "FAST nic"}, 0, {mtuB}, "card 3"},
-        {{"apply", "1400", "--adapter", "0000"}, 0, {max0}, "stored for transport 0000  10.0.0.1 only"},
+        {{"apply", "1400", "--adapter", "0000"},
+         0,
+         {max0},
+         "stored for transport 0000  10.0.0.1 only; path-MTU discovery was left as it was"},
         {{"apply", "1400", "--adapter", "10.0.0.3"}, 0, {max2}, "transport 0002"},
         {{"apply", "1400", "--adapter", "tcp/ip"}, 0, {max2}, "transport 0002"},
-        {{"remove", "--adapter", "3"}, 0, {mtuB}, "stays off, since another adapter keeps an MTU"},
-        {{"remove", "--adapter", "{A}"}, 0, {mtuA}, "stays off"},
-        {{"remove", "--adapter", "10.0.0.3"},
-         0,
-         {max2, pmtu9x},
-         "is on again, since no other adapter keeps an MTU"},
+        {{"remove", "--adapter", "3"}, 0, {mtuB, pmtuNt}, "path-MTU discovery is on again (the default)"},
+        {{"remove", "--adapter", "{A}"}, 0, {mtuA, pmtuNt}, "is on again"},
+        {{"remove", "--adapter", "10.0.0.3"}, 0, {max2, pmtu9x}, "is on again"},
         {{"apply", "1400", "--adapter", "card 3"},
          1,
          {},
@@ -543,6 +547,42 @@ TEST_F(Console, AdapterActsOnTheOneAdapterItNames) {
     }
 }
 
+// The switch for one adapter: off only once every adapter of the family
+// holds an MTU (off, Windows would send at most 576 bytes beyond the local
+// network on one that holds none), and on again once one holds none.
+TEST_F(Console, AdapterSwitchesPathMtuDiscoveryOffOnlyWhileEveryAdapterHoldsAnMtu) {
+    const std::string pmtuNt = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters|EnablePMTUDiscovery";
+    const std::string pmtu9x = "System\\CurrentControlSet\\Services\\VxD\\MSTCP|PMTUDiscovery";
+    const struct {
+        std::vector<std::string> line;
+        bool switchOff;  // stored off beforehand
+        std::vector<std::string> changed;
+        const char* said;
+    } cases[] = {
+        {{"apply", "1400", "--adapter", "3"}, false, {kInterfaces + "{B}|MTU"}, "left as it was"},
+        {{"apply", "1400", "--adapter", "1"}, false, {kInterfaces + "{A}|MTU", pmtuNt}, "is now off"},
+        {{"apply", "1400", "--adapter", "0002"}, false, {kTransport + "0002|MaxMTU"}, "left as it was"},
+        {{"apply", "1400", "--adapter", "0000"}, false, {kTransport + "0000|MaxMTU", pmtu9x}, "is now off"},
+        {{"remove", "--adapter", "1"}, true, {pmtuNt}, "is on again"},
+        {{"remove", "--adapter", "0002"}, true, {kTransport + "0002|MaxMTU", pmtu9x}, "is on again"},
+    };
+    for (const auto& c : cases) {
+        reg::MemoryRegistry machine;
+        Seed(machine, kBoth);  // {B} and 0002 hold an MTU, {A} and 0000 none
+        if (c.switchOff) {
+            machine.SeedDword("SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\",
+                              "EnablePMTUDiscovery", 0);
+            machine.SeedString("System\\CurrentControlSet\\Services\\VxD\\MSTCP", "PMTUDiscovery", "0");
+        }
+        reg::Registry named(machine);
+        const auto before = machine.Snapshot();
+        Capture output;
+        EXPECT_EQ(ui::RunConsole(c.line, named, output), ui::kExitSuccess) << c.line[0] << c.line.back();
+        EXPECT_EQ(Changed(before, machine.Snapshot()), Upper(c.changed)) << c.line[0] << c.line.back();
+        EXPECT_NE(output.out.find(c.said), std::string::npos) << output.out;
+    }
+}
+
 TEST_F(Console, ProbeAppliesToTheRouteAdapterOnly) {
     Seed(model, kBoth);
     const auto before = model.Snapshot();
@@ -553,9 +593,8 @@ TEST_F(Console, ProbeAppliesToTheRouteAdapterOnly) {
     EXPECT_EQ(toRoute.code, ui::kExitSuccess) << toRoute.err;
     EXPECT_NE(toRoute.out.find("The route to host.test leaves through card 3  {B}.\n"), std::string::npos)
         << toRoute.out;
-    EXPECT_EQ(Changed(before, model.Snapshot()),
-              Upper({kInterfaces + "{B}|MTU",
-                     "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters|EnablePMTUDiscovery"}));
+    // {A} holds no MTU, so path-MTU discovery stays on.
+    EXPECT_EQ(Changed(before, model.Snapshot()), Upper({kInterfaces + "{B}|MTU"}));
     EXPECT_EQ(model.Value(kInterfaces + "{B}", "MTU")->bytes, (std::vector<std::uint8_t>{0xd4, 0x05, 0, 0}));
 
     // A route through an adapter that is not a network card: nothing is probed or written.

@@ -21,7 +21,12 @@ int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapt
     }
     if (one) {
         session.output.Out(
-            "The MTU was stored for % only; path-MTU discovery is off machine-wide.\n",
+            module.SwitchDone() == settings::Module1::SwitchChange::kSwitchedOff
+                ? "The MTU was stored for % only; path-MTU discovery is now off, since every adapter "
+                  "holds an MTU of its own.\n"
+                : "The MTU was stored for % only; path-MTU discovery was left as it was, since not every "
+                  "adapter holds an MTU of its own: with it off, Windows would send at most 576 bytes "
+                  "beyond the local network on those that hold none.\n",
             {Describe(*one)});
     }
     return kExitSuccess;

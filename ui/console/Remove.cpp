@@ -22,12 +22,10 @@ int RunRemove(Session& session) {
         return kExitFailure;
     }
     if (one) {
-        session.output.Out(module.SwitchKept()
-                               ? "The MTU was removed from % only; path-MTU discovery stays off, "
-                                 "since another adapter keeps an MTU.\n"
-                               : "The MTU was removed from % only; path-MTU discovery is on again, "
-                                 "since no other adapter keeps an MTU.\n",
-                           {Describe(*one)});
+        session.output.Out(
+            "The MTU was removed from % only; path-MTU discovery is on again (the default), "
+            "since not every adapter holds an MTU of its own now.\n",
+            {Describe(*one)});
     }
     return kExitSuccess;
 }
