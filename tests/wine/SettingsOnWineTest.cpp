@@ -8,79 +8,16 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "registry/Win32Registry.h"
 #include "tests/unit/SettingsRig.h"
 #include "tests/wine/RegistryWalk.h"
+#include "tests/wine/TestRegistry.h"
 
 namespace quillon::test {
 namespace {
-
-const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
-const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
-const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
-const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans";
-const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
-
-struct Raw {
-    LONG status = ERROR_FILE_NOT_FOUND;
-    DWORD type = 0;
-    std::vector<unsigned char> bytes;
-};
-
-Raw Query(const std::string& path, const std::string& name) {
-    Raw raw;
-    HKEY key = nullptr;
-    raw.status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key);
-    if (raw.status != ERROR_SUCCESS) {
-        return raw;
-    }
-    DWORD size = 0;
-    raw.status = RegQueryValueExA(key, name.c_str(), nullptr, &raw.type, nullptr, &size);
-    if (raw.status == ERROR_SUCCESS) {
-        raw.bytes.resize(size);
-        raw.status = RegQueryValueExA(key, name.c_str(), nullptr, &raw.type, raw.bytes.data(), &size);
-        raw.bytes.resize(size);
-    }
-    RegCloseKey(key);
-    return raw;
-}
-
-std::optional<std::uint32_t> DwordAt(const std::string& path, const std::string& name) {
-    const Raw raw = Query(path, name);
-    if (raw.status != ERROR_SUCCESS || raw.type != REG_DWORD || raw.bytes.size() != 4) {
-        return std::nullopt;
-    }
-    std::uint32_t n = 0;
-    std::memcpy(&n, raw.bytes.data(), 4);
-    return n;
-}
-
-// A REG_SZ read through advapi32, with the one NUL that Windows may keep.
-std::optional<std::string> TextAt(const std::string& path, const std::string& name) {
-    const Raw raw = Query(path, name);
-    if (raw.status != ERROR_SUCCESS || raw.type != REG_SZ) {
-        return std::nullopt;
-    }
-    std::string text(raw.bytes.begin(), raw.bytes.end());
-    if (!text.empty() && text.back() == '\0') {
-        text.pop_back();
-    }
-    return text;
-}
-
-void SetText(const std::string& path, const std::string& name, const std::string& text) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>(text.size() + 1)),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
 
 class OnWine : public ::testing::Test {
 protected:
@@ -94,12 +31,7 @@ protected:
 };
 
 TEST_F(OnWine, NtApplyRetrieveRemoveOnTheHostsAdapters) {
-    std::vector<std::string> services;
-    for (int card = 1; card <= 30; ++card) {
-        if (const auto name = TextAt(kCards + std::to_string(card), "ServiceName"); name && !name->empty()) {
-            services.push_back(*name);
-        }
-    }
+    const std::vector<std::string> services = ServiceNames();
     ASSERT_FALSE(services.empty()) << "Wine listed no network card of the host";
     ASSERT_FALSE(DwordAt(kParameters, "EnablePMTUDiscovery").has_value()) << "the prefix is not clean";
 
@@ -126,9 +58,9 @@ TEST_F(OnWine, NtApplyRetrieveRemoveOnTheHostsAdapters) {
     EXPECT_EQ(LastBox(), "Your MTU setting has been removed.");
     EXPECT_EQ(text3.Text(), "");
     for (const std::string& service : services) {
-        EXPECT_EQ(Query(kInterfaces + service, "MTU").status, ERROR_FILE_NOT_FOUND) << service;
+        EXPECT_TRUE(Absent(kInterfaces + service, "MTU")) << service;
     }
-    EXPECT_EQ(Query(kParameters, "EnablePMTUDiscovery").status, ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(Absent(kParameters, "EnablePMTUDiscovery"));
 
     for (const std::string& line : Differences(before, WalkLocalMachine(), created)) {
         ADD_FAILURE() << line;
@@ -136,22 +68,22 @@ TEST_F(OnWine, NtApplyRetrieveRemoveOnTheHostsAdapters) {
 }
 
 TEST_F(OnWine, NineXApplyRetrieveRemoveOnSeededTransports) {
-    const std::string classKey = "System\\CurrentControlSet\\Services\\Class";
+    const std::string& classKey = kClass;
     const std::string vxdKey = "System\\CurrentControlSet\\Services\\VxD";
     ASSERT_FALSE(KeyExists(classKey)) << "the prefix is not clean";
     const bool vxdExisted = KeyExists(vxdKey);
     const RegistryImage before = WalkLocalMachine();
-    SetText(kNetTrans + "\\0000", "IPAddress", "192.168.0.2");
-    SetText(kNetTrans + "\\0000", "DriverDate", "6-1-1999");
-    SetText(kNetTrans + "\\0001", "IPAddress", "10.0.0.2");
-    SetText(kNetTrans + "\\0001", "DriverDate", "6-1-1999");
-    SetText(kNetTrans + "\\0002", "IPAddress", "10.0.0.3");
+    PutText(kNetTrans + "0000", "IPAddress", "192.168.0.2");
+    PutText(kNetTrans + "0000", "DriverDate", "6-1-1999");
+    PutText(kNetTrans + "0001", "IPAddress", "10.0.0.2");
+    PutText(kNetTrans + "0001", "DriverDate", "6-1-1999");
+    PutText(kNetTrans + "0002", "IPAddress", "10.0.0.3");
     const RegistryImage seeded = WalkLocalMachine();
 
     text4.SetText("1400");
     module.ApplyMtu9x();
     EXPECT_EQ(LastBox(), "MTU setting applied successfully.");
-    for (const char* name : {"\\0000", "\\0001", "\\0002"}) {
+    for (const char* name : {"0000", "0001", "0002"}) {
         EXPECT_EQ(TextAt(kNetTrans + name, "MaxMTU"), "1400") << name;
     }
     EXPECT_EQ(TextAt(kMstcp, "PMTUDiscovery"), "0");
@@ -163,20 +95,18 @@ TEST_F(OnWine, NineXApplyRetrieveRemoveOnSeededTransports) {
     module.RemoveMtu9x();
     EXPECT_EQ(LastBox(), "Your MTU setting has been removed.");
     EXPECT_EQ(text4.Text(), "");
-    for (const char* name : {"\\0000", "\\0001", "\\0002"}) {
-        EXPECT_EQ(Query(kNetTrans + name, "MaxMTU").status, ERROR_FILE_NOT_FOUND) << name;
+    for (const char* name : {"0000", "0001", "0002"}) {
+        EXPECT_TRUE(Absent(kNetTrans + name, "MaxMTU")) << name;
     }
-    EXPECT_EQ(Query(kMstcp, "PMTUDiscovery").status, ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(Absent(kMstcp, "PMTUDiscovery"));
     // The write of "PMTUDiscovery" may create the MSTCP key and its parent.
     for (const std::string& line : Differences(seeded, WalkLocalMachine(), {vxdKey})) {
         ADD_FAILURE() << line;
     }
 
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, classKey.c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, classKey.c_str());
+    RemoveTree(classKey);
     if (!vxdExisted) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, vxdKey.c_str());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, vxdKey.c_str());
+        RemoveTree(vxdKey);
     }
     for (const std::string& line : Differences(before, WalkLocalMachine())) {
         ADD_FAILURE() << "left behind: " << line;

@@ -72,6 +72,17 @@ inline std::optional<DWORD> DwordAt(const std::string& path, const std::string& 
     return value;
 }
 
+// Whether the value is not there (its key may be missing too).
+inline bool Absent(const std::string& path, const std::string& name, REGSAM view = 0) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+        return true;
+    }
+    const LONG status = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_FILE_NOT_FOUND;
+}
+
 inline void PutText(const std::string& path, const std::string& name, const std::string& text, REGSAM view = 0) {
     HKEY key = nullptr;
     LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
