@@ -34,77 +34,6 @@ TEST_F(NtSettings, SlotsAreCards1To30AndNoOthers) {
     EXPECT_EQ(CallsOf(Op::Open, kCards), expected);
 }
 
-TEST_F(NtSettings, GapsAreScannedAndOnlyCardsInUseAreWritten) {
-    Card(2, "{B}");
-    Card(5, "{E}");
-    text3.SetText("1400");
-    module.ApplyMtuNt();
-
-    EXPECT_EQ(Mtu("{B}"), Dword(1400));
-    EXPECT_EQ(Mtu("{E}"), Dword(1400));
-    // The scan still opens all thirty card keys.
-    EXPECT_EQ(CallsOf(Op::Open, kCards).size(), 30U);
-    EXPECT_EQ(CallsOf(Op::Set),
-              (std::vector<std::string>{kInterfaces + "{B}|MTU", kParameters + "|EnablePMTUDiscovery",
-                                        kInterfaces + "{E}|MTU", kParameters + "|EnablePMTUDiscovery"}));
-    EXPECT_EQ(Boxes(), std::vector{kAppliedBox});
-}
-
-TEST_F(NtSettings, ThreeAdaptersGetTheMtuAndDiscoveryIsSwitchedOff) {
-    Card(1, "{A}");
-    Card(2, "{B}");
-    Card(3, "{C}");
-    model.SeedKey(kInterfaces + "{A}");  // {B} and {C} have no interface key yet
-    text3.SetText("1400");
-    module.ApplyMtuNt();
-
-    for (const char* service : {"{A}", "{B}", "{C}"}) {
-        EXPECT_EQ(Mtu(service), Dword(1400)) << service;
-    }
-    EXPECT_EQ(model.Value(kParameters, "EnablePMTUDiscovery"), Dword(0));
-    EXPECT_EQ(CallsOf(Op::Set).size(), 6U);
-    EXPECT_EQ(text3.Text(), "1400");
-    EXPECT_EQ(Boxes(), std::vector{kAppliedBox});
-}
-
-TEST_F(NtSettings, EmptyOrUntypedServiceNamesAreNotInUse) {
-    Card(1, "");
-    model.Seed(kCards + "2", "ServiceName", reg::kRegExpandSz, Bytes("{X}"));
-    model.SeedDword(kCards + "3", "ServiceName", 7);
-    model.Seed(kCards + "4", "ServiceName", reg::kRegSz, {0});
-    const auto before = model.Snapshot();
-
-    text3.SetText("1400");
-    module.ApplyMtuNt();
-    EXPECT_EQ(model.Snapshot(), before);
-    EXPECT_EQ(Boxes(), std::vector{kNoAdapterBox});
-
-    module.RetrieveMtuNt();
-    EXPECT_EQ(text3.Text(), "");
-
-    text3.SetText("1400");
-    module.RemoveMtuNt();
-    EXPECT_EQ(text3.Text(), "");
-    EXPECT_EQ(Boxes(), (std::vector{kNoAdapterBox, kRemovedBox}));
-    EXPECT_EQ(model.Snapshot(), before);
-}
-
-TEST_F(NtSettings, NoCardsAtAll) {
-    text3.SetText("1400");
-    module.ApplyMtuNt();
-    EXPECT_TRUE(CallsOf(Op::Set).empty());
-    EXPECT_TRUE(CallsOf(Op::Create).empty());
-
-    module.RetrieveMtuNt();
-    EXPECT_EQ(text3.Text(), "");
-
-    text3.SetText("1400");
-    module.RemoveMtuNt();
-    EXPECT_TRUE(CallsOf(Op::Delete).empty());
-    EXPECT_EQ(text3.Text(), "");
-    EXPECT_EQ(Boxes(), (std::vector{kNoAdapterBox, kRemovedBox}));
-}
-
 TEST_F(NtSettings, TwoCardsWithOneServiceNameTouchItsKeyTwice) {
     Card(1, "{Same}");
     Card(4, "{Same}");
@@ -123,38 +52,11 @@ TEST_F(NtSettings, TwoCardsWithOneServiceNameTouchItsKeyTwice) {
     EXPECT_EQ(Boxes(), (std::vector{kAppliedBox, kRemovedBox}));
 }
 
-TEST_F(NtSettings, RemoveDeletesBothValuesAndEmptiesTheBox) {
+TEST_F(NtSettings, RetrieveShowsTheMtuAsASignedNumber) {
     Card(1, "{A}");
-    Card(2, "{B}");
-    model.SeedDword(kInterfaces + "{A}", "MTU", 1400);
-    model.SeedDword(kInterfaces + "{A}", "Other", 9);
-    model.SeedDword(kParameters, "EnablePMTUDiscovery", 0);
-    text3.SetText("1400");
-    module.RemoveMtuNt();
-
-    EXPECT_FALSE(Mtu("{A}").has_value());
-    EXPECT_EQ(model.Value(kInterfaces + "{A}", "Other"), Dword(9));
-    EXPECT_FALSE(model.Value(kParameters, "EnablePMTUDiscovery").has_value());
-    EXPECT_FALSE(model.KeyExists(kInterfaces + "{B}"));  // a delete creates nothing
-    EXPECT_EQ(text3.Text(), "");
-    EXPECT_EQ(Boxes(), std::vector{kRemovedBox});
-}
-
-TEST_F(NtSettings, RetrieveShowsWhatTheHighestSlotInUseHolds) {
-    Card(1, "{A}");
-    Card(3, "{C}");
-    model.SeedDword(kInterfaces + "{A}", "MTU", 1400);
-    module.RetrieveMtuNt();
-    EXPECT_EQ(text3.Text(), "0") << "slot 2 has no MTU and decides";
-
-    model.SeedDword(kInterfaces + "{C}", "MTU", 0xFFFFFFFFU);
+    model.SeedDword(kInterfaces + "{A}", "MTU", 0xFFFFFFFFU);
     module.RetrieveMtuNt();
     EXPECT_EQ(text3.Text(), "-1");
-
-    model.SeedString(kInterfaces + "{C}", "MTU", "1400");
-    module.RetrieveMtuNt();
-    EXPECT_EQ(text3.Text(), "0") << "a text MTU reads as 0";
-    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(NtSettings, RetrieveAfterRemoveShowsZero) {
@@ -164,18 +66,6 @@ TEST_F(NtSettings, RetrieveAfterRemoveShowsZero) {
     module.RemoveMtuNt();
     module.RetrieveMtuNt();
     EXPECT_EQ(text3.Text(), "0");
-}
-
-TEST_F(NtSettings, RetrieveWithNoSlotInUseShowsTheLastValueFound) {
-    Card(2, "{B}");
-    model.SeedDword(kInterfaces + "{B}", "MTU", 1400);
-    module.RetrieveMtuNt();
-    EXPECT_EQ(text3.Text(), "1400");
-
-    Card(2, "");
-    text3.SetText("");
-    module.RetrieveMtuNt();
-    EXPECT_EQ(text3.Text(), "1400");
 }
 
 TEST_F(NtSettings, TypedTextBecomesAWholeNumber) {
@@ -200,51 +90,6 @@ TEST_F(NtSettings, TextThatIsNotANumberIsNeverWritten) {
     ASSERT_EQ(Boxes().size(), 5U);
     EXPECT_EQ(Boxes().front().style, 48);
     EXPECT_NE(Boxes().front().prompt, kAppliedBox.prompt);
-}
-
-TEST_F(NtSettings, RefusedMtuWriteIsReportedAfterEverySlotIsTried) {
-    Card(1, "{A}");
-    Card(2, "{B}");
-    Card(3, "{C}");
-    model.FailBelow(Op::Set, kInterfaces + "{B}", reg::kErrorAccessDenied);
-    text3.SetText("1400");
-    module.ApplyMtuNt();
-
-    EXPECT_EQ(Mtu("{A}"), Dword(1400));
-    EXPECT_FALSE(Mtu("{B}").has_value());
-    EXPECT_EQ(Mtu("{C}"), Dword(1400));
-    EXPECT_EQ(Boxes(), std::vector{kNotSavedBox});
-    EXPECT_EQ(text3.Text(), "1400");
-}
-
-TEST_F(NtSettings, RefusedDiscoverySwitchIsReported) {
-    Card(1, "{A}");
-    Card(2, "{B}");
-    model.FailExactly(Op::Set, kParameters, reg::kErrorAccessDenied);
-    text3.SetText("1400");
-    module.ApplyMtuNt();
-
-    EXPECT_EQ(Mtu("{A}"), Dword(1400));
-    EXPECT_EQ(Mtu("{B}"), Dword(1400));
-    EXPECT_FALSE(model.Value(kParameters, "EnablePMTUDiscovery").has_value());
-    EXPECT_EQ(Boxes(), std::vector{kNotSavedBox});
-}
-
-TEST_F(NtSettings, RefusedDeleteKeepsTheBoxAndIsReported) {
-    Card(1, "{A}");
-    Card(2, "{B}");
-    model.SeedDword(kInterfaces + "{A}", "MTU", 1400);
-    model.SeedDword(kInterfaces + "{B}", "MTU", 1400);
-    model.SeedDword(kParameters, "EnablePMTUDiscovery", 0);
-    model.FailBelow(Op::Delete, kInterfaces + "{A}", reg::kErrorAccessDenied);
-    text3.SetText("1400");
-    module.RemoveMtuNt();
-
-    EXPECT_EQ(Mtu("{A}"), Dword(1400));
-    EXPECT_FALSE(Mtu("{B}").has_value()) << "the other slots are still visited";
-    EXPECT_FALSE(model.Value(kParameters, "EnablePMTUDiscovery").has_value());
-    EXPECT_EQ(text3.Text(), "1400");
-    EXPECT_EQ(Boxes(), std::vector{kNotRemovedBox});
 }
 
 TEST_F(NtSettings, RefusedReadsDegradeToNothing) {

@@ -35,39 +35,6 @@ TEST_F(Settings9x, SlotsAreSubkeys0000To0029AndNoOthers) {
     EXPECT_EQ(opened, expected);
 }
 
-TEST_F(Settings9x, ThreeTransportsGetTheTextAsTypedAndDiscoveryIsSwitchedOff) {
-    Transport("0000", "10.0.0.1", std::nullopt);
-    Transport("0003", "10.0.0.2", "x");
-    Transport("0004", "10.0.0.3", "x");
-    text4.SetText("88.5");
-    module.ApplyMtu9x();
-
-    EXPECT_EQ(CallsOf(Op::Set),
-              (std::vector<std::string>{kNetTrans + "0000|MaxMTU", kMstcp + "|PMTUDiscovery",
-                                        kNetTrans + "0003|MaxMTU", kMstcp + "|PMTUDiscovery",
-                                        kNetTrans + "0004|MaxMTU", kMstcp + "|PMTUDiscovery"}));
-    for (const char* name : {"0000", "0003", "0004"}) {
-        EXPECT_EQ(MaxMtu(name), Sz("88.5")) << name;
-    }
-    EXPECT_EQ(model.Value(kMstcp, "PMTUDiscovery"), Sz("0"));
-    EXPECT_EQ(Boxes(), std::vector{kAppliedBox});
-    EXPECT_EQ(text4.Text(), "88.5");
-}
-
-TEST_F(Settings9x, EmptyOrUntypedIpAddressIsNotInUse) {
-    Transport("0000", "", "x");
-    model.SeedDword(kNetTrans + "0001", "IPAddress", 0x0100000A);
-    model.Seed(kNetTrans + "0002", "IPAddress", reg::kRegExpandSz, Bytes("10.0.0.1"));
-    model.SeedString(kNetTrans + "0001", "MaxMTU", "576");
-    text4.SetText("1400");
-    module.ApplyMtu9x();
-    EXPECT_TRUE(CallsOf(Op::Set).empty());
-    EXPECT_EQ(Boxes(), std::vector{kNoAdapterBox});
-
-    module.RetrieveMtu9x();
-    EXPECT_EQ(text4.Text(), "");
-}
-
 TEST_F(Settings9x, RemoveVisitsTransportsWithEitherProbe) {
     Transport("0000", "10.0.0.1", "x");           // both
     Transport("0001", "10.0.0.2", std::nullopt);  // IPAddress only
@@ -91,67 +58,6 @@ TEST_F(Settings9x, RemoveVisitsTransportsWithEitherProbe) {
                                         kNetTrans + "0002|MaxMTU", kMstcp + "|PMTUDiscovery"}));
     EXPECT_EQ(text4.Text(), "");
     EXPECT_EQ(Boxes(), std::vector{kRemovedBox});
-}
-
-TEST_F(Settings9x, NoTransportsAtAll) {
-    text4.SetText("1400");
-    module.ApplyMtu9x();
-    module.RetrieveMtu9x();
-    EXPECT_EQ(text4.Text(), "");
-    text4.SetText("1400");
-    module.RemoveMtu9x();
-    EXPECT_EQ(text4.Text(), "");
-    EXPECT_TRUE(CallsOf(Op::Set).empty());
-    EXPECT_TRUE(CallsOf(Op::Delete).empty());
-    EXPECT_EQ(Boxes(), (std::vector{kNoAdapterBox, kRemovedBox}));
-}
-
-TEST_F(Settings9x, RetrieveShowsWhatTheHighestSlotInUseHolds) {
-    Transport("0000", "10.0.0.1", "x");
-    Transport("0002", "10.0.0.2", "x");
-    model.SeedString(kNetTrans + "0000", "MaxMTU", "1400");
-    module.RetrieveMtu9x();
-    EXPECT_EQ(text4.Text(), "") << "slot 2 has no MaxMTU and decides";
-
-    model.SeedDword(kNetTrans + "0002", "MaxMTU", 1400);
-    module.RetrieveMtu9x();
-    EXPECT_EQ(text4.Text(), "") << "a number is not a text";
-
-    model.SeedString(kNetTrans + "0002", "MaxMTU", "576");
-    module.RetrieveMtu9x();
-    EXPECT_EQ(text4.Text(), "576");
-    EXPECT_TRUE(Boxes().empty());
-}
-
-TEST_F(Settings9x, RetrieveWithNoSlotInUseShowsTheLastValueFound) {
-    Transport("0005", "10.0.0.1", "x");
-    model.SeedString(kNetTrans + "0005", "MaxMTU", "1400");
-    module.RetrieveMtu9x();
-    EXPECT_EQ(text4.Text(), "1400");
-    model.SeedString(kNetTrans + "0005", "IPAddress", "");
-    text4.SetText("");
-    module.RetrieveMtu9x();
-    EXPECT_EQ(text4.Text(), "1400");
-}
-
-TEST_F(Settings9x, RefusedWritesAndDeletesAreReported) {
-    Transport("0000", "10.0.0.1", "x");
-    Transport("0001", "10.0.0.2", "x");
-    model.FailExactly(Op::Set, kMstcp, reg::kErrorAccessDenied);
-    text4.SetText("1400");
-    module.ApplyMtu9x();
-    EXPECT_EQ(MaxMtu("0000"), Sz("1400"));
-    EXPECT_EQ(MaxMtu("0001"), Sz("1400"));
-    EXPECT_EQ(Boxes(), std::vector{kNotSavedBox});
-
-    model.ClearFailures();
-    model.FailBelow(Op::Delete, kNetTrans + "0000", reg::kErrorAccessDenied);
-    ui.ClearBoxes();
-    module.RemoveMtu9x();
-    EXPECT_EQ(MaxMtu("0000"), Sz("1400"));
-    EXPECT_FALSE(MaxMtu("0001").has_value());
-    EXPECT_EQ(text4.Text(), "1400");
-    EXPECT_EQ(Boxes(), std::vector{kNotRemovedBox});
 }
 
 TEST_F(Settings9x, FamiliesKeepTheirOwnBoxesAndValues) {
