@@ -35,6 +35,10 @@ run() {
 export WINEPREFIX=$work/prefix64
 prefix_in_client "$WINEPREFIX" ""
 
+# The mtu1400 host's address with every part in octal, as inet_addr reads it.
+IFS=. read -r a b c d <<<"${TOPOLOGY_HOST[mtu1400]}"
+octal=$(printf '0%o.0%o.0%o.0%o' "$a" "$b" "$c" "$d")
+
 # Path, host, exit code, the last line of standard output (empty: no
 # "MTU:" line may appear), text standard error must hold, and text
 # standard output must hold.
@@ -50,6 +54,7 @@ cases=(
   "drops-echo|${TOPOLOGY_HOST[drops-echo]}|1||did not answer even the smallest probe"
   "unreachable|${TOPOLOGY_HOST[unreachable]}|1||says the network is unreachable"
   "name|bottleneck.test|0|MTU: 1400|"
+  "octal|$octal|0|MTU: 1400||^Probing the path to $octal (${TOPOLOGY_HOST[mtu1400]}) "
   "no-name|nowhere.invalid|1||did not resolve"
   "cut68|${TOPOLOGY_HOST[cut68]}|0|MTU: 1400||1400 bytes: passed (.*; the host cut its reply to 96 bytes)"
   "late|${TOPOLOGY_HOST[late]}|0|MTU: 1400||a late reply: the 1400-byte probe passed after all"
