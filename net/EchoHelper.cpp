@@ -43,6 +43,17 @@ MeansChosen ChooseMeans(Senders& senders) {
     return chosen;
 }
 
+std::optional<unsigned> LearntOnRoute(const std::vector<LearntPath>& rows, const Address& host,
+                                      std::uint32_t routeInterface) {
+    std::optional<unsigned> learnt;
+    for (const LearntPath& row : rows) {
+        if (row.destination == host && row.interfaceIndex == routeInterface && row.pathMtu != 0) {
+            learnt = row.pathMtu;
+        }
+    }
+    return learnt;
+}
+
 Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address& target,
                       std::optional<unsigned> learnt) {
     Echo echo;

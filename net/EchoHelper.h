@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "net/Icmp.h"
 #include "net/Network.h"
@@ -68,9 +69,22 @@ struct MeansChosen {
 
 MeansChosen ChooseMeans(Senders& senders);
 
+// One row of the path MTUs the system learnt (GetIpPathTable).
+struct LearntPath {
+    Address destination{};
+    std::uint32_t interfaceIndex = 0;
+    unsigned pathMtu = 0;
+};
+
+// The path MTU learnt for the host on the interface the route to it leaves
+// through; a row of another interface (a VPN's beside the card's, Wi-Fi's
+// beside Ethernet's) is another path's.
+std::optional<unsigned> LearntOnRoute(const std::vector<LearntPath>& rows, const Address& host,
+                                      std::uint32_t routeInterface);
+
 // What the search makes of an answer of the echo function to a probe of
-// `packetSize` bytes; `learnt` is the MTU the system learnt for the path,
-// asked after a "too big".
+// `packetSize` bytes; `learnt` is the MTU the system learnt for the path on
+// the route's interface, asked after a "too big": a size to try next.
 Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address& target,
                       std::optional<unsigned> learnt);
 

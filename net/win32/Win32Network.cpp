@@ -284,20 +284,23 @@ bool Win32Network::OpenRawSocket(std::string& failure) {
 
 std::optional<unsigned> Win32Network::LearntMtu() const {
     PMIB_IPPATH_TABLE table = nullptr;
-    if (ipHelper_.getIpPathTable == nullptr || ipHelper_.getIpPathTable(AF_INET, &table) != NO_ERROR ||
-        table == nullptr) {
+    if (!routeIndex_ || ipHelper_.getIpPathTable == nullptr ||
+        ipHelper_.getIpPathTable(AF_INET, &table) != NO_ERROR || table == nullptr) {
         return std::nullopt;
     }
-    std::optional<unsigned> learnt;
+    std::vector<LearntPath> rows;
     for (ULONG i = 0; i != table->NumEntries; ++i) {
         const MIB_IPPATH_ROW& row = table->Table[i];
-        if (row.Destination.si_family == AF_INET &&
-            row.Destination.Ipv4.sin_addr.s_addr == target_.sin_addr.s_addr && row.PathMtu != 0) {
-            learnt = row.PathMtu;
+        if (row.Destination.si_family == AF_INET) {
+            LearntPath path;
+            std::memcpy(path.destination.data(), &row.Destination.Ipv4.sin_addr, path.destination.size());
+            path.interfaceIndex = row.InterfaceIndex;
+            path.pathMtu = row.PathMtu;
+            rows.push_back(path);
         }
     }
     ipHelper_.freeMibTable(table);
-    return learnt;
+    return LearntOnRoute(rows, address_, *routeIndex_);
 }
 
 bool Win32Network::Adapters(std::vector<unsigned char>& buffer) const {

@@ -83,6 +83,13 @@ TEST(EchoHelper, TheMeansFollowWhatTheSystemDoesWithTheFlag) {
     }
 }
 
+TEST(EchoHelper, OnlyTheRouteInterfacesLearntMtuCounts) {
+    const std::vector<net::LearntPath> rows = {
+        {kTarget, 7, 1300}, {kRouter, 2, 1200}, {kTarget, 2, 1400}, {kTarget, 9, 1100}};
+    EXPECT_EQ(net::LearntOnRoute(rows, kTarget, 2), 1400U);
+    EXPECT_EQ(net::LearntOnRoute(rows, kRouter, 7), std::nullopt);
+}
+
 TEST(EchoHelper, EachAnswerMeansWhatWindowsMeansByIt) {
     using net::EchoOutcome;
     const struct {
