@@ -28,6 +28,10 @@ constexpr UCHAR kTimeToLive = 128;
 constexpr DWORD kReplySlack = 8 + 40;
 constexpr ULONG kLargestMtu = 65535;  // an IPv4 packet's largest size
 constexpr std::uint32_t kLargestEchoData = 65500;
+// GetVersion's flag of 95, 98 and Me, and the major version of Windows 2000,
+// from which on a raw socket needs administrator rights.
+constexpr DWORD kWindows9x = 0x80000000U;
+constexpr BYTE kWindows2000 = 5;
 
 template <typename Function>
 void Find(HMODULE module, const char* name, Function& function) {
@@ -280,6 +284,13 @@ bool Win32Network::OpenRawSocket(std::string& failure) {
         return false;
     }
     return true;
+}
+
+bool Win32Network::RawSocketNeedsRights() {
+    // GetVersion: the high bit set on 95, 98 and Me; the major version in
+    // the low byte.
+    const DWORD version = GetVersion();
+    return (version & kWindows9x) == 0 && LOBYTE(LOWORD(version)) >= kWindows2000;
 }
 
 std::optional<unsigned> Win32Network::LearntMtu() const {
