@@ -12,8 +12,81 @@ namespace {
 constexpr unsigned kTrialTimeoutMs = 1000;
 // The largest echo the IP helper takes.
 constexpr unsigned kLargestTrial = 65500;
+// The IP_STATUS codes start here; a smaller number is a system error.
+constexpr std::uint32_t kIpStatusBase = 11000;
 
 std::string Says(const Address& from, const char* what) { return Dotted(from) + " says " + what; }
+
+// What a status of the echo function says, where the probe knows it.
+const char* StatusWords(std::uint32_t status) {
+    switch (status) {
+        case kIpDestNetUnreachable:
+            return "the network is unreachable";
+        case kIpDestHostUnreachable:
+        case kIpDestUnreachable:  // Vista's general code says what the older one says
+            return "the host is unreachable";
+        case kIpDestProtUnreachable:  // for IPv4 both, as Windows names 11004
+            return "the protocol is unreachable, or communication with the host is administratively "
+                   "prohibited";
+        case kIpDestPortUnreachable:
+            return "the port is unreachable";
+        case kIpTtlExpiredTransit:
+        case kIpTimeExceeded:
+            return "the probe's time to live ran out";
+        case kIpBadRoute:
+            return "a bad route";
+        case kIpParamProblem:
+            return "a parameter problem";
+        case kIpGeneralFailure:
+            return "a general failure";
+        case kErrorAccessDenied:
+            return "access is denied";
+        default:
+            return nullptr;
+    }
+}
+
+// "status 11050", or "error 5" for a system error in place of a status.
+std::string StatusNumber(std::uint32_t status) {
+    return (status < kIpStatusBase ? "error " : "status ") + text::Decimal(status);
+}
+
+// A status in words, with who said it and its number.
+std::string Said(const HelperAnswer& answer) {
+    const char* words = StatusWords(answer.status);
+    const std::string what = words != nullptr ? words : "the echo failed";
+    return (answer.replied ? Dotted(answer.from) + " says " + what : what) + " (" +
+           StatusNumber(answer.status) + ")";
+}
+
+// Why the trial echo was not sent, and what to try.
+std::string TrialFailure(const HelperAnswer& trial) {
+    const char* advice = "Check that ping reaches the host, then try again.";
+    switch (trial.status) {
+        case kIpGeneralFailure:
+            advice =
+                "Windows says this for a fault of its own, and where a firewall blocks outgoing ICMP: "
+                "check that ping reaches the host and that no firewall rule blocks echo requests.";
+            break;
+        case kErrorAccessDenied:
+            advice =
+                "This program runs with rights that may not send an echo (a restricted token): "
+                "run it from an ordinary or an elevated prompt.";
+            break;
+        case kIpDestNetUnreachable:
+        case kIpDestHostUnreachable:
+        case kIpDestUnreachable:
+            advice = trial.replied
+                         ? "Check the address, or probe another host behind the same link."
+                         : "Check the address and the network connection: a host on the local "
+                           "network, or the router towards the host, that does not answer gives this.";
+            break;
+        default:
+            break;
+    }
+    return "The first echo to the host, through the IP helper's echo function, failed: " + Said(trial) +
+           ". " + advice;
+}
 
 }  // namespace
 
@@ -31,8 +104,18 @@ MeansChosen ChooseMeans(Senders& senders) {
             chosen.means = Means::kEchoHelper;
             return chosen;
         }
-        why = "this system's IP helper does not honour don't-fragment (it sent an echo over the interface's " +
-              text::Decimal(*mtu) + "-byte MTU)";
+        // Only an echo that went out says that the flag is not honoured.
+        if ((trial.replied && trial.status == kIpSuccess) || trial.status == kIpReqTimedOut) {
+            why =
+                "this system's IP helper does not honour don't-fragment (it sent an echo over the "
+                "interface's " +
+                text::Decimal(*mtu) + "-byte MTU)";
+        } else if (senders.RawSocketNeedsRights()) {
+            chosen.failure = TrialFailure(trial);
+            return chosen;
+        } else {
+            why = "an echo through this system's IP helper failed: " + Said(trial);
+        }
     }
     std::string rawFailure;
     if (senders.OpenRawSocket(rawFailure)) {
@@ -41,6 +124,17 @@ MeansChosen ChooseMeans(Senders& senders) {
     }
     chosen.failure = "This system cannot send an unfragmented probe: " + why + ", and " + rawFailure;
     return chosen;
+}
+
+std::optional<unsigned> LearntOnRoute(const std::vector<LearntPath>& rows, const Address& host,
+                                      std::uint32_t routeInterface) {
+    std::optional<unsigned> learnt;
+    for (const LearntPath& row : rows) {
+        if (row.destination == host && row.interfaceIndex == routeInterface && row.pathMtu != 0) {
+            learnt = row.pathMtu;
+        }
+    }
+    return learnt;
 }
 
 Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address& target,
@@ -67,6 +161,7 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
             }
             break;
         case kIpReqTimedOut:
+        case kIpSourceQuench:  // the probe was dropped on the way: a silence
             break;
         case kIpDestNetUnreachable:
         case kIpDestHostUnreachable:
@@ -76,21 +171,17 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
         case kIpDestUnreachable:
         case kIpTimeExceeded: {
             echo.outcome = EchoOutcome::kUnreachable;
-            // Vista's general codes say what the older ones say.
-            const std::uint32_t status = answer.status == kIpDestUnreachable ? kIpDestHostUnreachable : answer.status;
-            const char* what = status == kIpDestNetUnreachable    ? "the network is unreachable"
-                               : status == kIpDestHostUnreachable ? "the host is unreachable"
-                               : status == kIpDestProtUnreachable ? "the protocol is unreachable"
-                               : status == kIpDestPortUnreachable ? "the port is unreachable"
-                                                                  : "the probe's time to live ran out";
+            const char* what = StatusWords(answer.status);
             echo.reason = answer.replied ? Says(answer.from, what) : std::string("this system says ") + what;
             break;
         }
-        default:
+        default: {
             echo.outcome = EchoOutcome::kCannotSend;
-            echo.reason =
-                "the IP helper's echo function failed (status " + text::Decimal(answer.status) + ")";
+            const char* words = StatusWords(answer.status);
+            echo.reason = "the echo failed (" + StatusNumber(answer.status) +
+                          (words != nullptr ? std::string(": ") + words : std::string()) + ")";
             break;
+        }
     }
     return echo;
 }

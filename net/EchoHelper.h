@@ -8,19 +8,26 @@
 // rights. So before probing, one echo larger than the MTU of the interface
 // the route to the host leaves through goes through the IP helper: a system
 // that honours the flag refuses it at once, and then the IP helper serves;
-// otherwise the raw socket does. Portable: the Win32 back end gives the
+// otherwise the raw socket does, where the echo was sent. An echo the IP
+// helper did not send at all (a local failure, a firewall, a host that does
+// not answer ARP, a restricted token) says nothing of the flag: from Windows
+// 2000 on, where a raw socket needs administrator rights, the probe then ends
+// with what the IP helper said. Portable: the Win32 back end gives the
 // functions, the tests a stand-in.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "net/Icmp.h"
 #include "net/Network.h"
 
 namespace quillon::net {
 
-// The IP_STATUS codes of the IP helper that the probe tells apart.
+// The IP_STATUS codes of the IP helper that the probe tells apart, and the
+// system error an echo of a restricted token gives.
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kIpSuccess = 0;
 inline constexpr std::uint32_t kIpDestNetUnreachable = 11002;
 inline constexpr std::uint32_t kIpDestHostUnreachable = 11003;
@@ -28,9 +35,13 @@ inline constexpr std::uint32_t kIpDestProtUnreachable = 11004;
 inline constexpr std::uint32_t kIpDestPortUnreachable = 11005;
 inline constexpr std::uint32_t kIpPacketTooBig = 11009;
 inline constexpr std::uint32_t kIpReqTimedOut = 11010;
+inline constexpr std::uint32_t kIpBadRoute = 11012;
 inline constexpr std::uint32_t kIpTtlExpiredTransit = 11013;
+inline constexpr std::uint32_t kIpParamProblem = 11015;
+inline constexpr std::uint32_t kIpSourceQuench = 11016;
 inline constexpr std::uint32_t kIpDestUnreachable = 11040;  // Vista and later
 inline constexpr std::uint32_t kIpTimeExceeded = 11041;
+inline constexpr std::uint32_t kIpGeneralFailure = 11050;
 
 // What one call of the echo function gave.
 struct HelperAnswer {
@@ -57,6 +68,9 @@ public:
     virtual std::optional<unsigned> RouteMtu() = 0;
     // Opens the raw socket; on failure says why.
     virtual bool OpenRawSocket(std::string& failure) = 0;
+    // Whether a raw socket needs administrator rights here: on NT from
+    // Windows 2000 on; not on 95, 98, Me and NT 4.0.
+    virtual bool RawSocketNeedsRights() = 0;
 };
 
 enum class Means { kEchoHelper, kRawSocket, kNone };
@@ -68,9 +82,22 @@ struct MeansChosen {
 
 MeansChosen ChooseMeans(Senders& senders);
 
+// One row of the path MTUs the system learnt (GetIpPathTable).
+struct LearntPath {
+    Address destination{};
+    std::uint32_t interfaceIndex = 0;
+    unsigned pathMtu = 0;
+};
+
+// The path MTU learnt for the host on the interface the route to it leaves
+// through; a row of another interface (a VPN's beside the card's, Wi-Fi's
+// beside Ethernet's) is another path's.
+std::optional<unsigned> LearntOnRoute(const std::vector<LearntPath>& rows, const Address& host,
+                                      std::uint32_t routeInterface);
+
 // What the search makes of an answer of the echo function to a probe of
-// `packetSize` bytes; `learnt` is the MTU the system learnt for the path,
-// asked after a "too big".
+// `packetSize` bytes; `learnt` is the MTU the system learnt for the path on
+// the route's interface, asked after a "too big": a size to try next.
 Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address& target,
                       std::optional<unsigned> learnt);
 

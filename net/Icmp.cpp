@@ -3,6 +3,7 @@
 #include "text/Decimal.h"
 
 #include <algorithm>
+#include <array>
 
 namespace quillon::net {
 
@@ -72,6 +73,22 @@ std::string UnreachableCode(std::uint8_t code) {
             return "the host is unreachable (code " + text::Decimal(code) + ")";
     }
 }
+
+// A digit's value in a number of base 16 or less; 16 for any other character.
+std::uint32_t DigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return static_cast<std::uint32_t>(c - '0');
+    }
+    if (c >= 'a' && c <= 'f') {
+        return static_cast<std::uint32_t>(c - 'a' + 10);
+    }
+    if (c >= 'A' && c <= 'F') {
+        return static_cast<std::uint32_t>(c - 'A' + 10);
+    }
+    return 16;
+}
+
+constexpr std::uint64_t kAllAddressBits = 0xFFFFFFFFU;
 
 }  // namespace
 
@@ -166,27 +183,54 @@ std::string Dotted(const Address& address) {
 }
 
 bool ParseDotted(const std::string& text, Address& address) {
-    std::size_t at = 0;
-    for (std::size_t part = 0; part != address.size(); ++part) {
-        if (part != 0) {
-            if (at == text.size() || text[at] != '.') {
+    std::array<std::uint32_t, 4> parts{};
+    std::size_t count = 0;
+    for (std::size_t at = 0;; ++at) {
+        // A part as C writes a number: 0x and hexadecimal, 0 and octal, else decimal.
+        std::uint32_t base = 10;
+        if (text.compare(at, 2, "0x") == 0 || text.compare(at, 2, "0X") == 0) {
+            base = 16;
+            at += 2;
+        } else if (text.compare(at, 1, "0") == 0) {
+            base = 8;
+        }
+        std::uint64_t value = 0;
+        const std::size_t first = at;
+        for (; at < text.size() && DigitValue(text[at]) < base; ++at) {
+            value = value * base + DigitValue(text[at]);
+            if (value > kAllAddressBits) {
                 return false;
             }
-            ++at;
         }
-        unsigned value = 0;
-        std::size_t digits = 0;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3) {
-            value = value * 10 + static_cast<unsigned>(text[at] - '0');
-            ++at;
-            ++digits;
-        }
-        if (digits == 0 || value > 255) {
+        if (at == first || count == parts.size()) {
             return false;
         }
-        address[part] = static_cast<std::uint8_t>(value);
+        parts[count++] = static_cast<std::uint32_t>(value);
+        if (at == text.size()) {
+            break;
+        }
+        if (text[at] != '.') {
+            return false;
+        }
     }
-    return at == text.size();
+    // Each part but the last is one byte; the last fills the bytes left.
+    Address parsed{};
+    const std::size_t lastBytes = parsed.size() + 1 - count;
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        if (parts[i] > 0xFFU) {
+            return false;
+        }
+        parsed[i] = static_cast<std::uint8_t>(parts[i]);
+    }
+    const std::uint32_t last = parts[count - 1];
+    if (lastBytes < parsed.size() && (last >> (8 * lastBytes)) != 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i != lastBytes; ++i) {
+        parsed[parsed.size() - 1 - i] = static_cast<std::uint8_t>(last >> (8 * i));
+    }
+    address = parsed;
+    return true;
 }
 
 }  // namespace quillon::net

@@ -57,7 +57,10 @@ private:
 std::uint8_t EchoFiller(std::size_t offset);
 
 std::string Dotted(const Address& address);
-// Four decimal numbers from 0 to 255 with points between.
+// An IPv4 address as Windows Sockets' inet_addr (and so ping) reads it: a,
+// a.b, a.b.c or a.b.c.d, each part decimal, octal after a leading 0 or
+// hexadecimal after 0x; each part but the last is a byte, the last fills the
+// bytes left. Nothing else, not even a space, may follow.
 bool ParseDotted(const std::string& text, Address& address);
 
 }  // namespace quillon::net

@@ -19,7 +19,7 @@ enum class EchoOutcome {
     kTooBig,       // a router or this system said it needs fragmenting
     kUnreachable,  // a router or this system said the host cannot be reached
     kNoAnswer,     // nothing came back in time: too big, or lost
-    kCannotSend,   // this system would not send it
+    kCannotSend,   // the echo failed: this system would not send it, or an answer ends the probe
 };
 
 // An echo reply to an earlier probe that came only after that probe's

@@ -90,6 +90,8 @@ public:
             int size = sure ? passed_ : Median();
             if (!sure && hint_ > passed_ && hint_ < cap_ && Record(hint_).AllSilences() < 2) {
                 size = hint_;
+            } else if (!sure && hintLearnt_ && hint_ == passed_ && Record(hint_ + 1).AllSilences() == 0) {
+                size = hint_ + 1;  // what this system learnt passed: is it the path's MTU?
             }
             lastAtBoundary_ = size == passed_ + 1;
             const bool rest = lastAtBoundary_ && Record(size).AllSilences() >= kSilencesBeforeRest;
@@ -156,10 +158,16 @@ private:
             case EchoOutcome::kTooBig:
                 cap_ = std::min(cap_, size);
                 // Nothing above the MTU a router names can pass that router.
+                // What this system learnt may be stale or another path's: a
+                // size to try, and one more after it, which the system
+                // refuses at once where it is the path's.
                 if (echo.nextHopMtu >= kSmallestLinkMtu && echo.nextHopMtu < size &&
                     echo.nextHopMtu >= passed_) {
-                    cap_ = std::min(cap_, echo.nextHopMtu + 1);
+                    if (!echo.mtuLearnt) {
+                        cap_ = std::min(cap_, echo.nextHopMtu + 1);
+                    }
                     hint_ = echo.nextHopMtu;
+                    hintLearnt_ = echo.mtuLearnt;
                 }
                 break;
             case EchoOutcome::kNoAnswer:
@@ -295,6 +303,7 @@ private:
     int passed_ = 0;               // the largest size that came back
     int cap_ = kLargestProbe + 1;  // the smallest size known too big for certain
     int hint_ = 0;                 // an MTU a router named, to try next
+    bool hintLearnt_ = false;      // hint_ is what this system learnt, not a bound
     std::size_t pace_ = 0;         // which pause goes before each probe
     PerPace losses_{};             // answers missing at sizes known to pass, by pace
     PerPace passes_{};             // answers that came back, by pace

@@ -40,7 +40,7 @@ enum class PathStatus {
     kSilent,       // the host answered not even the smallest probe
     kUnreachable,  // a router or this system said the host is unreachable
     kBelowRange,   // even the smallest probe is too big for the path
-    kCannotSend,   // this system cannot send an unfragmented probe
+    kCannotSend,   // an echo failed: not sent, or an answer that ends the probe
     kInterrupted,  // the user stopped it
     kOutOfBounds,  // the limits of probes or time came first: the MTU lies from mtu to atMost
 };

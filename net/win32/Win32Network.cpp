@@ -28,6 +28,10 @@ constexpr UCHAR kTimeToLive = 128;
 constexpr DWORD kReplySlack = 8 + 40;
 constexpr ULONG kLargestMtu = 65535;  // an IPv4 packet's largest size
 constexpr std::uint32_t kLargestEchoData = 65500;
+// GetVersion's flag of 95, 98 and Me, and the major version of Windows 2000,
+// from which on a raw socket needs administrator rights.
+constexpr DWORD kWindows9x = 0x80000000U;
+constexpr BYTE kWindows2000 = 5;
 
 template <typename Function>
 void Find(HMODULE module, const char* name, Function& function) {
@@ -282,22 +286,32 @@ bool Win32Network::OpenRawSocket(std::string& failure) {
     return true;
 }
 
+bool Win32Network::RawSocketNeedsRights() {
+    // GetVersion: the high bit set on 95, 98 and Me; the major version in
+    // the low byte.
+    const DWORD version = GetVersion();
+    return (version & kWindows9x) == 0 && LOBYTE(LOWORD(version)) >= kWindows2000;
+}
+
 std::optional<unsigned> Win32Network::LearntMtu() const {
     PMIB_IPPATH_TABLE table = nullptr;
-    if (ipHelper_.getIpPathTable == nullptr || ipHelper_.getIpPathTable(AF_INET, &table) != NO_ERROR ||
-        table == nullptr) {
+    if (!routeIndex_ || ipHelper_.getIpPathTable == nullptr ||
+        ipHelper_.getIpPathTable(AF_INET, &table) != NO_ERROR || table == nullptr) {
         return std::nullopt;
     }
-    std::optional<unsigned> learnt;
+    std::vector<LearntPath> rows;
     for (ULONG i = 0; i != table->NumEntries; ++i) {
         const MIB_IPPATH_ROW& row = table->Table[i];
-        if (row.Destination.si_family == AF_INET &&
-            row.Destination.Ipv4.sin_addr.s_addr == target_.sin_addr.s_addr && row.PathMtu != 0) {
-            learnt = row.PathMtu;
+        if (row.Destination.si_family == AF_INET) {
+            LearntPath path;
+            std::memcpy(path.destination.data(), &row.Destination.Ipv4.sin_addr, path.destination.size());
+            path.interfaceIndex = row.InterfaceIndex;
+            path.pathMtu = row.PathMtu;
+            rows.push_back(path);
         }
     }
     ipHelper_.freeMibTable(table);
-    return learnt;
+    return LearntOnRoute(rows, address_, *routeIndex_);
 }
 
 bool Win32Network::Adapters(std::vector<unsigned char>& buffer) const {

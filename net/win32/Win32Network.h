@@ -78,6 +78,7 @@ private:
     HelperAnswer HelperEcho(std::uint32_t dataBytes, unsigned timeoutMs) override;
     std::optional<unsigned> RouteMtu() override;
     bool OpenRawSocket(std::string& failure) override;
+    bool RawSocketNeedsRights() override;
     std::optional<unsigned> LearntMtu() const;
 
     // Ctrl+C and Ctrl+Break arrive on a thread of their own, with no way to

@@ -349,8 +349,8 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
          1},
         {"unreachable", kNt, [](SimulatedPath& p) { p.unreachable = true; }, 1, nullptr, "cannot be reached",
          1},
-        {"cannot send", kNt, [](SimulatedPath& p) { p.cannotSend = "denied"; }, 1, nullptr,
-         "could not be sent: denied", 1},
+        {"cannot send", kNt, [](SimulatedPath& p) { p.cannotSend = "denied"; }, 1, nullptr, "ended: denied",
+         1},
         {"Ctrl+C", kNt,
          [](SimulatedPath& p) {
              p.links = {{1400, false}}, p.interruptAfter = 3;

@@ -22,6 +22,7 @@ public:
     std::optional<unsigned> routeMtu = 1500;
     net::HelperAnswer trial;  // what the echo larger than the route's MTU gives
     bool rawOpens = true;
+    bool needsRights = true;            // NT from Windows 2000 on
     std::vector<std::uint32_t> echoed;  // data bytes of each echo sent
     bool rawTried = false;
 
@@ -36,6 +37,7 @@ public:
         failure = "it would not open a raw ICMP socket (Windows Sockets error 10013).";
         return rawOpens;
     }
+    bool RawSocketNeedsRights() override { return needsRights; }
 };
 
 TEST(EchoHelper, TheMeansFollowWhatTheSystemDoesWithTheFlag) {
@@ -81,6 +83,38 @@ TEST(EchoHelper, TheMeansFollowWhatTheSystemDoesWithTheFlag) {
             << c.what;
         EXPECT_EQ(senders.rawTried, c.means != net::Means::kEchoHelper) << c.what;
     }
+}
+
+TEST(EchoHelper, ATrialEchoNotSentEndsTheProbeWhereARawSocketNeedsRights) {
+    const struct {
+        net::HelperAnswer trial;
+        bool needsRights;
+        net::Means means;
+        const char* failure;
+    } cases[] = {
+        {{false, net::kIpGeneralFailure, {}, 0}, true, net::Means::kNone, "failure (status 11050). Windows"},
+        {{false, net::kIpDestHostUnreachable, {}, 0}, true, net::Means::kNone, "(status 11003). Check the"},
+        {{false, net::kErrorAccessDenied, {}, 0}, true, net::Means::kNone, "denied (error 5). This program"},
+        {{false, 11007, {}, 0}, true, net::Means::kNone, "the echo failed (status 11007)"},
+        {{false, net::kIpGeneralFailure, {}, 0}, false, net::Means::kRawSocket, ""},
+    };
+    for (const auto& c : cases) {
+        StandInSenders senders;
+        senders.trial = c.trial;
+        senders.needsRights = c.needsRights;
+        const net::MeansChosen chosen = net::ChooseMeans(senders);
+        EXPECT_EQ(chosen.means, c.means) << c.trial.status;
+        EXPECT_NE(chosen.failure.find(c.failure), std::string::npos) << chosen.failure;
+        EXPECT_EQ(chosen.failure.find("unfragmented"), std::string::npos) << chosen.failure;
+        EXPECT_EQ(senders.rawTried, !c.needsRights) << c.trial.status;
+    }
+}
+
+TEST(EchoHelper, OnlyTheRouteInterfacesLearntMtuCounts) {
+    const std::vector<net::LearntPath> rows = {
+        {kTarget, 7, 1300}, {kRouter, 2, 1200}, {kTarget, 2, 1400}, {kTarget, 9, 1100}};
+    EXPECT_EQ(net::LearntOnRoute(rows, kTarget, 2), 1400U);
+    EXPECT_EQ(net::LearntOnRoute(rows, kRouter, 7), std::nullopt);
 }
 
 TEST(EchoHelper, EachAnswerMeansWhatWindowsMeansByIt) {
@@ -183,7 +217,33 @@ TEST(EchoHelper, EachAnswerMeansWhatWindowsMeansByIt) {
          0,
          0,
          false,
-         "the IP helper's echo function failed (status 11050)"},
+         "the echo failed (status 11050: a general failure)"},
+        {"11004",
+         {true, 11004, kRouter, 0},
+         {},
+         EchoOutcome::kUnreachable,
+         0,
+         0,
+         false,
+         "192.0.2.1 says the protocol is unreachable, or communication with the host is administratively "
+         "prohibited"},
+        {"source quench", {true, 11016, kRouter, 0}, {}, EchoOutcome::kNoAnswer, 0, 0, false, ""},
+        {"bad route",
+         {true, 11012, kRouter, 0},
+         {},
+         EchoOutcome::kCannotSend,
+         0,
+         0,
+         false,
+         "the echo failed (status 11012: a bad route)"},
+        {"not known",
+         {true, 11099, kRouter, 0},
+         {},
+         EchoOutcome::kCannotSend,
+         0,
+         0,
+         false,
+         "the echo failed (status 11099)"},
     };
     for (const auto& c : cases) {
         const net::Echo echo = net::ReadHelperAnswer(c.answer, 1400, kTarget, c.learnt);

@@ -211,7 +211,7 @@ TEST(Icmp, ReadsOnlyWholeDottedAddresses) {
         const char* text;
         bool address;
     } cases[] = {{"203.0.113.9", true}, {"0.0.0.0", true},    {"255.255.255.255", true}, {"256.0.0.1", false},
-                 {"1.2.3", false},      {"1.2.3.4.5", false}, {"1..2.3", false},         {"1.2.3.4 ", false},
+                 {"1.2.3.", false},     {"1.2.3.4.5", false}, {"1..2.3", false},         {"1.2.3.4 ", false},
                  {"", false},           {"host.test", false}, {"1234.1.1.1", false}};
     for (const auto& c : cases) {
         net::Address address{};
@@ -220,6 +220,27 @@ TEST(Icmp, ReadsOnlyWholeDottedAddresses) {
     net::Address parsed{};
     ASSERT_TRUE(net::ParseDotted("203.0.113.9", parsed));
     EXPECT_EQ(net::Dotted(parsed), "203.0.113.9");
+}
+
+TEST(Icmp, ReadsEachPartInTheBaseThatInetAddrReads) {
+    const struct {
+        const char* text;
+        const char* address;  // nullptr: not an address
+    } cases[] = {
+        {"0300.0.2.010", "192.0.2.8"}, {"0xC0.0x0.0X2.0x8", "192.0.2.8"},
+        {"192.0.2.010", "192.0.2.8"},  {"198.51.25615", "198.51.100.15"},
+        {"203.28942", "203.0.113.14"}, {"3221225992", "192.0.2.8"},
+        {"192.0.65536", nullptr},      {"4294967296", nullptr},
+        {"0300.0.2.08", nullptr},      {"0x.0.2.8", nullptr},
+    };
+    for (const auto& c : cases) {
+        net::Address address{};
+        const bool parsed = net::ParseDotted(c.text, address);
+        EXPECT_EQ(parsed, c.address != nullptr) << c.text;
+        if (parsed && c.address != nullptr) {
+            EXPECT_EQ(net::Dotted(address), c.address) << c.text;
+        }
+    }
 }
 
 }  // namespace

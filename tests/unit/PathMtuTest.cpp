@@ -90,6 +90,18 @@ const PathCase kPaths[] = {
          p.learnt = 1400;
      },
      1400, 10, 1},
+    {"the IP helper's too big, 1400 learnt on the route",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}, {1400, true}};
+         p.saysLearnt = 1400;
+     },
+     1400, 3, 1},
+    {"the IP helper's too big, 1300 learnt on another interface",
+     [](SimulatedPath& p) {
+         p.links = {{1500, true}, {1400, true}};
+         p.saysLearnt = 1300;
+     },
+     1400, 10, 1},
     {"host cuts replies to 68 bytes behind a router naming 1400",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};

@@ -55,6 +55,9 @@ public:
     bool resolves = true;
     std::optional<std::string> cannotSend;
     int learnt = 0;  // an MTU this system already knows for the path
+    // As the IP helper answers: a "too big" names no router's MTU but this
+    // one, as what the system learnt for the path (0: a router's, as heard).
+    int saysLearnt = 0;
     unsigned roundTripMs = 2;
     unsigned hostDelayMs = 0;      // the host answers this much later than the round trip
     bool dropsLate = false;        // a reply after its time-out is dropped, as the IP helper drops it
@@ -98,6 +101,7 @@ public:
         if (learnt != 0 && packetSize > learnt) {
             echo.outcome = net::EchoOutcome::kTooBig;
             echo.refusedHere = true;
+            SayLearnt(echo, packetSize);
             return echo;
         }
         const unsigned sentMs = nowMs;
@@ -120,6 +124,7 @@ public:
                         echo.outcome = net::EchoOutcome::kTooBig;
                         echo.nextHopMtu = narrow->mtu;
                         learnt = narrow->mtu;
+                        SayLearnt(echo, packetSize);
                         answerMs = sentMs + roundTripMs;
                     }
                 } else if (hostAnswers && !LostByRule(packetSize) && hostLimit.Take(sentMs) && Arrives()) {
@@ -176,6 +181,12 @@ private:
         int size;
     };
 
+    void SayLearnt(net::Echo& echo, int packetSize) const {
+        if (saysLearnt != 0) {
+            echo.nextHopMtu = saysLearnt < packetSize ? saysLearnt : 0;
+            echo.mtuLearnt = echo.nextHopMtu != 0;
+        }
+    }
     bool Arrives() { return lossPercent == 0 || static_cast<int>(random_() % 100) >= lossPercent; }
     bool LostByRule(int packetSize) {
         const auto rule = loseFirst.find(packetSize);

@@ -99,7 +99,7 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
             failure = "The path to % does not carry even 88-byte packets, the smallest MTU this tool sets.\n";
             break;
         case net::PathStatus::kCannotSend:
-            failure = "The probe to % could not be sent: %.\n";
+            failure = "The probe of % ended: %.\n";
             break;
         case net::PathStatus::kInterrupted:
             failure = "The probe of % was interrupted. Nothing was written.\n";
