@@ -31,8 +31,8 @@ MeansChosen ChooseMeans(Senders& senders) {
             chosen.means = Means::kEchoHelper;
             return chosen;
         }
-        why = "this system's IP helper does not honour don't-fragment (it sent an echo over the interface's " +
-              text::Decimal(*mtu) + "-byte MTU)";
+        why = "this system's IP helper does not honour don't-fragment (it sent an echo larger than the " +
+              text::Decimal(*mtu) + "-byte MTU of the interface)";
     }
     std::string rawFailure;
     if (senders.OpenRawSocket(rawFailure)) {

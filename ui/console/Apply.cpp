@@ -21,7 +21,8 @@ int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapt
     }
     if (one) {
         session.output.Out(
-            "The MTU was stored for % only; path-MTU discovery is off machine-wide.\n",
+            "The MTU was stored for % only; path-MTU discovery is off for the whole machine, as apply "
+            "sets it.\n",
             {Describe(*one)});
     }
     return kExitSuccess;
