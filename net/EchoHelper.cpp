@@ -106,10 +106,8 @@ MeansChosen ChooseMeans(Senders& senders) {
         }
         // Only an echo that went out says that the flag is not honoured.
         if ((trial.replied && trial.status == kIpSuccess) || trial.status == kIpReqTimedOut) {
-            why =
-                "this system's IP helper does not honour don't-fragment (it sent an echo over the "
-                "interface's " +
-                text::Decimal(*mtu) + "-byte MTU)";
+            why = "this system's IP helper does not honour don't-fragment (it sent an echo larger than the " +
+                  text::Decimal(*mtu) + "-byte MTU of the interface)";
         } else if (senders.RawSocketNeedsRights()) {
             chosen.failure = TrialFailure(trial);
             return chosen;

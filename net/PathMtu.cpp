@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace quillon::net {
@@ -20,9 +21,13 @@ constexpr unsigned kRoundTripsToWait = 4;
 constexpr unsigned kMarginMs = 150;
 constexpr unsigned kShortestTimeoutMs = 250;
 constexpr unsigned kLongestTimeoutMs = 2000;
-// The pause before each probe: none, and then, each time answers go missing
-// at sizes known to pass, the next of these.
+// The pause before each probe, counted from the last answer: none, and
+// then, each time an answer goes missing at a size known to pass while more
+// than kSlowDownLoss of them do at this pace, the next of these. A path that
+// only loses packets now and then keeps its pace; a host that limits its
+// answers loses more of them the faster they come.
 constexpr std::array<unsigned, 4> kPausesMs = {0, 250, 500, 1000};
+constexpr double kSlowDownLoss = 0.3;
 // The search ends on a figure once the odds that the MTU is larger after all
 // (that the silences above it were all losses) are below kDoubt. The loss
 // rate at each pace is what was seen at sizes known to pass, with
@@ -35,12 +40,6 @@ constexpr double kPriorTrials = 4.0;
 // lost: one silence then moves the search less far below the size it was
 // heard at, so that a lost packet costs fewer probes to recover from.
 constexpr double kLeastLossForSearch = 0.3;
-// The size just above the largest that passed, once silent twice, is tried
-// again only after this long a rest: a host that answers at most so many
-// echoes a second (once a second, at the least) then has an answer to give,
-// so that its limit cannot pass for the path's MTU.
-constexpr unsigned kRestMs = 1000;
-constexpr int kSilencesBeforeRest = 2;
 // The smallest MTU an IPv4 link may have: a router naming less is wrong.
 constexpr int kSmallestLinkMtu = 68;
 
@@ -93,9 +92,17 @@ public:
             } else if (!sure && hintLearnt_ && hint_ == passed_ && Record(hint_ + 1).AllSilences() == 0) {
                 size = hint_ + 1;  // what this system learnt passed: is it the path's MTU?
             }
+            // At the boundary, the size just above the largest that passed
+            // goes in turn with that largest, in an order drawn by lot: a
+            // host that limits its answers cannot tell which of the two it
+            // drops, so it leaves the one known to pass unanswered as often,
+            // and the loss seen there weighs the boundary's silences.
+            const bool check = !sure && size == passed_ + 1 && Draw();
+            if (check) {
+                size = passed_;
+            }
             lastAtBoundary_ = size == passed_ + 1;
-            const bool rest = lastAtBoundary_ && Record(size).AllSilences() >= kSilencesBeforeRest;
-            if (!Probe(size, Timeout(), rest ? kRestMs : 0)) {
+            if (!Probe(size, Timeout(), check)) {
                 return result_;
             }
         }
@@ -114,7 +121,7 @@ private:
     }
 
     // Sends one probe and takes in what came back; false once the search is over.
-    bool Probe(int size, unsigned timeoutMs, unsigned restMs = 0) {
+    bool Probe(int size, unsigned timeoutMs, bool check = false) {
         if (network_.Interrupted()) {
             Finish(PathStatus::kInterrupted);
             return false;
@@ -123,7 +130,10 @@ private:
             Finish(PathStatus::kOutOfBounds);
             return false;
         }
-        const unsigned pause = std::max(kPausesMs[pace_], restMs);
+        // The pause counts from the last answer: a host that limits its
+        // answers spends nothing on a probe it did not answer.
+        const unsigned sinceAnswer = elapsedMs_ - lastAnswerMs_;
+        const unsigned pause = kPausesMs[pace_] > sinceAnswer ? kPausesMs[pace_] - sinceAnswer : 0;
         if (pause != 0) {
             network_.Pause(pause);
             elapsedMs_ += pause;
@@ -153,7 +163,9 @@ private:
         }
         switch (echo.outcome) {
             case EchoOutcome::kPassed:
+                checkPasses_[pace_] += check ? 1 : 0;
                 Passed(size, echo.elapsedMs);
+                lastAnswerMs_ = elapsedMs_;
                 break;
             case EchoOutcome::kTooBig:
                 cap_ = std::min(cap_, size);
@@ -172,6 +184,7 @@ private:
                 break;
             case EchoOutcome::kNoAnswer:
                 ++Record(size).silences[pace_];
+                checkLosses_[pace_] += check ? 1 : 0;
                 if (size <= passed_) {
                     ++losses_[pace_];
                     SlowDown();
@@ -212,16 +225,29 @@ private:
         }
     }
 
-    // Answers went missing where they should not: a host or a router may be
-    // answering only so many probes a second, so the next probes wait longer
-    // before they go. What was heard at each pace counts as much as the
-    // losses seen at that pace make it worth.
-    void SlowDown() { pace_ = std::min(pace_ + 1, kPausesMs.size() - 1); }
+    // Answers went missing where they should not: where that is more than
+    // loss now and then, a host or a router may be answering only so many
+    // probes a second, so the next probes wait longer before they go. What
+    // was heard at each pace counts as much as the losses seen at that pace
+    // make it worth.
+    void SlowDown() {
+        if (Loss(pace_) > kSlowDownLoss) {
+            pace_ = std::min(pace_ + 1, kPausesMs.size() - 1);
+        }
+    }
 
     // The share of probes of a size that passes that went unanswered at a
     // pace, as far as it was seen.
     [[nodiscard]] double Loss(std::size_t pace) const {
         return (losses_[pace] + kPriorLosses) / (losses_[pace] + passes_[pace] + kPriorTrials);
+    }
+
+    // The same, counted over the checks at the boundary alone: those went
+    // out just as the boundary's tries did, so a host that drops answers for
+    // reasons of its own drops them as often.
+    [[nodiscard]] double CheckLoss(std::size_t pace) const {
+        return (checkLosses_[pace] + kPriorLosses) /
+               (checkLosses_[pace] + checkPasses_[pace] + kPriorTrials);
     }
 
     // How likely it is that the MTU is `from` or more, against it being
@@ -239,7 +265,7 @@ private:
             mass += weight * Between(start, record.size - 1, from);
             for (std::size_t pace = 0; pace != kPausesMs.size(); ++pace) {
                 for (int i = 0; i != record.silences[pace]; ++i) {
-                    weight *= std::max(Loss(pace), leastLoss);
+                    weight *= std::max({Loss(pace), CheckLoss(pace), leastLoss});
                 }
             }
             start = record.size;
@@ -285,6 +311,14 @@ private:
         return kSmallestProbe;
     }
 
+    // A fair coin, from a sequence that no host's limit follows.
+    bool Draw() {
+        lot_ ^= lot_ << 13U;
+        lot_ ^= lot_ >> 17U;
+        lot_ ^= lot_ << 5U;
+        return (lot_ & 1U) != 0;
+    }
+
     [[nodiscard]] unsigned Timeout() const {
         return std::clamp(slowestMs_ * kRoundTripsToWait + kMarginMs, kShortestTimeoutMs, kLongestTimeoutMs);
     }
@@ -307,10 +341,14 @@ private:
     std::size_t pace_ = 0;         // which pause goes before each probe
     PerPace losses_{};             // answers missing at sizes known to pass, by pace
     PerPace passes_{};             // answers that came back, by pace
+    PerPace checkLosses_{};        // of those, the checks at the boundary
+    PerPace checkPasses_{};
     bool lateSeen_ = false;        // an answer came after its time-out
     bool lastAtBoundary_ = false;  // the last probe was of the size just above passed_
     unsigned slowestMs_ = 0;
     unsigned elapsedMs_ = 0;
+    unsigned lastAnswerMs_ = 0;    // elapsedMs_ when the last answer came
+    std::uint32_t lot_ = 0x9E3779B9U;
     std::vector<SizeRecord> records_;  // by size
 };
 

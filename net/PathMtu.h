@@ -18,10 +18,15 @@
 // big on silence alone only once it has been silent so often that loss at the
 // rate this path has shown (packets of sizes known to pass that went
 // unanswered) cannot explain it; where the probe's bounds do not allow that,
-// there is no figure, only the range the MTU lies in. Where answers go
-// missing the probes are spaced further apart, for hosts and routers that
-// answer only a few packets a second; a silence heard at a faster pace still
-// counts, but only as much as the loss seen at that pace allows.
+// there is no figure, only the range the MTU lies in. At the boundary (the
+// size just above the largest that passed) the tries go in turn with checks
+// of that largest size, in an order drawn by lot, so that a host that limits
+// its answers leaves the checks unanswered as often as the tries, and its
+// silences cannot pass for the path's MTU. Where answers go missing more
+// often than loss now and then explains, the probes are spaced further
+// apart, for hosts and routers that answer only a few packets a second; a
+// silence heard at a faster pace still counts, but only as much as the loss
+// seen at that pace allows.
 
 #include "net/Network.h"
 
@@ -31,7 +36,7 @@ inline constexpr int kSmallestProbe = 88;
 inline constexpr int kLargestProbe = 1500;
 
 struct ProbeLimits {
-    int maxProbes = 80;
+    int maxProbes = 120;
     unsigned maxMilliseconds = 90000;  // waiting for answers and pauses together
 };
 

@@ -114,7 +114,9 @@ bool Win32Network::LoadWinsock(std::string& failure) {
     if (w.startup == nullptr || w.cleanup == nullptr || w.lastError == nullptr || w.socket == nullptr ||
         w.setOption == nullptr || w.sendTo == nullptr || w.receiveFrom == nullptr || w.select == nullptr ||
         w.close == nullptr || w.hostByName == nullptr) {
-        failure = "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll): install TCP/IP.";
+        failure =
+            "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll): install TCP/IP and try "
+            "again.";
         return false;
     }
     WSADATA data{};
@@ -272,7 +274,7 @@ bool Win32Network::OpenRawSocket(std::string& failure) {
         failure =
             "it would not open a raw ICMP socket (Windows Sockets error " + text::Decimal(error) + "). " +
             (error == WSAEACCES ? "A raw socket needs administrator rights: run quillon-mtu-cli from an "
-                                  "elevated prompt."
+                                  "elevated prompt (as an administrator) and try again."
                                 : "This version of Windows cannot probe the path.");
         return false;
     }

@@ -60,6 +60,10 @@ cases=(
   "late|${TOPOLOGY_HOST[late]}|0|MTU: 1400||a late reply: the 1400-byte probe passed after all"
   "cut556-black-hole|${TOPOLOGY_HOST[cut556-black-hole]}|0|MTU: 1400||the host cut its reply to 584 bytes"
   "rate-limited|${TOPOLOGY_HOST[rate-limited]}|0|MTU: 1400|"
+  "black-hole-loss10|${TOPOLOGY_HOST[black-hole-loss10]}|0|MTU: 1400|"
+  "rate1|${TOPOLOGY_HOST[rate1]}|0|MTU: 1400|"
+  "every400|${TOPOLOGY_HOST[every400]}|0|MTU: 1400|"
+  "late-jitter|${TOPOLOGY_HOST[late-jitter]}|0|MTU: 1400||passed after all"
 )
 for program in "$cli32" "$cli64"; do
   name=$(basename "$program")

@@ -1,5 +1,5 @@
 # The test network's hosts that answer as real ones do, seen with Linux's
-# own ping from the client, before any probe relies on them (about 8 s).
+# own ping from the client, before any probe relies on them (about 15 s).
 # Sourced by a network test after harness.sh; counts failures with fail.
 unit=$(python3 "$here/responder_test.py" 2>&1) || fail "the echo responder's packet handling: $unit"
 # Path, ping's options, the lines that count (a pattern) and how many of them
@@ -12,6 +12,9 @@ responder_checks=(
   "late|-c 3 -i 0.2 -W 3|^64 bytes from .* time=1[34][0-9][0-9] ms$|3|3"
   "rate-limited|-c 10 -i 0.1 -W 1|^64 bytes from|2|4"
   "rate-limited|-c 3 -i 1 -W 1|^64 bytes from|3|3"
+  "rate1|-c 10 -i 0.1 -W 1|^64 bytes from|1|2"
+  "every400|-c 10 -i 0.1 -W 1|^64 bytes from|2|3"
+  "late-jitter|-c 4 -i 0.2 -W 3|^64 bytes from .* time=1[0-9][0-9][0-9] ms$|4|4"
   "two-routers|-M do -s 1400 -c 50 -i 0.01 -W 1|Frag needed and DF set \(mtu = 1300\)|1|10"
 )
 # The flood to r2 must leave the client: a path MTU it learnt from the first

@@ -12,6 +12,9 @@ answers those addressed to the given addresses, each in its own way:
   delay=MS  the reply leaves MS milliseconds after the request came
   rate=R    at most R replies a second to any one sender (a token bucket with
             a burst of R); the other requests go unanswered
+  every=MS  at most one reply every MS milliseconds to any one sender, one at
+            a time (a burst of 1)
+  jitter=MS each reply up to MS milliseconds later again, at random
 
 An address alone is answered at once and whole. Only requests from and to the
 documentation ranges are answered, and nothing else is ever sent. The
@@ -22,6 +25,7 @@ import argparse
 import heapq
 import ipaddress
 import os
+import random
 import select
 import signal
 import socket
@@ -61,12 +65,14 @@ def checksum(data):
 class Behaviour:
     """How one address answers: cut, delay and rate; None where not set."""
 
-    KEYS = ("cut", "delay", "rate")
+    KEYS = ("cut", "delay", "rate", "every", "jitter")
 
-    def __init__(self, cut=None, delay=None, rate=None):
+    def __init__(self, cut=None, delay=None, rate=None, every=None, jitter=None):
         self.cut = cut
         self.delay = delay
         self.rate = rate
+        self.every = every
+        self.jitter = jitter
 
     @classmethod
     def parse(cls, text):
@@ -74,12 +80,13 @@ class Behaviour:
         for item in filter(None, text.split(",")):
             key, equals, value = item.partition("=")
             if not equals or key not in cls.KEYS or key in settings:
-                raise ValueError("'%s' is not cut=N, delay=MS or rate=R, each at most once" % item)
+                raise ValueError("'%s' is not cut=N, delay=MS, rate=R, every=MS or jitter=MS, each at most once"
+                                 % item)
             if not (value.isascii() and value.isdigit()) or len(value) > 9:
                 raise ValueError("'%s' needs a whole number" % item)
             settings[key] = int(value)
-        if settings.get("rate") == 0:
-            raise ValueError("rate=0 would answer nothing; leave the address out instead")
+        if settings.get("rate") == 0 or settings.get("every") == 0:
+            raise ValueError("rate=0 or every=0 would answer nothing; leave the address out instead")
         return cls(**settings)
 
 
@@ -138,14 +145,15 @@ def build_echo_reply(source, destination, tos, identifier_and_sequence, data):
 
 
 class TokenBuckets:
-    """At most `rate` replies a second to each sender, with a burst of `rate`."""
+    """At most `rate` replies a second to each sender, with a burst of `burst` (`rate` unless given)."""
 
     def __init__(self):
         self.buckets = {}  # (host, sender) -> (tokens, when they were counted)
 
-    def take(self, key, rate, now):
-        tokens, then = self.buckets.pop(key, (float(rate), now))
-        tokens = min(float(rate), tokens + (now - then) * rate)
+    def take(self, key, rate, now, burst=None):
+        burst = float(rate if burst is None else burst)
+        tokens, then = self.buckets.pop(key, (burst, now))
+        tokens = min(burst, tokens + (now - then) * rate)
         if len(self.buckets) >= MOST_SENDERS:
             del self.buckets[next(iter(self.buckets))]
         if tokens < 1.0:
@@ -173,12 +181,15 @@ class Responder:
             return
         if behaviour.rate is not None and not self.buckets.take((destination, source), behaviour.rate, now):
             return
+        if behaviour.every is not None and not self.buckets.take((destination, source), 1000.0 / behaviour.every,
+                                                                 now, 1):
+            return
         if len(self.pending) >= MOST_PENDING:
             return
         if behaviour.cut is not None:
             data = data[:behaviour.cut]
         reply = build_echo_reply(destination, source, tos, identifier_and_sequence, data)
-        when = now + (behaviour.delay or 0) / 1000.0
+        when = now + ((behaviour.delay or 0) + random.uniform(0, behaviour.jitter or 0)) / 1000.0
         self.order += 1
         heapq.heappush(self.pending, (when, self.order, reply, str(source)))
 
@@ -229,7 +240,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--seconds", type=float, required=True, help="how long to answer, then end")
     parser.add_argument("--pid-file", help="written with this process's id once it is listening")
-    parser.add_argument("hosts", nargs="+", type=parse_host, metavar="ADDRESS[:cut=N,delay=MS,rate=R]")
+    parser.add_argument("hosts", nargs="+", type=parse_host,
+                        metavar="ADDRESS[:cut=N,delay=MS,rate=R,every=MS,jitter=MS]")
     arguments = parser.parse_args()
     if not 0 < arguments.seconds <= 86400:
         parser.error("--seconds must be more than 0 and at most 86400")

@@ -145,7 +145,7 @@ class CommandLine(unittest.TestCase):
             self.assertEqual([str(address), behaviour.cut, behaviour.delay, behaviour.rate], meant, text)
         for text in ["8.8.8.8:cut=68", "203.0.113.300", "203.0.113.5:cut", "203.0.113.5:cut=-1",
                      "203.0.113.5:cut=x", "203.0.113.5:size=4", "203.0.113.5:cut=1,cut=2",
-                     "203.0.113.5:rate=0", "203.0.113.5:delay=\u00b2"]:
+                     "203.0.113.5:rate=0", "203.0.113.5:every=0", "203.0.113.5:delay=\u00b2"]:
             with self.subTest(text):
                 self.assertRaises(argparse.ArgumentTypeError, responder.parse_host, text)
 

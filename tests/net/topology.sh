@@ -7,10 +7,14 @@
 #          -- r1 -- one link per path, each of its own MTU (552 among them) -- host
 #                          r1 -- r2 (link 1450) -- host (link 1300)
 #                          r1 -- r3, which drops its own "fragmentation
-#                                needed" (a black hole) -- host (link 1400)
+#                                needed" (a black hole) -- host (link 1400):
+#                                black-hole, and the same losing one probe in
+#                                five, or one packet in ten each way
 #                          r1 -- (link 1400) -- responder: cut68, late
 #                          r1 -- r3 -- (link 1400) -- responder:
-#                                cut556-black-hole, rate-limited
+#                                cut556-black-hole, rate-limited (two a
+#                                second), rate1 (one a second), every400 (one
+#                                every 400 ms), late-jitter (1 to 2 s late)
 #
 # The host answers on one address per path, in 203.0.113.0/24, at once and
 # whole. The echo responder (responder.py, in a namespace whose kernel ignores
@@ -29,11 +33,13 @@ declare -A TOPOLOGY_HOST=(
   [mtu1500]=203.0.113.15 [two-routers]=203.0.113.45 [black-hole]=203.0.113.60
   [black-hole-loss]=203.0.113.61 [drops-echo]=203.0.113.70 [unreachable]=203.0.113.99
   [cut68]=203.0.113.68 [late]=203.0.113.80 [cut556-black-hole]=203.0.113.56 [rate-limited]=203.0.113.90
-  [mtu552]=203.0.113.52
+  [mtu552]=203.0.113.52 [black-hole-loss10]=203.0.113.62 [rate1]=203.0.113.91 [every400]=203.0.113.92
+  [late-jitter]=203.0.113.81
 )
 # How the responder answers on each of its paths (responder.py's settings).
 declare -A TOPOLOGY_RESPONDER=(
   [cut68]=cut=68 [late]=delay=1300 [cut556-black-hole]=cut=556 [rate-limited]=rate=2
+  [rate1]=rate=1 [every400]=every=400 [late-jitter]=delay=1000,jitter=1000
 )
 TOPOLOGY_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -139,7 +145,7 @@ NFT
   # The black hole: r3 says nothing when a packet is too big for its link.
   topology_link "$r1" r3 198.51.100.29 "$r3" r1 198.51.100.30 1500 &&
     topology_link "$r3" host 198.51.100.33 "$h" r3 198.51.100.34 1400 || return 1
-  for path in black-hole black-hole-loss; do
+  for path in black-hole black-hole-loss black-hole-loss10; do
     ip -n "$r1" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.30
     ip -n "$r3" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.34
   done
@@ -149,14 +155,19 @@ table ip blackhole {
   chain leaving { type filter hook output priority 0; icmp type destination-unreachable icmp code frag-needed drop; }
 }
 NFT
-  # One probe in five to the lossy black hole is lost; r1 counts what the
-  # client sends on every path (its prerouting hook sees a probe before any
-  # MTU check).
+  # One probe in five to the lossy black hole is lost, and one packet in ten
+  # each way to the other; r1 counts what the client sends on every path (its
+  # prerouting hook sees a probe before any MTU check).
   ip netns exec "$r1" nft -f - <<NFT || return 1
 table ip path {
   counter probes { }
   chain arriving { type filter hook prerouting priority 0; iifname "client" icmp type echo-request counter name probes; }
-  chain forwarded { type filter hook forward priority 0; ip daddr ${TOPOLOGY_HOST[black-hole-loss]} icmp type echo-request numgen random mod 5 == 0 drop; }
+  chain forwarded {
+    type filter hook forward priority 0;
+    ip daddr ${TOPOLOGY_HOST[black-hole-loss]} icmp type echo-request numgen random mod 5 == 0 drop
+    ip daddr ${TOPOLOGY_HOST[black-hole-loss10]} icmp type echo-request numgen random mod 10 == 0 drop
+    ip saddr ${TOPOLOGY_HOST[black-hole-loss10]} icmp type echo-reply numgen random mod 10 == 0 drop
+  }
 }
 NFT
   # The host: every other path's address, and one that drops echo requests.
@@ -187,7 +198,7 @@ topology_responder() {
     topology_link "$r1" e1500 198.51.100.53 "$e" answers 198.51.100.54 1500 || return 1
   ip -n "$e" route add 192.0.2.0/24 via 198.51.100.53
   for path in cut68 late; do ip -n "$r1" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.38; done
-  for path in cut556-black-hole rate-limited; do
+  for path in cut556-black-hole rate-limited rate1 every400 late-jitter; do
     ip -n "$r1" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.30
     ip -n "$r3" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.50
   done

@@ -264,7 +264,7 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
         "Probing the path to host.test (203.0.113.9) through a simulated path, with packets of 88 to 1500 "
         "bytes that "
         "may not be fragmented:\n"
-        "This system does not say which adapter the route to host.test takes.\n";
+        "This system does not say which adapter the route to host.test leaves through.\n";
     const struct {
         const char* what;
         void (*set)(SimulatedPath&);
@@ -293,8 +293,8 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
                    "MTU: 1400\n",
          ""},
         {"no figure within the limits", [](SimulatedPath& p) { p.lossPercent = 45; }, 1, "",
-         "The probe of host.test gave up with no sure figure: the path's MTU lies from 800 to 1400 bytes (80 "
-         "probes). Many packets may be lost, or the host answer few: try later or another host.\n"},
+         "The probe of host.test gave up with no sure figure: the path's MTU lies from 1377 to 1400 bytes (120 "
+         "probes). The path may lose many packets, or its host answer few: try later, or another host.\n"},
     };
     for (const auto& c : cases) {
         SimulatedPath network;

@@ -62,7 +62,7 @@ TEST(EchoHelper, TheMeansFollowWhatTheSystemDoesWithTheFlag) {
         {"the loopback's MTU, 0xFFFFFFFF", true, 0xFFFFFFFFU, refusedAtOnce, true, net::Means::kRawSocket,
          ""},
         {"it sends it, and no raw socket", true, 1500, sentAnyway, false, net::Means::kNone,
-         "does not honour don't-fragment (it sent an echo over the interface's 1500-byte MTU), "
+         "does not honour don't-fragment (it sent an echo larger than the 1500-byte MTU of the interface), "
          "and it would not open a raw ICMP socket"},
         {"no IP helper, and no raw socket", false, 1500, sentAnyway, false, net::Means::kNone,
          "no IP helper echo function (IcmpSendEcho), and it would not open a raw ICMP socket"},

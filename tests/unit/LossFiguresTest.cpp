@@ -1,8 +1,9 @@
 // How often loss makes the probe end on a wrong figure: 100,000 simulated
 // runs per path with 10% and with 20% of packets lost each way (the probe or
-// its answer). A run may end without a figure; it must never end above the
-// truth, at 10% never below it, and at 20% below it at most once in 10,000
-// runs. The figures are printed at the end of the test command's run.
+// its answer). A run may end without a figure (at 10% at most 30 times in
+// 100,000); it must never end above the truth, at 10% never below it, and
+// at 20% below it at most twice in 100,000 runs. The figures are printed at
+// the end of the test command's run.
 //
 // Built with optimisation in every build, since it runs the search over a
 // million times.
@@ -63,8 +64,8 @@ TEST(LossFigures, LossNeverMakesAWrongFigureMoreOftenThanTheAimAllows) {
                 }
             }
             EXPECT_EQ(above, 0U) << path.what;
-            EXPECT_LE(below, loss == 10 ? 0U : kRuns / 10000)
-                << path.what << ", " << loss << "% lost each way";
+            EXPECT_LE(below, loss == 10 ? 0U : 2U) << path.what << ", " << loss << "% lost each way";
+            EXPECT_LE(none, loss == 10 ? 30U : kRuns) << path.what << ", " << loss << "% lost each way";
             char averaged[16];
             std::snprintf(averaged, sizeof averaged, "%.1f", static_cast<double>(probes) / kRuns);
             ReportFigure("probe with " + std::to_string(loss) + "% lost each way, " + path.what + ": " +
@@ -81,15 +82,18 @@ TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
     const struct {
         const char* what;
         std::vector<Link> links;
-        int perSecond;
+        double perSecond;
         int loss;
         int mtu;
+        double burst = 0;  // answers at once (0: as many as a second allows)
     } hosts[] = {
         {"black hole at 1400, once a second, 5% lost each way", {{1400, false}}, 1, 5, 1400},
         {"black hole at 1400, once a second, 10% lost each way", {{1400, false}}, 1, 10, 1400},
         {"black hole at 576, once a second, 10% lost each way", {{576, false}}, 1, 10, 576},
         {"router names 1400, once a second, 10% lost each way", {{1500, true}, {1400, true}}, 1, 10, 1400},
         {"black hole at 1400, twice a second, 20% lost each way", {{1400, false}}, 2, 20, 1400},
+        {"black hole at 1400, one echo per 400 ms, 10% lost each way", {{1400, false}}, 2.5, 10, 1400, 1},
+        {"black hole at 1400, five a second one at a time, 10% lost each way", {{1400, false}}, 5, 10, 1400, 1},
     };
     for (const auto& host : hosts) {
         unsigned wrong = 0;
@@ -97,7 +101,7 @@ TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
         for (unsigned seed = 1; seed <= kLimitedRuns; ++seed) {
             SimulatedPath simulated(seed);
             simulated.links = host.links;
-            simulated.hostLimit = RateLimit(host.perSecond);
+            simulated.hostLimit = RateLimit(host.perSecond, host.burst);
             simulated.lossPercent = host.loss;
             Quiet quiet;
             const net::PathMtu found = net::FindPathMtu(simulated, quiet);

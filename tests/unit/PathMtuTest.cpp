@@ -68,40 +68,40 @@ const PathCase kPaths[] = {
      [](SimulatedPath& p) {
          p.links = {{1400, false}};
      },
-     1400, 22, 16},
+     1400, 28, 5},
     {"black hole at 89",
      [](SimulatedPath& p) {
          p.links = {{89, false}};
      },
-     89, 31, 22},
+     89, 36, 9},
     {"black hole at 1499",
      [](SimulatedPath& p) {
          p.links = {{1499, false}};
      },
-     1499, 18, 11},
+     1499, 26, 4},
     {"router names 1450, black hole at 1333",
      [](SimulatedPath& p) {
          p.links = {{1450, true}, {1333, false}};
      },
-     1333, 25, 18},
+     1333, 30, 6},
     {"this system already knows 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, true}};
          p.learnt = 1400;
      },
-     1400, 10, 1},
+     1400, 11, 1},
     {"the IP helper's too big, 1400 learnt on the route",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
          p.saysLearnt = 1400;
      },
-     1400, 3, 1},
+     1400, 4, 1},
     {"the IP helper's too big, 1300 learnt on another interface",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
          p.saysLearnt = 1300;
      },
-     1400, 10, 1},
+     1400, 11, 1},
     {"host cuts replies to 68 bytes behind a router naming 1400",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
@@ -113,7 +113,7 @@ const PathCase kPaths[] = {
          p.links = {{1400, false}};
          p.cutTo = 556;
      },
-     1400, 22, 16},
+     1400, 28, 5},
     {"host answers 1.3 s late behind a router naming 1400",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
@@ -125,7 +125,7 @@ const PathCase kPaths[] = {
          p.links = {{1400, false}};
          p.hostDelayMs = 1300;
      },
-     1400, 24, 56},
+     1400, 29, 50},
     {"host answers 1.3 s late through an IP helper that drops late replies, behind a router naming 1400",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
@@ -138,7 +138,32 @@ const PathCase kPaths[] = {
          p.links = {{1400, false}};
          p.hostLimit = RateLimit(1);
      },
-     1400, 45, 34},
+     1400, 48, 25},
+    {"host answers twice a second behind a black hole at 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, false}};
+         p.hostLimit = RateLimit(2);
+     },
+     1400, 36, 9},
+    {"host answers at most one echo per 400 ms behind a black hole at 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, false}};
+         p.hostLimit = RateLimit(2.5, 1);
+     },
+     1400, 50, 16},
+    {"host answers five echoes a second, one at a time, behind a black hole at 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, false}};
+         p.hostLimit = RateLimit(5, 1);
+     },
+     1400, 32, 8},
+    {"host answers 1 to 2 s late behind a black hole at 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, false}};
+         p.hostDelayMs = 1000;
+         p.hostJitterMs = 1000;
+     },
+     1400, 31, 54},
     {"router names 1400, and that size's first probe is lost",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
@@ -242,7 +267,7 @@ TEST(PathMtu, EndsWithoutAFigureAndSaysWhy) {
         limits.maxMilliseconds = timeBound ? 2000 : 60000;
         const net::PathMtu bounded = Find(path, limits);
         EXPECT_EQ(bounded.status, net::PathStatus::kOutOfBounds) << timeBound;
-        EXPECT_LE(bounded.probes, 8) << "the black hole takes 22 without limits";
+        EXPECT_LE(bounded.probes, 8) << "the black hole takes 28 without limits";
         EXPECT_LE(path.nowMs, timeBound ? 2000U + 1000U : 60000U) << "at most one probe past the limit";
         EXPECT_TRUE(bounded.mtu >= 1280 && bounded.mtu <= 1400)
             << "the largest size that passed: " << bounded.mtu;

@@ -80,7 +80,7 @@ TEST(RegFile, DeletesWhatWasNotThereAndSaysWhereRegeditMayNot) {
             const std::string text = Section(Value(reg::kRegNone, "", state), "SYSTEM\\Tcpip\\", family);
             const std::string older = family == ui::RegFamily::kNt ? "Windows NT 4.0" : "Windows 95, 98 and Me";
             EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SYSTEM\\Tcpip]\n"), std::string::npos) << text;
-            EXPECT_NE(text.find("; may not delete it"), std::string::npos) << text;
+            EXPECT_NE(text.find("; may not delete a value"), std::string::npos) << text;
             EXPECT_NE(text.find(older), std::string::npos) << text;
             EXPECT_EQ(text.substr(text.size() - 8), "\"MTU\"=-\n") << "the deletion comes after its comment";
         }

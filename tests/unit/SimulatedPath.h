@@ -23,15 +23,17 @@ struct Link {
     bool routerTells;  // false: a black hole
 };
 
-// At most `perSecond` packets a second, and as many at once (0: no limit).
+// At most `perSecond` packets a second, and `burst` at once (0: as many as
+// a second allows); no limit where perSecond is 0.
 class RateLimit {
 public:
-    explicit RateLimit(int perSecond = 0) : perSecond_(perSecond), tokens_(perSecond) {}
+    explicit RateLimit(double perSecond = 0, double burst = 0)
+        : perSecond_(perSecond), burst_(burst != 0 ? burst : perSecond), tokens_(burst_) {}
     bool Take(unsigned nowMs) {
         if (perSecond_ == 0) {
             return true;
         }
-        tokens_ = std::min<double>(perSecond_, tokens_ + (nowMs - lastMs_) * perSecond_ / 1000.0);
+        tokens_ = std::min(burst_, tokens_ + (nowMs - lastMs_) * perSecond_ / 1000.0);
         lastMs_ = nowMs;
         if (tokens_ < 1.0) {
             return false;
@@ -41,7 +43,8 @@ public:
     }
 
 private:
-    int perSecond_;
+    double perSecond_;
+    double burst_;
     double tokens_;
     unsigned lastMs_ = 0;
 };
@@ -60,6 +63,7 @@ public:
     int saysLearnt = 0;
     unsigned roundTripMs = 2;
     unsigned hostDelayMs = 0;      // the host answers this much later than the round trip
+    unsigned hostJitterMs = 0;     // and up to this much later again, at random
     bool dropsLate = false;        // a reply after its time-out is dropped, as the IP helper drops it
     int cutTo = 0;                 // the host's replies carry at most this many bytes of data (0: all)
     RateLimit hostLimit;           // echo replies the host gives
@@ -128,7 +132,8 @@ public:
                         answerMs = sentMs + roundTripMs;
                     }
                 } else if (hostAnswers && !LostByRule(packetSize) && hostLimit.Take(sentMs) && Arrives()) {
-                    pending_.push_back({sentMs + roundTripMs + hostDelayMs, sentMs, packetSize});
+                    const unsigned jitter = hostJitterMs == 0 ? 0 : static_cast<unsigned>(random_() % hostJitterMs);
+                    pending_.push_back({sentMs + roundTripMs + hostDelayMs + jitter, sentMs, packetSize});
                 }
             }
         }

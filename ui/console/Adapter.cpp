@@ -66,8 +66,8 @@ std::optional<Adapter> FindAdapter(Session& session, const std::string& name) {
     if (!picked) {
         session.output.Err(named == 0
                                ? "No adapter is named '%'. Nothing was written. The adapters are:\n%"
-                               : "More than one adapter is named '%': name it by its number. Nothing was "
-                                 "written. The adapters are:\n%",
+                               : "More than one adapter is named '%': name it by its card or transport "
+                                 "number. Nothing was written. The adapters are:\n%",
                            {name, all.empty() ? std::string_view("  (none)\n") : std::string_view(all)});
     }
     return picked;

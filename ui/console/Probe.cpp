@@ -71,7 +71,7 @@ void SayRoute(Session& session, const net::PathInfo& path, const std::optional<A
             "The route to % leaves through the adapter % (%), none of the network cards found.\n",
             {host, path.routeAdapter, path.routeAddress});
     } else {
-        session.output.Out("This system does not say which adapter the route to % takes.\n", {host});
+        session.output.Out("This system does not say which adapter the route to % leaves through.\n", {host});
     }
 }
 
@@ -90,7 +90,8 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
             return found.mtu;
         case net::PathStatus::kSilent:
             failure =
-                "% did not answer even the smallest probe: it may be down, or not answer ping.\n";
+                "% did not answer even the smallest probe: it may be down, or not answer ping. Probe a "
+                "host that answers ping.\n";
             break;
         case net::PathStatus::kUnreachable:
             failure = "% cannot be reached: %.\n";
@@ -107,7 +108,7 @@ std::optional<int> ProbePath(const std::string& host, net::Network& network, Con
         case net::PathStatus::kOutOfBounds:
             failure =
                 "The probe of % gave up with no sure figure: the path's MTU lies from % to % bytes (%). "
-                "Many packets may be lost, or the host answer few: try later or another host.\n";
+                "The path may lose many packets, or its host answer few: try later, or another host.\n";
             break;
     }
     const std::string atMost = Decimal(found.atMost);
@@ -147,7 +148,7 @@ int RunProbe(Session& session) {
     if (toRoute) {
         if (!route) {
             session.output.Err(
-                "Nothing was written: the route's adapter is no network card.\n");
+                "The route's adapter is none of the network cards found. Nothing was written.\n");
             return kExitFailure;
         }
         one = route;

@@ -100,8 +100,8 @@ bool AppendRegSection(RegFamily family, const std::string& caption, const std::v
             section += Quoted(exported.where.name) + "=" + Data(exported.value) + "\n";
         } else {
             section +=
-                std::string("; Not there when this file was written: deleted. The regedit of ") + older +
-                "\n; may not delete it: then do so by hand.\n" +
+                std::string("; Not there when this file was written, so it is deleted. The regedit of ") +
+                older + "\n; may not delete a value: if it is still there, delete it by hand.\n" +
                 Quoted(exported.where.name) + "=-\n";
         }
     }

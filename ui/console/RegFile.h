@@ -23,7 +23,8 @@ inline constexpr const char* kRegFileHeader =
     "REGEDIT4\n"
     "\n"
     "; Quillon MTU Tool: every value that apply and remove change, as it was when\n"
-    "; this file was written. \"regedit /s FILE\" puts them back.\n";
+    "; this file was written. \"regedit /s FILE\" puts them back: values that were\n"
+    "; there are written again with their type and data, the others are deleted.\n";
 
 // Appends the part of one family, which `caption` names. False, with the
 // reason, where a value could not be read or a key cannot be named in a
