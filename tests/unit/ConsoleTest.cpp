@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -544,76 +546,77 @@ TEST_F(Console, AdapterActsOnTheOneAdapterItNames) {
     }
 }
 
-// The MTU put into use at once, or why not: the words, the stream and the
-// exit code of each outcome; show and probe of what the link and this
-// machine allow.
+// The MTU put into use at once, or why not: the words, stream and exit code
+// of each outcome; show and probe of what the link and this machine allow.
 TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
     using S = net::MtuSetting;
-    const std::string admin = "Windows lets only an administrator change the MTU in use: run quillon-mtu-cli "
-                              "from an elevated prompt\n";
+    const std::string admin =
+        "Windows lets only an administrator change the MTU in use: run quillon-mtu-cli from an elevated "
+        "prompt\n";
     const struct {
-        const char* what;
-        std::vector<std::string> line;
-        void (*set)(SimulatedPath&);
+        const char* line;     // split at spaces
+        const char* refused;  // the adapter where Windows gives `why`
+        S why;                // kMissing: on no adapter, as before Vista
+        unsigned link;        // each card's link MTU (0: not known)
+        int learnt;           // "probe h" through card 3 (MTU 1450 in use): a path MTU already known
         int code;
         std::string said;    // in standard output where the code is 0, else in standard error
-        std::string absent;  // in neither
+        const char* absent;  // in neither
     } cases[] = {
-        {"at once", {"apply", "1400", "--adapter", "3"}, [](SimulatedPath&) {}, 0,
-         "MTU setting applied successfully.\n  card 3  {B}  in use now: 1400\nThe MTU was", "restarts"},
-        {"above the link", {"apply", "1500", "--adapter", "3"}, [](SimulatedPath& p) { p.linkMtu["{B}"] = 1492; },
-         0, "  card 3  {B}  in use now: 1492, the link's MTU (1500 is above it)\n", "restarts"},
-        {"no rights", {"apply", "1400", "--adapter", "3"}, [](SimulatedPath& p) { p.refusals["{B}"] = S::kNoRights; },
-         3, "  card 3  {B}  in use now: 576, not 1400: " + admin, ""},
-        {"below 576", {"apply", "500", "--adapter", "3"}, [](SimulatedPath& p) { p.refusals["{B}"] = S::kRefused; },
-         3, "not 500: Windows does not put 500 into use at once (Windows 10 is reported to refuse an IPv4 MTU below "
-            "576)\n", ""},
-        {"refused", {"apply", "1400"}, [](SimulatedPath& p) { p.refusals["{A}"] = S::kRefused; },
-         3, "  card 1  {A}  in use now: 1300, not 1400: Windows does not put 1400 into use at once on this "
-            "interface\n", ""},
-        {"no IPv4", {"apply", "1400"}, [](SimulatedPath& p) { p.refusals["{B}"] = S::kNoInterface; }, 3,
-         "  card 3  {B}  in use now: 576, not 1400: the adapter has no IPv4 interface now (it is not connected, or "
-         "IPv4 is off there)\n", ""},
-        {"failed", {"apply", "1400"}, [](SimulatedPath& p) { p.refusals["{B}"] = S::kFailed; }, 3,
+        {"apply 1400 --adapter 3", "", S::kSet, 0, 0, 0, "fully.\n  card 3  {B}  in use now: 1400\nThe",
+         "start"},
+        {"apply 1500 --adapter 3", "", S::kSet, 1492, 0, 0,
+         "{B}  in use now: 1492, the link's MTU (1500 is above it)\n", "restart"},
+        {"apply 1400 --adapter 3", "{B}", S::kNoRights, 0, 0, 3, "{B}  in use now: 576, not 1400: " + admin,
+         ""},
+        {"apply 500 --adapter 3", "{B}", S::kRefused, 0, 0, 3,
+         "not 500: Windows does not put 500 into use at once (Windows 10 is reported to refuse an IPv4 MTU below",
+         ""},
+        {"apply 1400", "{A}", S::kRefused, 0, 0, 3,
+         "{A}  in use now: 1300, not 1400: Windows does not put 1400 into use at once on this interface\n",
+         ""},
+        {"apply 1400", "{B}", S::kNoInterface, 0, 0, 3,
+         "not 1400: the adapter has no IPv4 interface now (it is not connected, or IPv4 is off there)\n", ""},
+        {"apply 1400", "{B}", S::kFailed, 0, 0, 3,
          "not 1400: Windows would not change the MTU in use (error 31)\n", ""},
-        {"before Vista", {"apply", "1400"}, [](SimulatedPath& p) { p.canSetInUse = false; }, 0,
-         "MTU setting applied successfully.\nThe change takes effect when Windows restarts.\n", "in use now"},
-        {"9x", {"apply", "1400", "--family", "9x"}, [](SimulatedPath&) {}, 0,
-         "successfully.\nThe change takes effect when Windows restarts.\n", "in use now"},
-        {"remove: only where it deleted", {"remove"}, [](SimulatedPath& p) { p.linkMtu = {{"{A}", 1500}, {"{B}", 1500}}; },
-         0, "removed.\n  card 3  {B}  in use now: 1500, the link's MTU\nYour", "card 1"},
-        {"remove refused", {"remove", "--adapter", "3"},
-         [](SimulatedPath& p) { p.linkMtu["{B}"] = 1500; p.refusals["{B}"] = S::kNoRights; }, 3,
-         "  card 3  {B}  in use now: 576, not 1500: " + admin, ""},
-        {"probe --apply refused", {"probe", "h", "--apply", "--adapter", "1"},
-         [](SimulatedPath& p) { p.refusals["{A}"] = S::kNoRights; }, 3, "card 1  {A}  in use now: 1300, not 1400: " + admin, ""},
-        {"show above the link", {"show", "--adapter", "3"}, [](SimulatedPath& p) { p.inUse["{B}"] = p.linkMtu["{B}"] = 540; },
-         0, "  card 3  {B}  MTU 576 stored, above the link's 540: 540 is used  in use now: 540\n", "restart"},
-        {"own limit", {"probe", "h"}, [](SimulatedPath& p) { p.learnt = 1450; p.linkMtu["{B}"] = 1500; }, 0,
-         "That is this machine's own limit, not the path's: card 3  {B} uses an MTU of 1450, and this system "
-         "refused the larger probes itself. To measure the path beyond it, put the link's MTU back (quillon-mtu-cli "
-         "remove --adapter 3), probe again, and apply what it finds.\nMTU: 1450\n", ""},
-        {"the link's own limit", {"probe", "h"}, [](SimulatedPath& p) { p.learnt = 1450; p.linkMtu["{B}"] = 1450; },
-         0, "{B} uses its link's MTU of 1450, and this system refused the larger probes itself.\nMTU: 1450\n", ""},
-        {"a path's limit", {"probe", "h"}, [](SimulatedPath& p) { p.learnt = 1400; p.inUse["{B}"] = 1500; }, 0,
-         "MTU: 1400\n", "own limit"},
+        {"apply 1400", "", S::kMissing, 0, 0, 0, "fully.\nThe change takes effect when Windows restarts.\n",
+         "in use"},
+        {"apply 1400 --family 9x", "", S::kSet, 0, 0, 0,
+         "fully.\nThe change takes effect when Windows restarts.\n", "in use"},
+        {"remove", "", S::kSet, 1500, 0, 0, "removed.\n  card 3  {B}  in use now: 1500, the link's MTU\nYour",
+         "card 1"},
+        {"probe h --apply --adapter 1", "{A}", S::kNoRights, 0, 0, 3,
+         "{A}  in use now: 1300, not 1400: " + admin, ""},
+        {"show --adapter 3", "", S::kSet, 540, 0, 0,
+         "{B}  MTU 576 stored, above the link's 540: 540 is used  in use now", "restart"},
+        {"probe h", "", S::kSet, 1500, 1450, 0,
+         "own limit, not the path's: card 3  {B} uses an MTU of 1450, and this system refused the larger "
+         "probes itself. To measure the path beyond it, put the link's MTU back (quillon-mtu-cli remove --adapter 3)",
+         ""},
+        {"probe h", "", S::kSet, 1500, 1400, 0, "MTU: 1400\n", "own limit"},
     };
     for (const auto& c : cases) {
         reg::MemoryRegistry machine;
         Seed(machine, kBoth);
-        reg::Registry routines3(machine);
+        reg::Registry registry(machine);
+        std::istringstream words(c.line);
+        const std::vector<std::string> line{std::istream_iterator<std::string>(words), {}};
         SimulatedPath network;
-        const bool probeOnly = c.line.size() == 2 && c.line[0] == "probe";  // through card 3, its figure its own
-        network.links = {{1500, true}, {probeOnly ? 1500 : 1400, true}};
+        network.links = {{1500, true}, {c.learnt != 0 ? 1500 : 1400, true}};
+        network.learnt = c.learnt;
         network.routeAdapter = "{B}";
-        network.inUse = {{"{A}", 1300}, {"{B}", probeOnly ? 1450U : 576U}};
-        c.set(network);
+        network.inUse = {{"{A}", 1300}, {"{B}", c.learnt != 0 ? 1450U : 576U}};
+        network.linkMtu = {{"{A}", c.link}, {"{B}", c.link}};
+        network.canSetInUse = c.why != S::kMissing;
+        network.refusals[c.refused] = c.why;
         Capture output;
-        EXPECT_EQ(ui::RunConsole(c.line, routines3, output, &network), c.code) << c.what << output.err;
+        EXPECT_EQ(ui::RunConsole(line, registry, output, &network), c.code) << c.line << output.err;
         EXPECT_NE((c.code == 0 ? output.out : output.err).find(c.said), std::string::npos)
-            << c.what << "\n" << output.out << output.err;
-        EXPECT_EQ((c.code == 0 ? output.err : std::string()), "") << c.what;
-        EXPECT_TRUE(c.absent.empty() || (output.out + output.err).find(c.absent) == std::string::npos) << c.what;
+            << c.line << "\n"
+            << output.out << output.err;
+        EXPECT_EQ(c.code == 0 ? output.err : "", "") << c.line;
+        EXPECT_EQ((output.out + output.err).find(c.absent), *c.absent == '\0' ? 0 : std::string::npos)
+            << c.line;
     }
 }
 

@@ -63,10 +63,10 @@ public:
     RateLimit routerLimit;         // "fragmentation needed" each router gives
     std::map<int, int> loseFirst;  // size: how many of its first probes are lost on the way
     int interruptAfter = -1;       // the user presses Ctrl+C after this many probes
-    std::map<std::string, unsigned> inUse;       // MtuInUse's answers, and what SetMtuInUse sets
-    std::map<std::string, unsigned> linkMtu;     // LinkMtu's answers
+    std::map<std::string, unsigned> inUse;            // MtuInUse's answers, and what SetMtuInUse sets
+    std::map<std::string, unsigned> linkMtu;          // LinkMtu's answers
     std::map<std::string, net::MtuSetting> refusals;  // SetMtuInUse's refusals, by adapter
-    bool canSetInUse = true;                     // false: a system before Vista
+    bool canSetInUse = true;                          // false: a system before Vista
     std::vector<std::pair<int, unsigned>> sent;  // size and time-out of each probe
     unsigned pausedMs = 0;
     unsigned nowMs = 0;
@@ -179,14 +179,13 @@ public:
 
     net::MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) override {
         net::MtuChange change;
-        if (!canSetInUse) {
-            return change;
-        }
+        const auto refusal = refusals.find(adapter);
+        change.outcome = !canSetInUse                ? net::MtuSetting::kMissing
+                         : refusal == refusals.end() ? net::MtuSetting::kSet
+                                                     : refusal->second;
         change.linkMtu = LinkMtu(adapter).value_or(0);
         change.aboveLink = mtu != 0 && change.linkMtu != 0 && mtu > change.linkMtu;
-        const auto refusal = refusals.find(adapter);
-        change.outcome = refusal == refusals.end() ? net::MtuSetting::kSet : refusal->second;
-        change.error = change.outcome == net::MtuSetting::kFailed ? 31 : 0;
+        change.error = 31;
         if (change.outcome == net::MtuSetting::kSet) {
             inUse[adapter] = mtu == 0 || change.aboveLink ? change.linkMtu : mtu;
         }
