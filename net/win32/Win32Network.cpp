@@ -197,6 +197,8 @@ void Win32Network::LoadIpHelper() {
         Find(ipHelperModule_, "IcmpCreateFile", h.icmpCreateFile);
         Find(ipHelperModule_, "IcmpCloseHandle", h.icmpCloseHandle);
         Find(ipHelperModule_, "IcmpSendEcho", h.icmpSendEcho);
+        Find(ipHelperModule_, "GetIpInterfaceEntry", h.ipInterface.getEntry);
+        Find(ipHelperModule_, "SetIpInterfaceEntry", h.ipInterface.setEntry);
     }
     // Before XP the echo functions are in a library of their own.
     if (h.icmpCreateFile == nullptr || h.icmpCloseHandle == nullptr || h.icmpSendEcho == nullptr) {
@@ -330,8 +332,8 @@ bool Win32Network::Adapters(std::vector<unsigned char>& buffer) const {
     return status == ERROR_SUCCESS;
 }
 
-// The IPv4 MTU of an interface: what the interface table of Vista and later
-// says (the MTU that the adapter's registry value sets), else the link's MTU.
+// The IPv4 MTU of an interface: its NlMtu in the interface table of Vista and
+// later, else the link's MTU.
 std::optional<unsigned> Win32Network::InterfaceMtu(DWORD index) const {
     PMIB_IPINTERFACE_TABLE table = nullptr;
     if (ipHelper_.getIpInterfaceTable != nullptr &&
@@ -349,6 +351,10 @@ std::optional<unsigned> Win32Network::InterfaceMtu(DWORD index) const {
             return mtu;
         }
     }
+    return IndexLinkMtu(index);
+}
+
+std::optional<unsigned> Win32Network::IndexLinkMtu(DWORD index) const {
     MIB_IFROW row{};
     row.dwIndex = index;
     if (ipHelper_.getIfEntry != nullptr && ipHelper_.getIfEntry(&row) == NO_ERROR && row.dwMtu != 0 &&
@@ -447,6 +453,31 @@ Echo Win32Network::SendRaw(int packetSize, unsigned timeoutMs) {
 }
 
 std::optional<unsigned> Win32Network::MtuInUse(const std::string& adapter) {
+    const std::optional<DWORD> index = AdapterIndex(adapter);
+    return index ? InterfaceMtu(*index) : std::nullopt;
+}
+
+std::optional<unsigned> Win32Network::LinkMtu(const std::string& adapter) {
+    const std::optional<DWORD> index = AdapterIndex(adapter);
+    return index ? IndexLinkMtu(*index) : std::nullopt;
+}
+
+MtuChange Win32Network::SetMtuInUse(const std::string& adapter, unsigned mtu) {
+    LoadIpHelper();
+    const IpInterfaceCalls& calls = ipHelper_.ipInterface;
+    if (calls.getEntry == nullptr || calls.setEntry == nullptr) {
+        return MtuChange{};  // before Vista: from the next restart
+    }
+    const std::optional<DWORD> index = AdapterIndex(adapter);
+    if (!index) {
+        MtuChange none;
+        none.outcome = MtuSetting::kNoInterface;
+        return none;
+    }
+    return SetInterfaceMtu(calls, *index, mtu, IndexLinkMtu(*index).value_or(0));
+}
+
+std::optional<DWORD> Win32Network::AdapterIndex(const std::string& adapter) {
     LoadIpHelper();
     std::vector<unsigned char> buffer;
     if (!Adapters(buffer)) {
@@ -465,7 +496,7 @@ std::optional<unsigned> Win32Network::MtuInUse(const std::string& adapter) {
                 std::strcmp(ip->IpAddress.String, adapter.c_str()) == 0 && ip->IpAddress.String[0] != '\0';
         }
         if (match) {
-            return InterfaceMtu(info->Index);
+            return info->Index;
         }
     }
     return std::nullopt;

@@ -21,6 +21,7 @@
 #include "net/EchoHelper.h"
 #include "net/Icmp.h"
 #include "net/Network.h"
+#include "net/win32/IpInterface.h"
 
 namespace quillon::net {
 
@@ -36,6 +37,8 @@ public:
     void Pause(unsigned milliseconds) override;
     bool Interrupted() override { return interrupted_.load(); }
     std::optional<unsigned> MtuInUse(const std::string& adapter) override;
+    std::optional<unsigned> LinkMtu(const std::string& adapter) override;
+    MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) override;
 
 private:
     struct Winsock {
@@ -62,6 +65,7 @@ private:
         BOOL(WINAPI* icmpCloseHandle)(HANDLE) = nullptr;
         DWORD(WINAPI* icmpSendEcho)
         (HANDLE, IPAddr, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD) = nullptr;
+        IpInterfaceCalls ipInterface;
     };
 
     bool LoadWinsock(std::string& failure);
@@ -70,6 +74,9 @@ private:
     // The adapters as the IP helper lists them (a buffer of IP_ADAPTER_INFO).
     bool Adapters(std::vector<unsigned char>& buffer) const;
     std::optional<unsigned> InterfaceMtu(DWORD index) const;
+    // The IP helper's index of an adapter named as MtuInUse names it.
+    std::optional<DWORD> AdapterIndex(const std::string& adapter);
+    std::optional<unsigned> IndexLinkMtu(DWORD index) const;
     Echo SendRaw(int packetSize, unsigned timeoutMs);
     static BOOL WINAPI OnControl(DWORD event);
 

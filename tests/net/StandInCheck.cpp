@@ -12,6 +12,9 @@
 //   quillon_standin_check interfaces ADDRESS [family=N]   what the other
 //     IP-helper calls say, GetIpInterfaceTable's rows for that family
 //     (AF_INET unless given) among them
+//   quillon_standin_check mtu INDEX [set=N] [family=N] [site=N]
+//     GetIpInterfaceEntry of that interface; with set=, SetIpInterfaceEntry
+//     of its row with NlMtu N, SitePrefixLength and family, and the row read back
 
 #define WIN32_LEAN_AND_MEAN
 #include <winsock2.h>
@@ -235,6 +238,33 @@ int Interfaces(int argc, char** argv) {
     return 0;
 }
 
+int Mtu(int argc, char** argv) {
+    using EntryFunction = DWORD(WINAPI*)(PMIB_IPINTERFACE_ROW);
+    const auto get = Find<EntryFunction>("GetIpInterfaceEntry");
+    const auto set = Find<EntryFunction>("SetIpInterfaceEntry");
+    if (argc < 3 || get == nullptr || set == nullptr) {
+        std::puts("GetIpInterfaceEntry: not exported");
+        return 0;
+    }
+    auto options = Options(argc, argv, 3);
+    MIB_IPINTERFACE_ROW row{};
+    row.Family = AF_INET;
+    row.InterfaceIndex = std::strtoul(argv[2], nullptr, 10);
+    const DWORD got = get(&row);
+    std::printf("GetIpInterfaceEntry: %lu NlMtu %lu\n", got, row.NlMtu);
+    if (options.count("set") != 0) {
+        MIB_IPINTERFACE_ROW back = row;
+        row.NlMtu = std::strtoul(options["set"].c_str(), nullptr, 10);
+        row.SitePrefixLength = static_cast<UINT8>(std::atoi(options["site"].c_str()));
+        row.Family = static_cast<ADDRESS_FAMILY>(
+            options.count("family") != 0 ? std::atoi(options["family"].c_str()) : AF_INET);
+        std::printf("SetIpInterfaceEntry: %lu\n", set(&row));
+        const DWORD read = get(&back);
+        std::printf("read back: %lu NlMtu %lu\n", read, back.NlMtu);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -256,6 +286,9 @@ int main(int argc, char** argv) {
     if (command == "interfaces") {
         return Interfaces(argc, argv);
     }
-    std::puts("usage: quillon_standin_check echo|paths|forget|interfaces ...");
+    if (command == "mtu") {
+        return Mtu(argc, argv);
+    }
+    std::puts("usage: quillon_standin_check echo|paths|forget|interfaces|mtu ...");
     return 2;
 }

@@ -3,8 +3,8 @@
 # topology through the 32-bit and the x64 program under Wine, run inside the
 # client namespace, first through the raw socket (Wine's own IP helper does
 # not honour don't-fragment) and then through the IP helper's echo function
-# as Windows has it (the stand-in of standin.sh), then without the right to
-# open a raw socket, --apply with the registry checked, Ctrl+C, and the
+# as Windows has it (the stand-in of standin.sh; also after apply --adapter),
+# then without the right to open a raw socket, --apply with the registry checked, Ctrl+C, and the
 # 32-bit program in a prefix posing as Windows 98.
 #   probe-paths.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR STANDIN64_DIR STANDIN32_DIR
 # Exits 77 (skipped) where network namespaces cannot be made.
@@ -130,6 +130,22 @@ for program in "$cli32" "$cli64"; do
     if [ "$name" = quillon-mtu-cli64.exe ] && { [ "$path" = mtu1400 ] || [ "$path" = black-hole ]; }; then
       echo "$out"
     fi
+  done
+done
+# 1400 in use on eth0 at once: a probe through it ends there, this machine's
+# own limit. Each row: command, exit code, last line (if given), a line it holds.
+own_limit_cases=(
+  "apply 1400 --adapter eth0|0||\"eth0\"  in use now: 1400$"
+  "probe ${TOPOLOGY_HOST[mtu1500]}|0|MTU: 1400|^That is this machine's own limit, not the path's: card 2 .*\"eth0\" uses an MTU of 1400,"
+  "remove --adapter eth0|0||\"eth0\"  in use now: 1500, the link's MTU$"
+  "probe ${TOPOLOGY_HOST[mtu1500]}|0|MTU: 1500|carries packets of at most 1500 bytes"
+)
+for program in "$cli32" "$cli64"; do
+  for c in "${own_limit_cases[@]}"; do
+    IFS='|' read -r args want_code want_last want <<<"$c"
+    run "$program" $args
+    [ "$code" = "$want_code" ] && grep -Eq "$want" <<<"$out" && { [ -z "$want_last" ] || [ "$(tail -n 1 <<<"$out")" = "$want_last" ]; } ||
+      fail "$(basename "$program") $args with the stand-in: exit $code: $out $err"
   done
 done
 standin_remove "$WINEPREFIX" || fail "the IP-helper stand-in could not be removed"

@@ -2,8 +2,8 @@
 # show and export through the real console programs under Wine, started in
 # the client namespace of the test network so that Wine's network cards are
 # that namespace's interfaces (MTU 1500, 1400 and 1492):
-#  - show names each adapter and its MTU in use now; after apply the stored
-#    MTU changes and the one in use does not;
+#  - show names each adapter and its MTU in use now; after apply under plain
+#    Wine the stored MTU changes and the one in use does not;
 #  - export FILE writes byte for byte what export writes to standard output;
 #    export, apply (or remove), then Wine's regedit imports the file: every
 #    value under HKEY_LOCAL_MACHINE is as it was, byte for byte, on the NT
@@ -11,8 +11,8 @@
 #    prefix posing as Windows 98), with odd data among the values;
 #  - a file that cannot be written, and a full standard output, end in exit
 #    1 with the reason, and no file is left;
-#  - where the IP helper has the interface table of Vista and later (the
-#    stand-in of standin.sh), show's MTU in use is the interface's IPv4 MTU;
+#  - apply says "restart" under plain Wine; with SetIpInterfaceEntry (the
+#    stand-in of standin.sh) apply and remove change the MTU in use at once;
 #  - --adapter acts on one adapter, named each way, on both families, and
 #    probe --apply --adapter route on the adapter each host's route leaves
 #    through; nothing else under HKEY_LOCAL_MACHINE changes.
@@ -106,6 +106,8 @@ for program in "$cli32" "$cli64"; do
   grep -aq '^  path-MTU discovery (EnablePMTUDiscovery): on (not stored, the default)$' <<<"$out" ||
     fail "$name show: the switch before apply"
   cli "$program" apply 1300
+  grep -aq '^The change takes effect when Windows restarts\.$' <<<"$out" && ! grep -aq 'in use now' <<<"$out" ||
+    fail "$name apply under plain Wine, which has no SetIpInterfaceEntry: $out"
   cli "$program" show
   for link in "eth0|1500" "wan1400|1400" "wan1492|1492"; do
     grep -aq "\"${link%|*}\"  MTU 1300  in use now: ${link#*|} (1300 from the next restart)\$" <<<"$out" ||
@@ -116,17 +118,30 @@ for program in "$cli32" "$cli64"; do
   [ "$name" = quillon-mtu-cli64.exe ] && { echo "after apply 1300:"; echo "$out"; }
 done
 
-# With the interface table (the stand-in answers as Windows does after a
-# restart), the MTU in use is the interface's IPv4 MTU, which the stored
-# value sets, not the link's.
+# With the stand-in, as on Vista and later: the command, its exit code and a
+# line of its standard output (standard error for 3).
 STANDIN_IN="ip netns exec $net-c" standin_install "$WINEPREFIX" "$standin64" "$standin32" ||
   fail "the IP-helper stand-in could not be installed"
+in_use_cases=(
+  'apply 1400 --adapter wan1492|0|"wan1492"  in use now: 1400$'
+  'show|0|"wan1492"  MTU 1400  in use now: 1400$'
+  'show|0|"eth0"  MTU 1300  in use now: 1500 \(1300 from the next restart\)$'
+  'remove --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU$'
+  'apply 500 --adapter wan1492|3|"wan1492"  in use now: 1492, not 500: Windows does not put 500 into use at once'
+  'apply 1500 --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU \(1500 is above it\)$'
+  'show|0|"wan1492"  MTU 1500 stored, above the link.s 1492: 1492 is used  in use now: 1492$'
+  'remove --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU$'
+)
 for program in "$cli32" "$cli64"; do
-  cli "$program" show
-  grep -aq '"eth0"  MTU 1300  in use now: 1300$' <<<"$out" && grep -aq '"wan1400"  MTU 1300  in use now: 1300$' <<<"$out" ||
-    fail "$(basename "$program") show through the interface table: $out"
+  for c in "${in_use_cases[@]}"; do
+    IFS='|' read -r args want_code want <<<"$c"
+    cli "$program" $args
+    said=$out
+    [ "$want_code" = 0 ] || said=$(tr -d '\r' <"$work/err")
+    [ "$code" = "$want_code" ] && grep -aEq "$want" <<<"$said" ||
+      fail "$(basename "$program") $args with the stand-in: exit $code: $out $(cat "$work/err")"
+  done
 done
-echo "show through the interface table, as after a restart: $(grep -a eth0 <<<"$out")"
 STANDIN_IN="ip netns exec $net-c" standin_remove "$WINEPREFIX" || fail "the IP-helper stand-in could not be removed"
 
 # changes BEFORE AFTER: the value lines that differ, one each, with < or >.

@@ -5,9 +5,10 @@
 # Wine's own echo ignores don't-fragment; with it an echo too big for the
 # interface or for a path MTU already learnt is refused at once, a router's
 # "fragmentation needed" comes back as IP_PACKET_TOO_BIG and its MTU is listed
-# by GetIpPathTable, GetIpInterfaceTable gives each interface's NlMtu as the
-# MTU stored in its adapter's TCP/IP key sets it after a restart (Wine's own
-# fails), and the other IP-helper calls answer as before.
+# by GetIpPathTable, GetIpInterfaceTable and GetIpInterfaceEntry give each
+# interface's NlMtu as SetIpInterfaceEntry set it, for every process (Wine's
+# own table fails, and Wine has neither function), and the other IP-helper
+# calls answer as before.
 #   standin-check.sh STANDIN64_DIR CHECK64 STANDIN32_DIR CHECK32 WORK_DIR
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
@@ -23,6 +24,7 @@ export WINEPREFIX=$work/prefix64 STANDIN_IN="ip netns exec $net-c"
 prefix_in_client "$WINEPREFIX" ""
 
 near=${TOPOLOGY_HOST[mtu1500]}
+eth0=2  # its interface index, the route's to both hosts: checked below
 far=${TOPOLOGY_HOST[mtu1400]}
 router=192.0.2.1
 # Each case, its fields split by ";": the checker's arguments (or "!" and a
@@ -60,6 +62,16 @@ with_standin=(
   "interfaces $far family=23;GetIpInterfaceTable: 1168$;0;"
   "interfaces $far family=99;GetIpInterfaceTable: 87$;0;"
   "interfaces $far family=0;GetIpInterfaceTable: 0 rows 4( interface [^ ]+ [^ ]+ family 2 [^N]+ NlMtu [0-9]+){4}$;0;"
+  "mtu $eth0;^GetIpInterfaceEntry: 0 NlMtu 1500$;0;"
+  "mtu $eth0 set=1300;^GetIpInterfaceEntry: 0 NlMtu 1500 SetIpInterfaceEntry: 0 read back: 0 NlMtu 1300$;0;"
+  "echo $far 1273 df;^returned 0 status 11009 in;0;$at_once"
+  "echo $far 1272 df;^returned 1 status 0 from $far data 1272 in;1;"
+  "mtu $eth0 set=575;SetIpInterfaceEntry: 87 read back: 0 NlMtu 1300$;0;"
+  "mtu $eth0 set=1400 site=8;SetIpInterfaceEntry: 87 read back: 0 NlMtu 1300$;0;"
+  "mtu $eth0 set=1400 family=99;SetIpInterfaceEntry: 87 ;0;"
+  "mtu $eth0 set=1400 family=23;SetIpInterfaceEntry: 1168 ;0;"
+  "mtu 9999;^GetIpInterfaceEntry: 1168 ;0;"
+  "mtu $eth0 set=1500;read back: 0 NlMtu 1500$;0;"
   "forget;^FlushIpPathTable: 0$;0;"
   "paths;^GetIpPathTable: 1168$;0;"
 )
@@ -68,6 +80,7 @@ with_standin=(
 without_standin=(
   "!ip route flush cache;;-;"
   "paths;^GetIpPathTable: not exported$;0;"
+  "mtu $eth0;^GetIpInterfaceEntry: not exported$;0;"
   "echo $near 1473 df;^returned 1 status 0 from $near data 1473 in;-;"
   "echo $far 1472 df;^returned (1 status (0|11009) from|0 status 11010 in);-;"
   "echo $far 1472 df;^returned 1 status 0 from $far data 1472 in;-;"
@@ -127,7 +140,7 @@ for checker in "$check64" "$check32"; do
     fail "$build: the other IP-helper calls answer otherwise with the stand-in"
   fi
   # What was compared must be the test network as Wine lists it.
-  for want in "^GetBestInterface $far: 0 index [1-9]" " 192\.0\.2\.2 GetIfEntry 0 mtu 1500$" \
+  for want in "^GetBestInterface $far: 0 index $eth0$" " 192\.0\.2\.2 GetIfEntry 0 mtu 1500$" \
     " 198\.51\.100\.41 GetIfEntry 0 mtu 1400$" " 198\.51\.100\.45 GetIfEntry 0 mtu 1492$" \
     "^GetIpInterfaceTable: 0 rows 4$"; do
     grep -Eq "$want" "$work/standin-$build.txt" || fail "$build interfaces: no line '$want'"
@@ -138,24 +151,15 @@ done
 echo "the IP-helper calls with the stand-in:"
 cat "$work/standin-windows.txt"
 
-# eth0's NlMtu with each MTU stored in its TCP/IP key ("-": deleted), kept
-# within 68 and the link's MTU as Windows keeps it; its GetIfEntry stays 1500.
-guid=$(sed -n 's/^adapter [0-9]* \([^ ]*\) 192\.0\.2\.2 .*/\1/p' "$work/standin-windows.txt")
-key='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters\Interfaces\'$guid
-for c in 1300:1300 9000:1500 40:68 -:1500; do
-  stored=${c%:*} want=${c#*:}
-  if [ "$stored" = - ]; then
-    in_client wine reg delete "$key" /v MTU /f /reg:64 >/dev/null 2>&1 || fail "reg delete $key"
-  else
-    in_client wine reg add "$key" /v MTU /t REG_DWORD /d "$stored" /f /reg:64 >/dev/null 2>&1 ||
-      fail "reg add $key"
-  fi
+# eth0's NlMtu as the x64 checker sets it, for both checkers; GetIfEntry stays.
+for set in 1300 1500; do
+  in_client wine "$check64" mtu "$eth0" set=$set >/dev/null 2>&1
   for checker in "$check64" "$check32"; do
     build=$(basename "$(dirname "$(dirname "$checker")")")
     out=$(interfaces "$checker")
     got=$(nl_mtus <<<"$out")
-    echo "$build, MTU $stored stored for eth0: NlMtu $got"
-    [ "$got" = "$(nl_mtus_with "$want")" ] || fail "$build: MTU $stored stored, NlMtu $got"
+    echo "$build, NlMtu $set set for eth0: NlMtu $got"
+    [ "$got" = "$(nl_mtus_with "$set")" ] || fail "$build: NlMtu $set set, NlMtu $got"
     grep -q ' 192\.0\.2\.2 GetIfEntry 0 mtu 1500$' <<<"$out" || fail "$build: eth0's GetIfEntry changed"
   done
 done

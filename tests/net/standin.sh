@@ -10,12 +10,14 @@
 #   standin_remove PREFIX    puts Wine's own DLL back
 #   standin_forget PREFIX    forgets the path MTUs the stand-in learnt, as
 #       `ip route flush cache` makes the Linux host forget its own
+# Installing and removing it also forgets the NlMtu its SetIpInterfaceEntry set.
 # The Wine commands run with $STANDIN_IN before them (for instance
 # "ip netns exec NAME"), so that they join the prefix's Wine server where
 # the test runs it.
 
 # Where the stand-in keeps what it learnt (see IpHelperStandIn.cpp).
 STANDIN_PATH_KEY='HKCU\Software\Quillon stand-in path MTUs'
+STANDIN_MTU_KEY='HKCU\Software\Quillon stand-in NlMtu'
 STANDIN_OVERRIDES='HKCU\Software\Wine\DllOverrides'
 
 _standin_wine() {
@@ -54,6 +56,7 @@ standin_install() {
     echo "standin_install: the DLL override could not be written" >&2
     return 1
   }
+  _standin_wine reg delete "$STANDIN_MTU_KEY" /f
   standin_forget "$prefix"
 }
 
@@ -65,6 +68,7 @@ standin_remove() {
       mv -f "$system/iphlpapi.dll.wine" "$system/iphlpapi.dll" && rm -f "$system/wineiphl.dll" || status=1
     fi
   done
+  _standin_wine reg delete "$STANDIN_MTU_KEY" /f
   standin_forget "$prefix"
   return $status
 }

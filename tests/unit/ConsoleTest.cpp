@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -189,13 +191,14 @@ TEST_F(Console, ExitCodesAndWhereTheMessagesGo) {
          kBoth,
          {"apply", "1400"},
          0,
-         "MTU setting applied successfully.\nMTU setting applied successfully.\n",
+         "MTU setting applied successfully.\nThe change takes effect when Windows restarts.\n"
+         "MTU setting applied successfully.\nThe change takes effect when Windows restarts.\n",
          ""},
         {"one family chosen",
          kBoth,
          {"remove", "--family=9x"},
          0,
-         "Your MTU setting has been removed.\n",
+         "Your MTU setting has been removed.\nThe change takes effect when Windows restarts.\n",
          ""},
         {"family not there",
          kNt,
@@ -580,6 +583,80 @@ TEST_F(Console, AdapterSwitchesPathMtuDiscoveryOffOnlyWhileEveryAdapterHoldsAnMt
         EXPECT_EQ(ui::RunConsole(c.line, named, output), ui::kExitSuccess) << c.line[0] << c.line.back();
         EXPECT_EQ(Changed(before, machine.Snapshot()), Upper(c.changed)) << c.line[0] << c.line.back();
         EXPECT_NE(output.out.find(c.said), std::string::npos) << output.out;
+    }
+}
+
+// The MTU put into use at once, or why not: the words, stream and exit code
+// of each outcome; show and probe of what the link and this machine allow.
+TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
+    using S = net::MtuSetting;
+    const std::string admin =
+        "Windows lets only an administrator change the MTU in use: run quillon-mtu-cli from an elevated "
+        "prompt\n";
+    const struct {
+        const char* line;     // split at spaces
+        const char* refused;  // the adapter where Windows gives `why`
+        S why;                // kMissing: on no adapter, as before Vista
+        unsigned link;        // each card's link MTU (0: not known)
+        int learnt;           // "probe h" through card 3 (MTU 1450 in use): a path MTU already known
+        int code;
+        std::string said;    // in standard output where the code is 0, else in standard error
+        const char* absent;  // in neither
+    } cases[] = {
+        {"apply 1400 --adapter 3", "", S::kSet, 0, 0, 0, "fully.\n  card 3  {B}  in use now: 1400\nThe",
+         "start"},
+        {"apply 1500 --adapter 3", "", S::kSet, 1492, 0, 0,
+         "{B}  in use now: 1492, the link's MTU (1500 is above it)\n", "restart"},
+        {"apply 1400 --adapter 3", "{B}", S::kNoRights, 0, 0, 3, "{B}  in use now: 576, not 1400: " + admin,
+         ""},
+        {"apply 500 --adapter 3", "{B}", S::kRefused, 0, 0, 3,
+         "not 500: Windows does not put 500 into use at once (Windows 10 is reported to refuse an IPv4 MTU below",
+         ""},
+        {"apply 1400", "{A}", S::kRefused, 0, 0, 3,
+         "{A}  in use now: 1300, not 1400: Windows does not put 1400 into use at once on this interface\n",
+         ""},
+        {"apply 1400", "{B}", S::kNoInterface, 0, 0, 3,
+         "not 1400: the adapter has no IPv4 interface now (it is not connected, or IPv4 is off there)\n", ""},
+        {"apply 1400", "{B}", S::kFailed, 0, 0, 3,
+         "not 1400: Windows would not change the MTU in use (error 31)\n", ""},
+        {"apply 1400", "", S::kMissing, 0, 0, 0, "fully.\nThe change takes effect when Windows restarts.\n",
+         "in use"},
+        {"apply 1400 --family 9x", "", S::kSet, 0, 0, 0,
+         "fully.\nThe change takes effect when Windows restarts.\n", "in use"},
+        {"remove", "", S::kSet, 1500, 0, 0, "removed.\n  card 3  {B}  in use now: 1500, the link's MTU\nYour",
+         "card 1"},
+        {"probe h --apply --adapter 1", "{A}", S::kNoRights, 0, 0, 3,
+         "{A}  in use now: 1300, not 1400: " + admin, ""},
+        {"show --adapter 3", "", S::kSet, 540, 0, 0,
+         "{B}  MTU 576 stored, above the link's 540: 540 is used  in use now", "restart"},
+        {"probe h", "", S::kSet, 1500, 1450, 0,
+         "own limit, not the path's: card 3  {B} uses an MTU of 1450, and this system refused the larger "
+         "probes itself. To measure the path beyond it, put the link's MTU back (quillon-mtu-cli remove --adapter 3)",
+         ""},
+        {"probe h", "", S::kSet, 1500, 1400, 0, "MTU: 1400\n", "own limit"},
+    };
+    for (const auto& c : cases) {
+        reg::MemoryRegistry machine;
+        Seed(machine, kBoth);
+        reg::Registry registry(machine);
+        std::istringstream words(c.line);
+        const std::vector<std::string> line{std::istream_iterator<std::string>(words), {}};
+        SimulatedPath network;
+        network.links = {{1500, true}, {c.learnt != 0 ? 1500 : 1400, true}};
+        network.learnt = c.learnt;
+        network.routeAdapter = "{B}";
+        network.inUse = {{"{A}", 1300}, {"{B}", c.learnt != 0 ? 1450U : 576U}};
+        network.linkMtu = {{"{A}", c.link}, {"{B}", c.link}};
+        network.canSetInUse = c.why != S::kMissing;
+        network.refusals[c.refused] = c.why;
+        Capture output;
+        EXPECT_EQ(ui::RunConsole(line, registry, output, &network), c.code) << c.line << output.err;
+        EXPECT_NE((c.code == 0 ? output.out : output.err).find(c.said), std::string::npos)
+            << c.line << "\n"
+            << output.out << output.err;
+        EXPECT_EQ(c.code == 0 ? output.err : "", "") << c.line;
+        EXPECT_EQ((output.out + output.err).find(c.absent), *c.absent == '\0' ? 0 : std::string::npos)
+            << c.line;
     }
 }
 

@@ -70,7 +70,10 @@ public:
     RateLimit routerLimit;         // "fragmentation needed" each router gives
     std::map<int, int> loseFirst;  // size: how many of its first probes are lost on the way
     int interruptAfter = -1;       // the user presses Ctrl+C after this many probes
-    std::map<std::string, unsigned> inUse;       // MtuInUse's answers
+    std::map<std::string, unsigned> inUse;            // MtuInUse's answers, and what SetMtuInUse sets
+    std::map<std::string, unsigned> linkMtu;          // LinkMtu's answers
+    std::map<std::string, net::MtuSetting> refusals;  // SetMtuInUse's refusals, by adapter
+    bool canSetInUse = true;                          // false: a system before Vista
     std::vector<std::pair<int, unsigned>> sent;  // size and time-out of each probe
     unsigned pausedMs = 0;
     unsigned nowMs = 0;
@@ -177,6 +180,27 @@ public:
     std::optional<unsigned> MtuInUse(const std::string& serviceName) override {
         const auto found = inUse.find(serviceName);
         return found == inUse.end() ? std::nullopt : std::optional<unsigned>(found->second);
+    }
+
+    std::optional<unsigned> LinkMtu(const std::string& adapter) override {
+        const auto found = linkMtu.find(adapter);
+        return found == linkMtu.end() ? std::nullopt : std::optional<unsigned>(found->second);
+    }
+
+    net::MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) override {
+        net::MtuChange change;
+        const auto refusal = refusals.find(adapter);
+        change.outcome = !canSetInUse                ? net::MtuSetting::kMissing
+                         : refusal == refusals.end() ? net::MtuSetting::kSet
+                                                     : refusal->second;
+        change.linkMtu = LinkMtu(adapter).value_or(0);
+        change.aboveLink = mtu != 0 && change.linkMtu != 0 && mtu > change.linkMtu;
+        change.error = 31;
+        if (change.outcome == net::MtuSetting::kSet) {
+            inUse[adapter] = mtu == 0 || change.aboveLink ? change.linkMtu : mtu;
+        }
+        change.inUse = inUse[adapter];
+        return change;
     }
 
 private:

@@ -16,7 +16,8 @@ const char* const kUsage =
 
 const char* const kHelp =
     "Sets, shows and removes the MTU of the network adapters: of every one, or\n"
-    "of the one --adapter names. Changes take effect when Windows restarts.\n"
+    "of the one --adapter names. On Vista and later apply and remove also change\n"
+    "the MTU in use at once; elsewhere changes take effect when Windows restarts.\n"
     "\n"
     "  show     each adapter's stored MTU and the one in use now, and the\n"
     "           path-MTU-discovery switch\n"
@@ -29,7 +30,8 @@ const char* const kHelp =
     "           route to HOST leaves through\n"
     "\n"
     "Exit codes: 0 done; 1 failed or found nothing to act on; 2 a wrong command\n"
-    "line, with nothing sent or written.\n";
+    "line, with nothing sent or written; 3 stored, but Windows would not put it\n"
+    "into use now.\n";
 
 namespace {
 

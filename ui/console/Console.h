@@ -16,7 +16,8 @@
 //
 // Exit codes: 0 every operation succeeded; 1 an operation failed, found
 // nothing to act on, or the probe found no MTU; 2 the command line was wrong
-// (nothing was sent or written).
+// (nothing was sent or written); 3 the MTU was stored (or deleted), but
+// Windows would not put it (or the link's) into use now on some adapter.
 
 #include <initializer_list>
 #include <string>
@@ -31,6 +32,7 @@ namespace quillon::ui {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNotInUse = 3;  // stored, but Windows would not put it into use now
 
 // Where the console program's text goes. Lines end in '\n'.
 class ConsoleOutput {

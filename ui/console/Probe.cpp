@@ -4,6 +4,7 @@
 
 #include "net/PathMtu.h"
 #include "ui/console/Adapter.h"
+#include "ui/console/InUse.h"
 #include "ui/console/Session.h"
 #include "ui/console/Text.h"
 
@@ -20,6 +21,7 @@ class ProbePrinter final : public net::ProbeListener {
 public:
     explicit ProbePrinter(ConsoleOutput& output) : output_(output) {}
     void OnProbe(int packetSize, const net::Echo& echo) override {
+        refusedHere = refusedHere || (echo.outcome == net::EchoOutcome::kTooBig && echo.refusedHere);
         for (const net::LateAnswer& late : echo.late) {
             output_.Out("  a late reply: the %-byte probe passed after all (% ms)\n",
                         {Decimal(late.packetSize), Decimal(late.elapsedMs)});
@@ -57,6 +59,8 @@ public:
         output_.Out("  % bytes: %\n", {Decimal(packetSize), Fill(what, {value, reply})});
     }
 
+    bool refusedHere = false;  // this system refused a probe itself
+
 private:
     ConsoleOutput& output_;
 };
@@ -75,11 +79,38 @@ void SayRoute(Session& session, const net::PathInfo& path, const std::optional<A
     }
 }
 
+// Where the figure is the MTU that the route's adapter stores or uses, and
+// this system refused the larger probes itself, the path was not measured
+// beyond this machine: says so, and how to measure it.
+void SayOwnLimit(Session& session, const Adapter& route, int mtu) {
+    const auto figure = static_cast<unsigned>(mtu);
+    const unsigned inUse = session.network->MtuInUse(route.slot.name).value_or(0);
+    if (figure != inUse && figure != StoredNumber(route.slot)) {
+        return;
+    }
+    const unsigned link = session.network->LinkMtu(route.slot.name).value_or(0);
+    const std::string adapter = Describe(route);
+    if (link > figure) {
+        session.output.Out("That is this machine's own limit, not the path's: % uses an MTU of %, and this "
+                           "system refused the larger probes itself. To measure the path beyond it, put the "
+                           "link's MTU back (quillon-mtu-cli remove --adapter %), probe again, and apply what "
+                           "it finds.\n",
+                           {adapter, Decimal(figure), route.slot.slot});
+    } else {
+        session.output.Out("That is this machine's own limit, not the path's: % uses its link's MTU of %, "
+                           "and this system refused the larger probes itself.\n",
+                           {adapter, Decimal(figure)});
+    }
+}
+
 // Probes the path to the host, once the path is open; gives the MTU found,
 // or says why there is none.
-std::optional<int> ProbePath(const std::string& host, net::Network& network, ConsoleOutput& output) {
+// `refusedHere`: this system refused a probe itself.
+std::optional<int> ProbePath(const std::string& host, net::Network& network, ConsoleOutput& output,
+                             bool& refusedHere) {
     ProbePrinter printer(output);
     const net::PathMtu found = net::FindPathMtu(network, printer);
+    refusedHere = printer.refusedHere;
     const std::string probes = Decimal(found.probes) + (found.probes == 1 ? " probe" : " probes");
     const std::string mtu = Decimal(found.mtu);
     const char* failure = nullptr;
@@ -154,9 +185,13 @@ int RunProbe(Session& session) {
         one = route;
         ActOnOneFamily(session, *one);
     }
-    const std::optional<int> mtu = ProbePath(line.host, *session.network, session.output);
+    bool refusedHere = false;
+    const std::optional<int> mtu = ProbePath(line.host, *session.network, session.output, refusedHere);
     if (!mtu) {
         return kExitFailure;
+    }
+    if (route && refusedHere) {
+        SayOwnLimit(session, *route, *mtu);
     }
     const std::string figure = Decimal(*mtu);
     int code = kExitSuccess;

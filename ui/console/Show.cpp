@@ -4,6 +4,7 @@
 // box.
 
 #include "ui/console/Adapter.h"
+#include "ui/console/InUse.h"
 #include "ui/console/Session.h"
 #include "ui/console/Text.h"
 
@@ -44,6 +45,16 @@ void ShowFamily(Session& session, bool nineX, const std::optional<Adapter>& one)
         const unsigned inUse =
             session.network != nullptr ? session.network->MtuInUse(slot.name).value_or(0) : 0;
         const std::string inUseText = inUse != 0 ? Decimal(inUse) : std::string("unknown");
+        // A stored MTU above the link's is never used: the link's is.
+        const unsigned stored = StoredNumber(slot);
+        const unsigned link =
+            stored != 0 && session.network != nullptr ? session.network->LinkMtu(slot.name).value_or(0) : 0;
+        if (link != 0 && stored > link) {
+            const std::string linkText = Decimal(link);
+            output.Out("  %  % % stored, above the link's %: % is used  in use now: %\n",
+                       {Describe(nineX, slot), value, *slot.mtu, linkText, linkText, inUseText});
+            continue;
+        }
         const bool differs = inUse != 0 && slot.mtu && *slot.mtu != inUseText;
         output.Out(slot.mtu ? (differs ? "  %  % %  in use now: % (% from the next restart)\n"
                                        : "  %  % %  in use now: %\n")

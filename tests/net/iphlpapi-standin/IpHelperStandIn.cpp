@@ -4,9 +4,10 @@
 // comes back as IP_PACKET_TOO_BIG, from a router or at once from this system,
 // and the path MTU a router named is remembered and listed by
 // GetIpPathTable. Wine's own echo functions drop don't-fragment and Wine has
-// no path table. GetIpInterfaceTable (a stub in Wine) gives each IPv4
-// interface's NlMtu as Windows does after a restart: the "MTU" stored in the
-// adapter's TCP/IP key, else the link's MTU. Every other function is
+// no path table. GetIpInterfaceTable (a stub in Wine), GetIpInterfaceEntry
+// and SetIpInterfaceEntry (not in Wine) give each IPv4 interface's NlMtu:
+// what SetIpInterfaceEntry last set, else the link's MTU; a don't-fragment
+// echo larger than the route's NlMtu is refused at once. Every other function is
 // forwarded to a copy of Wine's own DLL (see forwarders.cmake). Built for the
 // tests only, never shipped.
 
@@ -52,9 +53,12 @@ constexpr ULONG kSmallestMtu = 68;
 // A learnt path MTU is forgotten after ten minutes, as Windows and the Linux
 // host under Wine both do (FILETIME counts 100 ns).
 constexpr ULONGLONG kPathMtuLifetime = 10ULL * 60 * 1000 * 1000 * 10;
-// The learnt path MTUs, shared by every process of the prefix, 32- and 64-bit,
-// and gone when its Wine server ends (a volatile key).
+// The learnt path MTUs, and the NlMtu SetIpInterfaceEntry set by interface
+// index: shared by every process of the prefix, 32- and 64-bit, and gone when
+// its Wine server ends, as at a restart (volatile keys).
 constexpr wchar_t kPathKey[] = L"Software\\Quillon stand-in path MTUs";
+constexpr wchar_t kNlMtuKey[] = L"Software\\Quillon stand-in NlMtu";
+constexpr ULONG kSmallestSetMtu = 576;  // Windows 10 refuses a smaller IPv4 NlMtu
 
 // ---- handles ----
 
@@ -91,8 +95,8 @@ struct LearntPath {
 
 class PathKey {
 public:
-    PathKey() {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kPathKey, 0, nullptr, REG_OPTION_VOLATILE,
+    explicit PathKey(const wchar_t* name = kPathKey) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, name, 0, nullptr, REG_OPTION_VOLATILE,
                             KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key_,
                             nullptr) != ERROR_SUCCESS) {
             key_ = nullptr;
@@ -190,7 +194,6 @@ void Learn(IPAddr destination, ULONG pathMtu) {
 
 // ---- the IPv4 interfaces ----
 
-constexpr char kInterfacesKey[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 constexpr DWORD kLoopbackNlMtu = 0xFFFFFFFF;  // what Windows lists for its loopback
 constexpr ULONG kFirstBufferBytes = 16384;
 
@@ -209,21 +212,18 @@ DWORD Filled(std::vector<unsigned char>& buffer, Fill fill) {
     return status;
 }
 
-// The "MTU" stored in the TCP/IP key of the adapter with this GUID name, in
-// the 64-bit view, which 32-bit processes must see too.
-bool StoredMtu(const char* adapterName, DWORD& mtu) {
-    const std::string path = std::string(kInterfacesKey) + adapterName;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    DWORD type = 0;
-    DWORD bytes = sizeof mtu;
+// The NlMtu SetIpInterfaceEntry last set on an interface (0: none), kept
+// under the interface's index; with `set`, sets it (0: it could not be kept).
+DWORD NlMtu(NET_IFINDEX index, DWORD set = 0) {
+    const PathKey key(kNlMtuKey);
+    wchar_t name[16];
+    std::swprintf(name, 16, L"%lu", static_cast<unsigned long>(index));
+    DWORD mtu = set, type = REG_DWORD, bytes = sizeof mtu;
     const LSTATUS status =
-        RegQueryValueExA(key, "MTU", nullptr, &type, reinterpret_cast<BYTE*>(&mtu), &bytes);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS && type == REG_DWORD && bytes == sizeof mtu;
+        key.get() == nullptr ? ERROR_INVALID_HANDLE
+        : set != 0 ? RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mtu), bytes)
+                   : RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&mtu), &bytes);
+    return status == ERROR_SUCCESS && type == REG_DWORD ? mtu : 0;
 }
 
 // An IPv4 interface's row, with Wine's LUID for the index and Windows'
@@ -249,9 +249,8 @@ MIB_IPINTERFACE_ROW InterfaceRow(NET_IFINDEX index, ULONG nlMtu) {
     return row;
 }
 
-// The loopback first, as Windows lists it, then each adapter: with the MTU
-// stored in its TCP/IP key, which Windows keeps within 68 and the link's MTU,
-// or else with the link's MTU.
+// The loopback first, as Windows lists it, then each adapter: with the NlMtu
+// SetIpInterfaceEntry set, or else with the link's MTU.
 DWORD InterfaceRows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
     using IfTableFunction = DWORD(WINAPI*)(PMIB_IFTABLE, PULONG, BOOL);
     using AdaptersFunction = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
@@ -294,12 +293,8 @@ DWORD InterfaceRows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
         if (ifEntry(&link) != NO_ERROR) {
             continue;  // gone since it was listed
         }
-        ULONG nlMtu = link.dwMtu;
-        DWORD stored = 0;
-        if (StoredMtu(adapter->AdapterName, stored) && stored < link.dwMtu) {
-            nlMtu = stored < kSmallestMtu ? kSmallestMtu : stored;
-        }
-        rows.push_back(InterfaceRow(adapter->Index, nlMtu));
+        const ULONG set = NlMtu(adapter->Index);
+        rows.push_back(InterfaceRow(adapter->Index, set != 0 ? set : link.dwMtu));
     }
     return NO_ERROR;
 }
@@ -509,7 +504,12 @@ DWORD SendEcho(HANDLE handle, IPAddr destination, const void* requestData, WORD 
     const bool dontFragment = options != nullptr && (options->Flags & IP_FLAG_DF) != 0;
     const ULONG packetSize = static_cast<ULONG>(kIpHeaderBytes + kIcmpHeaderBytes) + requestSize;
     const ULONG learnt = dontFragment ? LearntMtu(destination) : 0;
-    if (learnt != 0 && packetSize > learnt) {
+    using BestFunction = DWORD(WINAPI*)(IPAddr, PDWORD);
+    const auto best = WineFunction<BestFunction>("GetBestInterface");
+    DWORD route = 0;
+    const ULONG nlMtu =
+        dontFragment && best != nullptr && best(destination, &route) == NO_ERROR ? NlMtu(route) : 0;
+    if ((learnt != 0 && packetSize > learnt) || (nlMtu != 0 && packetSize > nlMtu)) {
         return Fail(reply, IP_PACKET_TOO_BIG);
     }
 
@@ -707,6 +707,40 @@ DWORD WINAPI GetIpInterfaceTable(ADDRESS_FAMILY family, PMIB_IPINTERFACE_TABLE* 
     result->NumEntries = static_cast<ULONG>(rows.size());
     std::copy(rows.begin(), rows.end(), result->Table);
     *table = result;
+    return NO_ERROR;
+}
+
+// The IPv4 row of the interface that InterfaceLuid (or, where it is 0,
+// InterfaceIndex) names; no IPv6 rows.
+DWORD WINAPI GetIpInterfaceEntry(PMIB_IPINTERFACE_ROW row) {
+    if (row == nullptr || (row->Family != AF_INET && row->Family != AF_INET6)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    std::vector<MIB_IPINTERFACE_ROW> rows;
+    const DWORD status = row->Family == AF_INET ? InterfaceRows(rows) : NO_ERROR;
+    for (const MIB_IPINTERFACE_ROW& found : rows) {
+        if (row->InterfaceLuid.Value != 0 ? found.InterfaceLuid.Value == row->InterfaceLuid.Value
+                                          : found.InterfaceIndex == row->InterfaceIndex) {
+            *row = found;
+            return NO_ERROR;
+        }
+    }
+    return status != NO_ERROR ? status : ERROR_NOT_FOUND;
+}
+
+// Only NlMtu counts, from 576 on; an IPv4 row needs SitePrefixLength 0.
+DWORD WINAPI SetIpInterfaceEntry(PMIB_IPINTERFACE_ROW row) {
+    MIB_IPINTERFACE_ROW found = row != nullptr ? *row : MIB_IPINTERFACE_ROW{};
+    const DWORD status = row == nullptr || (row->Family == AF_INET && row->SitePrefixLength != 0)
+                             ? ERROR_INVALID_PARAMETER
+                             : GetIpInterfaceEntry(&found);
+    if (status != NO_ERROR || row->NlMtu < kSmallestSetMtu) {
+        return status != NO_ERROR ? status : ERROR_INVALID_PARAMETER;
+    }
+    if (NlMtu(found.InterfaceIndex, row->NlMtu) == 0) {
+        return ERROR_GEN_FAILURE;
+    }
+    row->InterfaceLuid = found.InterfaceLuid;
     return NO_ERROR;
 }
 
