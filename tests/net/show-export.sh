@@ -16,7 +16,9 @@
 #  - --adapter acts on one adapter, named each way, on both families, and
 #    probe --apply --adapter route on the adapter each host's route leaves
 #    through; nothing else under HKEY_LOCAL_MACHINE changes.
-#   show-export.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR DUMP64 DUMP32 STANDIN64 STANDIN32
+#  - a DLL planted beside a console program under the name of a system DLL
+#    it loads, with Wine told to take a native DLL first, is never loaded.
+#   show-export.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR DUMP64 DUMP32 STANDIN64 STANDIN32 PLANTED64 PLANTED32
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,6 +29,8 @@ dump64=$4
 dump32=$5
 standin64=$6
 standin32=$7
+planted64=$8
+planted32=$9
 net=qshow$$
 . "$here/harness.sh"
 . "$here/standin.sh"
@@ -81,6 +85,25 @@ export_fails() {
     fail "$name export to a full standard output: $(cat "$work/err")"
   echo "$name export: a folder that is not there, a full disk and a full standard output each fail, leaving no file"
 }
+# planted PROGRAM DLL: a copy of PROGRAM with DLL beside it under the name of
+# each DLL it loads at run time, and Wine told to take a native DLL before
+# its own: show and probe work and DLL is never loaded (it would leave
+# NAME.loaded beside itself).
+planted() {
+  local program=$1 dir=$work/planted name loaded lib
+  local -x WINEDLLOVERRIDES="$WINEDLLOVERRIDES;iphlpapi,icmp,ws2_32,wsock32=n,b"
+  name=$(basename "$program")
+  rm -rf "$dir" && mkdir -p "$dir" && cp "$program" "$dir/" || { fail "$name: no copy to plant beside"; return; }
+  for lib in iphlpapi icmp ws2_32 wsock32; do cp "$2" "$dir/$lib.dll"; done
+  cli "$dir/$name" show
+  grep -aq '"eth0"  .*in use now: 1500' <<<"$out" || fail "$name beside planted DLLs: show: $out"
+  in_client ip route flush cache
+  cli "$dir/$name" probe "${TOPOLOGY_HOST[mtu1400]}"
+  [ "$code" = 0 ] && grep -q '^MTU: 1400$' <<<"$out" || fail "$name beside planted DLLs: probe: exit $code: $out"
+  loaded=$(cd "$dir" && ls -- *.loaded 2>/dev/null)
+  [ -z "$loaded" ] || fail "$name loaded the DLLs planted beside it: $loaded"
+  echo "$name: show and probe beside planted iphlpapi, icmp, ws2_32 and wsock32 DLLs, none of them loaded"
+}
 # A disk with no room left, for export_fails.
 mkdir -p "$work/full"
 mount -t tmpfs -o size=16k tmpfs "$work/full" && dd if=/dev/zero of="$work/full/filler" bs=1k 2>/dev/null
@@ -115,6 +138,8 @@ for program in "$cli32" "$cli64"; do
   [ "$(tail -n 1 <<<"$out")" = "MTU: 1300" ] || fail "$name show: the MTU line is not last"
   [ "$name" = quillon-mtu-cli64.exe ] && { echo "after apply 1300:"; echo "$out"; }
 done
+planted "$cli32" "$planted32"
+planted "$cli64" "$planted64"
 
 # With the interface table (the stand-in answers as Windows does after a
 # restart), the MTU in use is the interface's IPv4 MTU, which the stored

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "net/win32/SystemLibrary.h"
 #include "net/win32/Win32Network.h"
 #include "registry/Registry.h"
 #include "registry/Win32Registry.h"
@@ -102,6 +103,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    quillon::net::RestrictLibrarySearch();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     quillon::reg::Win32Registry platform;
     quillon::reg::Registry registry(platform);
