@@ -17,7 +17,9 @@
 #    probe --apply --adapter route on the adapter each host's route leaves
 #    through; nothing else under HKEY_LOCAL_MACHINE changes.
 #  - a DLL planted beside a console program under the name of a system DLL
-#    it loads, with Wine told to take a native DLL first, is never loaded.
+#    it loads, with Wine told to take a native DLL first, is never loaded;
+#  - on a console the program's ANSI text comes out as the console shows it
+#    (NT and 9x); redirected, its bytes are as they are.
 #   show-export.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR DUMP64 DUMP32 STANDIN64 STANDIN32 PLANTED64 PLANTED32
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
@@ -104,6 +106,18 @@ planted() {
   [ -z "$loaded" ] || fail "$name loaded the DLLs planted beside it: $loaded"
   echo "$name: show and probe beside planted iphlpapi, icmp, ws2_32 and wsock32 DLLs, none of them loaded"
 }
+# console_text PROGRAM: a reason naming the folder C:\nowhere-é (é is 0xE9 in
+# the ANSI code page) shows é on a console (Wine's console on a pseudo
+# terminal, which writes UTF-8), while redirected standard error gets 0xE9.
+console_text() {
+  local program=$1 name shown
+  name=$(basename "$program")
+  shown=$(in_client timeout 60 script -qec "wine '$program' export 'C:\\nowhere-é\\x.reg'" /dev/null </dev/null)
+  grep -q 'written to C:\\nowhere-é\\x\.reg' <<<"$shown" || fail "$name on a console: $shown"
+  in_client timeout 60 wine "$program" export 'C:\nowhere-é\x.reg' </dev/null >/dev/null 2>"$work/err"
+  LC_ALL=C grep -q $'written to C:\\\\nowhere-\xe9\\\\x' "$work/err" || fail "$name redirected: $(od -c "$work/err" | head -n 4)"
+  echo "$name: an ANSI text shown as such on a console, its bytes unchanged where redirected"
+}
 # A disk with no room left, for export_fails.
 mkdir -p "$work/full"
 mount -t tmpfs -o size=16k tmpfs "$work/full" && dd if=/dev/zero of="$work/full/filler" bs=1k 2>/dev/null
@@ -140,6 +154,7 @@ for program in "$cli32" "$cli64"; do
 done
 planted "$cli32" "$planted32"
 planted "$cli64" "$planted64"
+console_text "$cli64"
 
 # With the interface table (the stand-in answers as Windows does after a
 # restart), the MTU in use is the interface's IPv4 MTU, which the stored
@@ -245,6 +260,7 @@ round_trip "$cli32"
 in_client wine reg add 'HKLM\System\CurrentControlSet\Services\VxD\MSTCP' /v PMTUDiscovery /d 1 /f >/dev/null 2>&1
 round_trip "$cli32"
 export_fails "$cli32"
+console_text "$cli32"
 # --adapter on the 9x family: by transport number, IP address and name, and
 # the route's transport (its IP address is the route's).
 in_client wine reg add "$transports\\0003" /v IPAddress /d 198.51.100.45 /f >/dev/null 2>&1

@@ -5,6 +5,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -60,18 +61,88 @@ bool WriteWhole(HANDLE handle, const std::string& bytes) {
     return true;
 }
 
+// Where `handle` is a console (redirected output is none), the text goes to
+// it in a form the console shows as written: the program's texts are in the
+// ANSI code page (adapter names from the registry, the system's reasons),
+// while a console shows another, the OEM code page unless changed. On NT the
+// text goes to the console as UTF-16; 95, 98 and Me have no working
+// WriteConsoleW, so there it is converted to the OEM code page. Elsewhere
+// the bytes go as they are.
+class ConsoleText {
+public:
+    ConsoleText() {
+        // kernel32.dll is in every process: a look-up, not a load.
+        const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        const FARPROC found = (GetVersion() & 0x80000000U) == 0 && kernel != nullptr
+                                  ? GetProcAddress(kernel, "WriteConsoleW")
+                                  : nullptr;
+        writeWide_ = reinterpret_cast<WriteWide>(reinterpret_cast<void (*)()>(found));
+    }
+
+    bool Write(HANDLE handle, const std::string& bytes) const {
+        DWORD mode = 0;
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty() ||
+            GetConsoleMode(handle, &mode) == FALSE) {
+            return WriteWhole(handle, bytes);
+        }
+        if (writeWide_ != nullptr) {
+            return WriteWideText(handle, bytes);
+        }
+        std::string oem(bytes.size(), '\0');
+        CharToOemBuffA(bytes.data(), oem.data(), static_cast<DWORD>(bytes.size()));
+        return WriteWhole(handle, oem);
+    }
+
+private:
+    using WriteWide = BOOL(WINAPI*)(HANDLE, const void*, DWORD, LPDWORD, LPVOID);
+    // Old consoles take no more than about 64 KiB in one call.
+    static constexpr std::size_t kPieceChars = 8192;
+
+    bool WriteWideText(HANDLE handle, const std::string& bytes) const {
+        const int size = static_cast<int>(bytes.size());
+        const int chars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+        if (chars <= 0) {
+            return false;
+        }
+        std::vector<wchar_t> wide(static_cast<std::size_t>(chars));
+        if (MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), chars) != chars) {
+            return false;
+        }
+        for (std::size_t at = 0; at < wide.size();) {
+            std::size_t piece = std::min(kPieceChars, wide.size() - at);
+            // A surrogate pair stays in one piece.
+            if (at + piece < wide.size() && wide[at + piece - 1] >= 0xD800 &&
+                wide[at + piece - 1] <= 0xDBFF) {
+                --piece;
+            }
+            DWORD written = 0;
+            if (writeWide_(handle, wide.data() + at, static_cast<DWORD>(piece), &written, nullptr) == FALSE) {
+                return false;
+            }
+            if (written == 0 || written > piece) {
+                SetLastError(ERROR_WRITE_FAULT);
+                return false;
+            }
+            at += written;
+        }
+        return true;
+    }
+
+    WriteWide writeWide_ = nullptr;
+};
+
 // Standard output and standard error as the process was given them; nothing
 // is buffered, so the order of the two streams is kept.
 class StandardHandles final : public quillon::ui::ConsoleOutput {
 public:
     void Out(std::string_view text) override {
-        WriteWhole(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
+        console_.Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
     }
     void Err(std::string_view text) override {
-        WriteWhole(GetStdHandle(STD_ERROR_HANDLE), WindowsLines(text));
+        console_.Write(GetStdHandle(STD_ERROR_HANDLE), WindowsLines(text));
     }
     bool OutWhole(const std::string& text, std::string& failure) override {
-        if (WriteWhole(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text))) {
+        if (console_.Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text))) {
             return true;
         }
         failure = SystemReason();
@@ -98,6 +169,9 @@ public:
         DeleteFileA(path.c_str());
         return false;
     }
+
+private:
+    ConsoleText console_;
 };
 
 }  // namespace
