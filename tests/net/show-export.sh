@@ -82,10 +82,19 @@ export_fails() {
     [ "$code" = 1 ] && grep -q "The registry file could not be written to .*No file was left there." "$work/err" &&
       [ ! -e "$target" ] || fail "$name export to '$target': exit $code, $(cat "$work/err")"
   done
+  # Over an earlier export on the full disk: the earlier file stays whole.
+  rm -f "$work/full/filler" && printf 'REGEDIT4\r\n; before\r\n' >"$work/full/kept.reg" &&
+    dd if=/dev/zero of="$work/full/filler" bs=1k 2>/dev/null
+  cli "$program" export "Z:$work/full/kept.reg"
+  [ "$code" = 1 ] && grep -q 'The file that was there is as it was\.' "$work/err" &&
+    [ "$(cat "$work/full/kept.reg")" = $'REGEDIT4\r\n; before\r' ] &&
+    [ "$(ls "$work/full")" = $'filler\nkept.reg' ] ||
+    fail "$name export over a file on a full disk: exit $code, $(cat "$work/err"), $(ls "$work/full")"
   in_client timeout 60 wine "$program" export </dev/null >/dev/full 2>"$work/err"
   [ "$?" = 1 ] && grep -q 'could not be written to standard output' "$work/err" ||
     fail "$name export to a full standard output: $(cat "$work/err")"
-  echo "$name export: a folder that is not there, a full disk and a full standard output each fail, leaving no file"
+  echo "$name export: a folder that is not there, a full disk and a full standard output each fail, leaving no file;"
+  echo "  over an earlier file on a full disk it fails and leaves that file as it was"
 }
 # planted PROGRAM DLL: a copy of PROGRAM with DLL beside it under the name of
 # each DLL it loads at run time, and Wine told to take a native DLL before

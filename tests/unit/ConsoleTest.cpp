@@ -44,7 +44,7 @@ public:
     }
     bool Save(const std::string& path, const std::string& text, std::string& failure) override {
         if (full) {
-            failure = "the disk is full";
+            failure = "the disk is full. No file was left there.";
             return false;
         }
         files[path] = text;

@@ -131,6 +131,42 @@ private:
     WriteWide writeWide_ = nullptr;
 };
 
+// The folder that holds `path` (in a form GetTempFileName takes), found
+// character by character so that the second byte of a double-byte character
+// is never taken for a backslash.
+std::string FolderOf(const std::string& path) {
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '\\' || path[i] == '/' || (i == 1 && path[i] == ':')) {
+            end = i + 1;
+        } else if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) != FALSE && i + 1 < path.size()) {
+            ++i;
+        }
+    }
+    if (end == 0) {
+        return ".";
+    }
+    // "C:" alone names the drive's current folder.
+    return end == 2 && path[1] == ':' ? path.substr(0, 2) + "." : path.substr(0, end);
+}
+
+// Writes `bytes` into the file `path`, which is there (empty), and makes sure
+// they are on the disk.
+bool WriteNewFile(const char* path, const std::string& bytes) {
+    const HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool written = WriteWhole(file, bytes) && FlushFileBuffers(file) != FALSE;
+    const DWORD error = GetLastError();
+    const bool closed = CloseHandle(file) != FALSE;
+    if (!written) {
+        SetLastError(error);
+    }
+    return written && closed;
+}
+
 // Standard output and standard error as the process was given them; nothing
 // is buffered, so the order of the two streams is kept.
 class StandardHandles final : public quillon::ui::ConsoleOutput {
@@ -148,29 +184,86 @@ public:
         failure = SystemReason();
         return false;
     }
+    // The new file is written whole beside the old one before it takes the
+    // old one's name, so that a failure (a full disk) leaves the old one as
+    // it was.
     bool Save(const std::string& path, const std::string& text, std::string& failure) override {
-        const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            failure = SystemReason();
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const bool there = attributes != INVALID_FILE_ATTRIBUTES;
+        const std::string kept =
+            there ? ". The file that was there is as it was." : ". No file was left there.";
+        // A read-only file, or a folder, is refused as writing into it would be.
+        if (there && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            failure = SystemReason() + kept;
             return false;
         }
-        const bool written = WriteWhole(file, WindowsLines(text));
-        if (!written) {
+        const std::string folder = FolderOf(path);
+        char fresh[MAX_PATH] = {};
+        if (GetTempFileNameA(folder.c_str(), "qmt", 0, fresh) == 0) {
+            // A folder that is not there is said as such, not as a bad name.
+            const DWORD error = GetLastError();
+            if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                SetLastError(error);
+            }
+            failure = SystemReason() + kept;
+            return false;
+        }
+        std::string aside;
+        if (!WriteNewFile(fresh, WindowsLines(text)) || !PutInPlace(fresh, path, there, folder, aside)) {
             failure = SystemReason();
+            failure += aside.empty()
+                           ? kept
+                           : ". The file that was there could not be put back: it is now " + aside + ".";
+            DeleteFileA(fresh);
+            return false;
         }
-        const bool closed = CloseHandle(file) != FALSE;
-        if (written && closed) {
-            return true;
-        }
-        if (written) {
-            failure = SystemReason();
-        }
-        DeleteFileA(path.c_str());
-        return false;
+        return true;
     }
 
 private:
+    // The file `fresh` takes the name `path`. Where a file is there, NT
+    // replaces it in one step (MoveFileEx); 95, 98 and Me, which have no
+    // working MoveFileEx, rename the old one aside, the new one into its
+    // name, and then delete the old one, or put it back where the second
+    // step fails (`aside` names it where even that fails).
+    static bool PutInPlace(const char* fresh, const std::string& path, bool there, const std::string& folder,
+                           std::string& aside) {
+        if (!there) {
+            return MoveFileA(fresh, path.c_str()) != FALSE;
+        }
+        const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        const FARPROC found = kernel != nullptr ? GetProcAddress(kernel, "MoveFileExA") : nullptr;
+        const auto moveFileEx =
+            reinterpret_cast<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(reinterpret_cast<void (*)()>(found));
+        if (moveFileEx != nullptr) {
+            if (moveFileEx(fresh, path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE) {
+                return true;
+            }
+            if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
+                return false;
+            }
+        }
+        char old[MAX_PATH] = {};
+        if (GetTempFileNameA(folder.c_str(), "qmt", 0, old) == 0) {
+            return false;
+        }
+        DeleteFileA(old);  // only its name is wanted
+        if (MoveFileA(path.c_str(), old) == FALSE) {
+            return false;
+        }
+        if (MoveFileA(fresh, path.c_str()) == FALSE) {
+            const DWORD error = GetLastError();
+            if (MoveFileA(old, path.c_str()) == FALSE) {
+                aside = old;
+            }
+            SetLastError(error);
+            return false;
+        }
+        DeleteFileA(old);
+        return true;
+    }
+
     ConsoleText console_;
 };
 
