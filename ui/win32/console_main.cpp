@@ -109,7 +109,7 @@ private:
             return false;
         }
         for (std::size_t at = 0; at < wide.size();) {
-            std::size_t piece = std::min(kPieceChars, wide.size() - at);
+            std::size_t piece = std::min<std::size_t>(kPieceChars, wide.size() - at);
             // A surrogate pair stays in one piece.
             if (at + piece < wide.size() && wide[at + piece - 1] >= 0xD800 &&
                 wide[at + piece - 1] <= 0xDBFF) {
