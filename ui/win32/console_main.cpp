@@ -15,6 +15,7 @@
 #include "registry/Win32Registry.h"
 #include "text/Decimal.h"
 #include "ui/console/Console.h"
+#include "ui/console/Replace.h"
 
 namespace {
 
@@ -222,6 +223,22 @@ public:
     }
 
 private:
+    // MoveFileA and DeleteFileA, keeping the reason of the first rename that
+    // failed.
+    struct Renames final : quillon::ui::FileRenames {
+        bool Rename(const std::string& from, const std::string& to) override {
+            if (MoveFileA(from.c_str(), to.c_str()) != FALSE) {
+                return true;
+            }
+            if (firstError == ERROR_SUCCESS) {
+                firstError = GetLastError();
+            }
+            return false;
+        }
+        void Remove(const std::string& path) override { DeleteFileA(path.c_str()); }
+        DWORD firstError = ERROR_SUCCESS;
+    };
+
     // The file `fresh` takes the name `path`. Where a file is there, NT
     // replaces it in one step (MoveFileEx); 95, 98 and Me, which have no
     // working MoveFileEx, rename the old one aside, the new one into its
@@ -249,19 +266,13 @@ private:
             return false;
         }
         DeleteFileA(old);  // only its name is wanted
-        if (MoveFileA(path.c_str(), old) == FALSE) {
-            return false;
+        Renames renames;
+        const quillon::ui::Replaced replaced = quillon::ui::ReplaceByRenames(renames, fresh, path, old);
+        if (replaced == quillon::ui::Replaced::kOldAside) {
+            aside = old;
         }
-        if (MoveFileA(fresh, path.c_str()) == FALSE) {
-            const DWORD error = GetLastError();
-            if (MoveFileA(old, path.c_str()) == FALSE) {
-                aside = old;
-            }
-            SetLastError(error);
-            return false;
-        }
-        DeleteFileA(old);
-        return true;
+        SetLastError(renames.firstError);
+        return replaced == quillon::ui::Replaced::kDone;
     }
 
     ConsoleText console_;
