@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "net/Icmp.h"
+#include "net/win32/SystemLibrary.h"
 
 namespace quillon::net {
 
@@ -93,10 +94,10 @@ BOOL WINAPI Win32Network::OnControl(DWORD event) {
 
 bool Win32Network::LoadWinsock(std::string& failure) {
     winsock_.dontFragment = kDontFragmentWinsock2;
-    winsockModule_ = LoadLibraryA("ws2_32.dll");
+    winsockModule_ = LoadSystemLibrary("ws2_32.dll");
     if (winsockModule_ == nullptr) {
         winsock_.dontFragment = kDontFragmentWinsock1;
-        winsockModule_ = LoadLibraryA("wsock32.dll");
+        winsockModule_ = LoadSystemLibrary("wsock32.dll");
     }
     if (winsockModule_ != nullptr) {
         Find(winsockModule_, "WSAStartup", winsock_.startup);
@@ -186,7 +187,7 @@ void Win32Network::LoadIpHelper() {
     }
     ipHelperLoaded_ = true;
     IpHelper& h = ipHelper_;
-    ipHelperModule_ = LoadLibraryA("iphlpapi.dll");
+    ipHelperModule_ = LoadSystemLibrary("iphlpapi.dll");
     if (ipHelperModule_ != nullptr) {
         Find(ipHelperModule_, "GetBestInterface", h.getBestInterface);
         Find(ipHelperModule_, "GetIfEntry", h.getIfEntry);
@@ -202,7 +203,7 @@ void Win32Network::LoadIpHelper() {
     }
     // Before XP the echo functions are in a library of their own.
     if (h.icmpCreateFile == nullptr || h.icmpCloseHandle == nullptr || h.icmpSendEcho == nullptr) {
-        icmpModule_ = LoadLibraryA("icmp.dll");
+        icmpModule_ = LoadSystemLibrary("icmp.dll");
         if (icmpModule_ != nullptr) {
             Find(icmpModule_, "IcmpCreateFile", h.icmpCreateFile);
             Find(icmpModule_, "IcmpCloseHandle", h.icmpCloseHandle);

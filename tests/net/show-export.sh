@@ -16,7 +16,11 @@
 #  - --adapter acts on one adapter, named each way, on both families, and
 #    probe --apply --adapter route on the adapter each host's route leaves
 #    through; nothing else under HKEY_LOCAL_MACHINE changes.
-#   show-export.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR DUMP64 DUMP32 STANDIN64 STANDIN32
+#  - a DLL planted beside a console program under the name of a system DLL
+#    it loads, with Wine told to take a native DLL first, is never loaded;
+#  - on a console the program's ANSI text comes out as the console shows it
+#    (NT and 9x); redirected, its bytes are as they are.
+#   show-export.sh RELEASE32_DIR RELEASE64_DIR WORK_DIR DUMP64 DUMP32 STANDIN64 STANDIN32 PLANTED64 PLANTED32
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,6 +31,8 @@ dump64=$4
 dump32=$5
 standin64=$6
 standin32=$7
+planted64=$8
+planted32=$9
 net=qshow$$
 . "$here/harness.sh"
 . "$here/standin.sh"
@@ -76,10 +82,50 @@ export_fails() {
     [ "$code" = 1 ] && grep -q "The registry file could not be written to .*No file was left there." "$work/err" &&
       [ ! -e "$target" ] || fail "$name export to '$target': exit $code, $(cat "$work/err")"
   done
+  # Over an earlier export on the full disk: the earlier file stays whole.
+  rm -f "$work/full/filler" && printf 'REGEDIT4\r\n; before\r\n' >"$work/full/kept.reg" &&
+    dd if=/dev/zero of="$work/full/filler" bs=1k 2>/dev/null
+  cli "$program" export "Z:$work/full/kept.reg"
+  [ "$code" = 1 ] && grep -q 'The file that was there is as it was\.' "$work/err" &&
+    [ "$(cat "$work/full/kept.reg")" = $'REGEDIT4\r\n; before\r' ] &&
+    [ "$(ls "$work/full")" = $'filler\nkept.reg' ] ||
+    fail "$name export over a file on a full disk: exit $code, $(cat "$work/err"), $(ls "$work/full")"
   in_client timeout 60 wine "$program" export </dev/null >/dev/full 2>"$work/err"
   [ "$?" = 1 ] && grep -q 'could not be written to standard output' "$work/err" ||
     fail "$name export to a full standard output: $(cat "$work/err")"
-  echo "$name export: a folder that is not there, a full disk and a full standard output each fail, leaving no file"
+  echo "$name export: a folder that is not there, a full disk and a full standard output each fail, leaving no file;"
+  echo "  over an earlier file on a full disk it fails and leaves that file as it was"
+}
+# planted PROGRAM DLL: a copy of PROGRAM with DLL beside it under the name of
+# each DLL it loads at run time, and Wine told to take a native DLL before
+# its own: show and probe work and DLL is never loaded (it would leave
+# NAME.loaded beside itself).
+planted() {
+  local program=$1 dir=$work/planted name loaded lib
+  local -x WINEDLLOVERRIDES="$WINEDLLOVERRIDES;iphlpapi,icmp,ws2_32,wsock32=n,b"
+  name=$(basename "$program")
+  rm -rf "$dir" && mkdir -p "$dir" && cp "$program" "$dir/" || { fail "$name: no copy to plant beside"; return; }
+  for lib in iphlpapi icmp ws2_32 wsock32; do cp "$2" "$dir/$lib.dll"; done
+  cli "$dir/$name" show
+  grep -aq '"eth0"  .*in use now: 1500' <<<"$out" || fail "$name beside planted DLLs: show: $out"
+  in_client ip route flush cache
+  cli "$dir/$name" probe "${TOPOLOGY_HOST[mtu1400]}"
+  [ "$code" = 0 ] && grep -q '^MTU: 1400$' <<<"$out" || fail "$name beside planted DLLs: probe: exit $code: $out"
+  loaded=$(cd "$dir" && ls -- *.loaded 2>/dev/null)
+  [ -z "$loaded" ] || fail "$name loaded the DLLs planted beside it: $loaded"
+  echo "$name: show and probe beside planted iphlpapi, icmp, ws2_32 and wsock32 DLLs, none of them loaded"
+}
+# console_text PROGRAM: a reason naming the folder C:\nowhere-é (é is 0xE9 in
+# the ANSI code page) shows é on a console (Wine's console on a pseudo
+# terminal, which writes UTF-8), while redirected standard error gets 0xE9.
+console_text() {
+  local program=$1 name shown
+  name=$(basename "$program")
+  shown=$(in_client timeout 60 script -qec "wine '$program' export 'C:\\nowhere-é\\x.reg'" /dev/null </dev/null)
+  grep -q 'written to C:\\nowhere-é\\x\.reg' <<<"$shown" || fail "$name on a console: $shown"
+  in_client timeout 60 wine "$program" export 'C:\nowhere-é\x.reg' </dev/null >/dev/null 2>"$work/err"
+  LC_ALL=C grep -q $'written to C:\\\\nowhere-\xe9\\\\x' "$work/err" || fail "$name redirected: $(od -c "$work/err" | head -n 4)"
+  echo "$name: an ANSI text shown as such on a console, its bytes unchanged where redirected"
 }
 # A disk with no room left, for export_fails.
 mkdir -p "$work/full"
@@ -117,6 +163,9 @@ for program in "$cli32" "$cli64"; do
   [ "$(tail -n 1 <<<"$out")" = "MTU: 1300" ] || fail "$name show: the MTU line is not last"
   [ "$name" = quillon-mtu-cli64.exe ] && { echo "after apply 1300:"; echo "$out"; }
 done
+planted "$cli32" "$planted32"
+planted "$cli64" "$planted64"
+console_text "$cli64"
 
 # With the stand-in, as on Vista and later: the command, its exit code and a
 # line of its standard output (standard error for 3).
@@ -247,6 +296,7 @@ round_trip "$cli32"
 in_client wine reg add 'HKLM\System\CurrentControlSet\Services\VxD\MSTCP' /v PMTUDiscovery /d 1 /f >/dev/null 2>&1
 round_trip "$cli32"
 export_fails "$cli32"
+console_text "$cli32"
 # --adapter on the 9x family: by transport number, IP address and name, and
 # the route's transport (its IP address is the route's).
 in_client wine reg add "$transports\\0003" /v IPAddress /d 198.51.100.45 /f >/dev/null 2>&1

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "tests/unit/SimulatedPath.h"
 #include "registry/Registry.h"
 #include "ui/console/Console.h"
+#include "ui/console/Replace.h"
 #include "ui/ControlIds.h"
 #include "ui/Program.h"
 #include "ui/headless/HeadlessUi.h"
@@ -46,7 +48,7 @@ public:
     }
     bool Save(const std::string& path, const std::string& text, std::string& failure) override {
         if (full) {
-            failure = "the disk is full";
+            failure = "the disk is full. No file was left there.";
             return false;
         }
         files[path] = text;
@@ -433,6 +435,44 @@ TEST_F(Console, ExportWritesTheSameBytesToAFileAndSaysWhenAWriteFails) {
     }
     Capture twoFiles;
     EXPECT_EQ(ui::RunConsole({"export", "a.reg", "b.reg"}, routines, twoFiles), ui::kExitUsage);
+}
+
+// Files by name with their bytes, where the renames named in `failing`
+// ("from>to") fail.
+struct FakeRenames final : ui::FileRenames {
+    bool Rename(const std::string& from, const std::string& to) override {
+        if (failing.count(from + ">" + to) != 0 || files.count(from) == 0 || files.count(to) != 0) {
+            return false;
+        }
+        files[to] = files[from];
+        files.erase(from);
+        return true;
+    }
+    void Remove(const std::string& path) override { files.erase(path); }
+    std::map<std::string, std::string> files{{"new", "NEW"}, {"a.reg", "OLD"}};
+    std::set<std::string> failing;
+};
+
+// Over an earlier file where the system cannot replace a file in one step:
+// whichever rename fails, the earlier file is there, under its name where it
+// can be put back.
+TEST(ReplaceByRenames, KeepsTheEarlierFileWhicheverStepFails) {
+    struct Row {
+        std::set<std::string> failing;
+        ui::Replaced replaced;
+        std::map<std::string, std::string> files;
+    };
+    for (const Row& row : std::vector<Row>{
+             {{}, ui::Replaced::kDone, {{"a.reg", "NEW"}}},
+             {{"a.reg>aside"}, ui::Replaced::kOldKept, {{"new", "NEW"}, {"a.reg", "OLD"}}},
+             {{"new>a.reg"}, ui::Replaced::kOldKept, {{"new", "NEW"}, {"a.reg", "OLD"}}},
+             {{"new>a.reg", "aside>a.reg"}, ui::Replaced::kOldAside, {{"new", "NEW"}, {"aside", "OLD"}}},
+         }) {
+        FakeRenames renames;
+        renames.failing = row.failing;
+        EXPECT_EQ(ui::ReplaceByRenames(renames, "new", "a.reg", "aside"), row.replaced) << row.failing.size();
+        EXPECT_EQ(renames.files, row.files) << row.failing.size();
+    }
 }
 
 // The value entries ("path|name") that differ between two snapshots.

@@ -54,8 +54,10 @@ public:
     // the text could not be written whole (a full disk behind a redirection).
     virtual bool OutWhole(const std::string& text, std::string& failure) = 0;
     // Writes the bytes standard output would get into the file at `path`,
-    // replacing one that is there; false, with the reason, where that could
-    // not be done, and then no file is left there.
+    // replacing one that is there only once the new one is whole; false,
+    // with the reason, where that could not be done: then a file that was
+    // there is as it was, and none is left where there was none. The reason
+    // ends with a full stop and says what became of a file that was there.
     virtual bool Save(const std::string& path, const std::string& text, std::string& failure) = 0;
 };
 

@@ -35,8 +35,8 @@ int RunExport(Session& session) {
             session.output.Err({"The registry file could not be written to standard output: ", failure,
                                 "; what it got is not a whole registry file.\n"});
         } else {
-            session.output.Err({"The registry file could not be written to ", path, ": ", failure,
-                                ". No file was left there.\n"});
+            // The reason says what became of a file that was there.
+            session.output.Err({"The registry file could not be written to ", path, ": ", failure, "\n"});
         }
         return kExitFailure;
     }

@@ -5,14 +5,17 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "net/win32/SystemLibrary.h"
 #include "net/win32/Win32Network.h"
 #include "registry/Registry.h"
 #include "registry/Win32Registry.h"
 #include "text/Decimal.h"
 #include "ui/console/Console.h"
+#include "ui/console/Replace.h"
 
 namespace {
 
@@ -59,49 +62,226 @@ bool WriteWhole(HANDLE handle, const std::string& bytes) {
     return true;
 }
 
+// Where `handle` is a console (redirected output is none), the text goes to
+// it in a form the console shows as written: the program's texts are in the
+// ANSI code page (adapter names from the registry, the system's reasons),
+// while a console shows another, the OEM code page unless changed. On NT the
+// text goes to the console as UTF-16; 95, 98 and Me have no working
+// WriteConsoleW, so there it is converted to the OEM code page. Elsewhere
+// the bytes go as they are.
+class ConsoleText {
+public:
+    ConsoleText() {
+        // kernel32.dll is in every process: a look-up, not a load.
+        const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        const FARPROC found = (GetVersion() & 0x80000000U) == 0 && kernel != nullptr
+                                  ? GetProcAddress(kernel, "WriteConsoleW")
+                                  : nullptr;
+        writeWide_ = reinterpret_cast<WriteWide>(reinterpret_cast<void (*)()>(found));
+    }
+
+    bool Write(HANDLE handle, const std::string& bytes) const {
+        DWORD mode = 0;
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty() ||
+            GetConsoleMode(handle, &mode) == FALSE) {
+            return WriteWhole(handle, bytes);
+        }
+        if (writeWide_ != nullptr) {
+            return WriteWideText(handle, bytes);
+        }
+        std::string oem(bytes.size(), '\0');
+        CharToOemBuffA(bytes.data(), oem.data(), static_cast<DWORD>(bytes.size()));
+        return WriteWhole(handle, oem);
+    }
+
+private:
+    using WriteWide = BOOL(WINAPI*)(HANDLE, const void*, DWORD, LPDWORD, LPVOID);
+    // Old consoles take no more than about 64 KiB in one call.
+    static constexpr std::size_t kPieceChars = 8192;
+
+    bool WriteWideText(HANDLE handle, const std::string& bytes) const {
+        const int size = static_cast<int>(bytes.size());
+        const int chars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+        if (chars <= 0) {
+            return false;
+        }
+        std::vector<wchar_t> wide(static_cast<std::size_t>(chars));
+        if (MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), chars) != chars) {
+            return false;
+        }
+        for (std::size_t at = 0; at < wide.size();) {
+            std::size_t piece = std::min<std::size_t>(kPieceChars, wide.size() - at);
+            // A surrogate pair stays in one piece.
+            if (at + piece < wide.size() && wide[at + piece - 1] >= 0xD800 &&
+                wide[at + piece - 1] <= 0xDBFF) {
+                --piece;
+            }
+            DWORD written = 0;
+            if (writeWide_(handle, wide.data() + at, static_cast<DWORD>(piece), &written, nullptr) == FALSE) {
+                return false;
+            }
+            if (written == 0 || written > piece) {
+                SetLastError(ERROR_WRITE_FAULT);
+                return false;
+            }
+            at += written;
+        }
+        return true;
+    }
+
+    WriteWide writeWide_ = nullptr;
+};
+
+// The folder that holds `path` (in a form GetTempFileName takes), found
+// character by character so that the second byte of a double-byte character
+// is never taken for a backslash.
+std::string FolderOf(const std::string& path) {
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '\\' || path[i] == '/' || (i == 1 && path[i] == ':')) {
+            end = i + 1;
+        } else if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) != FALSE && i + 1 < path.size()) {
+            ++i;
+        }
+    }
+    if (end == 0) {
+        return ".";
+    }
+    // "C:" alone names the drive's current folder.
+    return end == 2 && path[1] == ':' ? path.substr(0, 2) + "." : path.substr(0, end);
+}
+
+// Writes `bytes` into the file `path`, which is there (empty), and makes sure
+// they are on the disk.
+bool WriteNewFile(const char* path, const std::string& bytes) {
+    const HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool written = WriteWhole(file, bytes) && FlushFileBuffers(file) != FALSE;
+    const DWORD error = GetLastError();
+    const bool closed = CloseHandle(file) != FALSE;
+    if (!written) {
+        SetLastError(error);
+    }
+    return written && closed;
+}
+
 // Standard output and standard error as the process was given them; nothing
 // is buffered, so the order of the two streams is kept.
 class StandardHandles final : public quillon::ui::ConsoleOutput {
 public:
     void Out(std::string_view text) override {
-        WriteWhole(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
+        console_.Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
     }
     void Err(std::string_view text) override {
-        WriteWhole(GetStdHandle(STD_ERROR_HANDLE), WindowsLines(text));
+        console_.Write(GetStdHandle(STD_ERROR_HANDLE), WindowsLines(text));
     }
     bool OutWhole(const std::string& text, std::string& failure) override {
-        if (WriteWhole(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text))) {
+        if (console_.Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text))) {
             return true;
         }
         failure = SystemReason();
         return false;
     }
+    // The new file is written whole beside the old one before it takes the
+    // old one's name, so that a failure (a full disk) leaves the old one as
+    // it was.
     bool Save(const std::string& path, const std::string& text, std::string& failure) override {
-        const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            failure = SystemReason();
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const bool there = attributes != INVALID_FILE_ATTRIBUTES;
+        const std::string kept =
+            there ? ". The file that was there is as it was." : ". No file was left there.";
+        // A read-only file, or a folder, is refused as writing into it would be.
+        if (there && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            failure = SystemReason() + kept;
             return false;
         }
-        const bool written = WriteWhole(file, WindowsLines(text));
-        if (!written) {
+        const std::string folder = FolderOf(path);
+        char fresh[MAX_PATH] = {};
+        if (GetTempFileNameA(folder.c_str(), "qmt", 0, fresh) == 0) {
+            // A folder that is not there is said as such, not as a bad name.
+            const DWORD error = GetLastError();
+            if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                SetLastError(error);
+            }
+            failure = SystemReason() + kept;
+            return false;
+        }
+        std::string aside;
+        if (!WriteNewFile(fresh, WindowsLines(text)) || !PutInPlace(fresh, path, there, folder, aside)) {
             failure = SystemReason();
+            failure += aside.empty()
+                           ? kept
+                           : ". The file that was there could not be put back: it is now " + aside + ".";
+            DeleteFileA(fresh);
+            return false;
         }
-        const bool closed = CloseHandle(file) != FALSE;
-        if (written && closed) {
-            return true;
-        }
-        if (written) {
-            failure = SystemReason();
-        }
-        DeleteFileA(path.c_str());
-        return false;
+        return true;
     }
+
+private:
+    // MoveFileA and DeleteFileA, keeping the reason of the first rename that
+    // failed.
+    struct Renames final : quillon::ui::FileRenames {
+        bool Rename(const std::string& from, const std::string& to) override {
+            if (MoveFileA(from.c_str(), to.c_str()) != FALSE) {
+                return true;
+            }
+            if (firstError == ERROR_SUCCESS) {
+                firstError = GetLastError();
+            }
+            return false;
+        }
+        void Remove(const std::string& path) override { DeleteFileA(path.c_str()); }
+        DWORD firstError = ERROR_SUCCESS;
+    };
+
+    // The file `fresh` takes the name `path`. Where a file is there, NT
+    // replaces it in one step (MoveFileEx); 95, 98 and Me, which have no
+    // working MoveFileEx, rename the old one aside, the new one into its
+    // name, and then delete the old one, or put it back where the second
+    // step fails (`aside` names it where even that fails).
+    static bool PutInPlace(const char* fresh, const std::string& path, bool there, const std::string& folder,
+                           std::string& aside) {
+        if (!there) {
+            return MoveFileA(fresh, path.c_str()) != FALSE;
+        }
+        const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        const FARPROC found = kernel != nullptr ? GetProcAddress(kernel, "MoveFileExA") : nullptr;
+        const auto moveFileEx =
+            reinterpret_cast<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(reinterpret_cast<void (*)()>(found));
+        if (moveFileEx != nullptr) {
+            if (moveFileEx(fresh, path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE) {
+                return true;
+            }
+            if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
+                return false;
+            }
+        }
+        char old[MAX_PATH] = {};
+        if (GetTempFileNameA(folder.c_str(), "qmt", 0, old) == 0) {
+            return false;
+        }
+        DeleteFileA(old);  // only its name is wanted
+        Renames renames;
+        const quillon::ui::Replaced replaced = quillon::ui::ReplaceByRenames(renames, fresh, path, old);
+        if (replaced == quillon::ui::Replaced::kOldAside) {
+            aside = old;
+        }
+        SetLastError(renames.firstError);
+        return replaced == quillon::ui::Replaced::kDone;
+    }
+
+    ConsoleText console_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    quillon::net::RestrictLibrarySearch();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     quillon::reg::Win32Registry platform;
     quillon::reg::Registry registry(platform);

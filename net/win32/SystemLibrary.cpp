@@ -1,0 +1,43 @@
+#include "net/win32/SystemLibrary.h"
+
+#include <cstring>
+
+namespace quillon::net {
+
+namespace {
+
+// From the Windows 8 headers, which the older ones lack.
+constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+}  // namespace
+
+void RestrictLibrarySearch() {
+    // kernel32.dll is in every process; this looks it up, it loads nothing.
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const FARPROC found = kernel != nullptr ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
+    if (found != nullptr) {
+        const auto setDefault = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(reinterpret_cast<void (*)()>(found));
+        setDefault(kSearchSystem32);
+    }
+}
+
+HMODULE LoadSystemLibrary(const char* name) {
+    // GetSystemDirectory names System32 on NT (which WOW64 maps to SysWOW64
+    // for a 32-bit program) and SYSTEM on 95, 98 and Me.
+    char path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    const std::size_t nameLength = std::strlen(name);
+    if (length == 0 || length >= MAX_PATH || length + 1 + nameLength >= MAX_PATH) {
+        return nullptr;
+    }
+    std::size_t end = length;
+    if (path[end - 1] != '\\') {
+        path[end++] = '\\';
+    }
+    std::memcpy(path + end, name, nameLength + 1);
+    // With a full path, LOAD_WITH_ALTERED_SEARCH_PATH looks for the DLL's own
+    // imports in its folder first rather than in the program's.
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace quillon::net

@@ -1,0 +1,25 @@
+#pragma once
+// The DLLs the console program loads at run time come from the system folder
+// only. Loaded by bare name, a DLL that is not one of the system's "known
+// DLLs" is looked for in the program's own folder first, so a file planted
+// beside the program (in a Downloads folder, say) would run with the
+// program's rights.
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace quillon::net {
+
+// Where the system has SetDefaultDllDirectories (Windows 8, and Vista and 7
+// with update KB2533623), limits every later search for a DLL of this
+// process, also those that system DLLs make for DLLs of their own, to the
+// system folder. Elsewhere it does nothing. Called once at start-up, before
+// any DLL is loaded.
+void RestrictLibrarySearch();
+
+// Loads `name` (such as "iphlpapi.dll") from the system folder by its full
+// path, with the DLLs it imports looked for from there too; nullptr where it
+// is not there or the system folder's path is too long to name it.
+HMODULE LoadSystemLibrary(const char* name);
+
+}  // namespace quillon::net
