@@ -126,12 +126,14 @@ bool Module1::EverySlotHolds(const ProbeTable& probes, Key&& key, const std::str
     return every;
 }
 
-template <typename Key, typename Disable>
+template <typename Key, typename Disable, typename Restore>
 bool Module1::SwitchOffWhereAllHold(const ProbeTable& probes, Key&& key, const std::string& name,
-                                    reg::ValueType type, Disable&& disable) {
+                                    reg::ValueType type, Disable&& disable, Restore&& restore) {
     if (!EverySlotHolds(probes, key, name, type)) {
-        SwitchChanged = SwitchChange::kLeftAlone;
-        return true;
+        // Off from an earlier Apply of every slot, it would hold the others
+        // to 576 bytes.
+        SwitchChanged = SwitchChange::kRestored;
+        return restore();
     }
     SwitchChanged = SwitchChange::kSwitchedOff;
     return disable();
@@ -211,8 +213,9 @@ void Module1::ApplyMtuNt() {
         return;
     }
     if (OnlySlot >= 0 && any && allSaved) {
-        allSaved = SwitchOffWhereAllHold(ServiceNames, InterfaceKey, kMtu, reg::kRegDword,
-                                         [this] { return DisablePmtuDiscoveryNt(); });
+        allSaved = SwitchOffWhereAllHold(
+            ServiceNames, InterfaceKey, kMtu, reg::kRegDword, [this] { return DisablePmtuDiscoveryNt(); },
+            [this] { return RestorePmtuDiscoveryNt(); });
     }
     ReportApply(any, allSaved);
 }
@@ -314,7 +317,8 @@ void Module1::ApplyMtu9x() {
     if (OnlySlot >= 0 && any && allSaved) {
         allSaved = SwitchOffWhereAllHold(
             TransportProbes, [this](const std::string&) { return kNetTransKey + TransportIndexes[Cell()]; },
-            kMaxMtu, reg::kRegSz, [this] { return DisablePmtuDiscovery9x(); });
+            kMaxMtu, reg::kRegSz, [this] { return DisablePmtuDiscovery9x(); },
+            [this] { return RestorePmtuDiscovery9x(); });
     }
     ReportApply(any, allSaved);
 }

@@ -78,14 +78,14 @@ public:
     // off only while every adapter of the family holds an MTU of its own:
     // with it off, Windows sends at most 576 bytes beyond the local network
     // on an adapter that holds none. Apply switches it off once that holds
-    // and leaves it alone otherwise; Remove deletes it, since the adapter
-    // it removed from holds none any more.
+    // and otherwise deletes it (it may be off from an Apply of every slot);
+    // Remove deletes it, since the adapter it removed from holds none any
+    // more.
     void ActOnSlot(std::int16_t slot) { OnlySlot = slot; }
     enum class SwitchChange {
         kNone,         // every slot: the switch goes with the MTU, as in the windows
         kSwitchedOff,  // every adapter of the family holds an MTU now
-        kLeftAlone,    // another adapter holds no MTU of its own
-        kRestored,     // the default (on) holds again
+        kRestored,     // another adapter holds no MTU of its own: the default (on) holds
     };
     // What the last Apply or Remove did with the switch.
     [[nodiscard]] SwitchChange SwitchDone() const { return SwitchChanged; }
@@ -119,10 +119,11 @@ private:
     template <typename Key>
     bool EverySlotHolds(const ProbeTable& probes, Key&& key, const std::string& name, reg::ValueType type);
     // Apply of one slot, once its MTU is stored: switches path-MTU discovery
-    // off where every slot in use holds an MTU; false where that write failed.
-    template <typename Key, typename Disable>
+    // off where every slot in use holds an MTU, else restores it; false
+    // where that write or delete failed.
+    template <typename Key, typename Disable, typename Restore>
     bool SwitchOffWhereAllHold(const ProbeTable& probes, Key&& key, const std::string& name,
-                               reg::ValueType type, Disable&& disable);
+                               reg::ValueType type, Disable&& disable, Restore&& restore);
     // Whether "CurrentVersion" says NT 3.51 or 4.0; read once per operation.
     bool UsesServiceTcpipKeysNt();
     void ReportApply(bool anySlotInUse, bool allSaved);

@@ -45,15 +45,13 @@ MtuChange SetInterfaceMtu(const IpInterfaceCalls& calls, NET_IFINDEX index, unsi
         status = calls.setEntry(&row);
     }
     if (status == NO_ERROR) {
+        // Set: a read-back that fails leaves only what is in use unknown.
         MIB_IPINTERFACE_ROW back{};
         back.Family = AF_INET;
         back.InterfaceIndex = index;
-        status = calls.getEntry(&back);
-        if (status == NO_ERROR) {
-            change.outcome = MtuSetting::kSet;
-            change.inUse = back.NlMtu;
-            return change;
-        }
+        change.outcome = MtuSetting::kSet;
+        change.inUse = calls.getEntry(&back) == NO_ERROR ? back.NlMtu : 0;
+        return change;
     }
     change.outcome = Refusal(status);
     change.error = status;

@@ -20,7 +20,8 @@ int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapt
             // Every chosen adapter in use now holds the MTU: the same one at once.
             if (!windows.Failed()) {
                 std::vector<settings::SlotReport> stored;
-                for (settings::SlotReport& slot : family9x ? module.ListTransports9x() : module.ListAdaptersNt()) {
+                for (settings::SlotReport& slot :
+                     family9x ? module.ListTransports9x() : module.ListAdaptersNt()) {
                     if (!one || one->slot.index == slot.index) {
                         stored.push_back(std::move(slot));
                     }
@@ -37,7 +38,7 @@ int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapt
             module.SwitchDone() == settings::Module1::SwitchChange::kSwitchedOff
                 ? "The MTU was stored for % only; path-MTU discovery is now off, since every adapter "
                   "holds an MTU of its own.\n"
-                : "The MTU was stored for % only; path-MTU discovery was left as it was, since not every "
+                : "The MTU was stored for % only; path-MTU discovery is on (the default), since not every "
                   "adapter holds an MTU of its own: with it off, Windows would send at most 576 bytes "
                   "beyond the local network on those that hold none.\n",
             {Describe(*one)});

@@ -25,7 +25,7 @@ std::string Refusal(const net::MtuChange& change, unsigned mtu) {
                               {asked})
                        : Fill("Windows does not put % into use at once on this interface", {asked});
         case net::MtuSetting::kNoInterface:
-            return "the adapter has no IPv4 interface now (it is not connected, or IPv4 is off there)";
+            return "the adapter has no IPv4 interface now (it is disabled or not connected, or IPv4 is off there)";
         default:
             return Fill("Windows would not change the MTU in use (error %)", {Decimal(change.error)});
     }
