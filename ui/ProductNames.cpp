@@ -1,21 +1,17 @@
 #include "ui/ProductNames.h"
 
-#include "settings/Module1.h"
-
 namespace quillon::ui {
-
-namespace {
-
-const std::string kNtVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
-const std::string k9xVersionKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kProductName = "ProductName";
-
-}  // namespace
 
 ProductNames ReadProductNames(reg::Registry& registry) {
     ProductNames names;
-    names.nt = registry.GetStringValue(reg::kHkeyLocalMachine, kNtVersionKey, kProductName).value_or("");
-    names.nineX = registry.GetStringValue(reg::kHkeyLocalMachine, k9xVersionKey, kProductName).value_or("");
+    for (const settings::Family family : settings::kFamilies) {
+        names.Of(family) = registry
+                               .GetStringValue(reg::kHkeyLocalMachine,
+                                               family == settings::Family::kNt ? settings::kNtVersionKey
+                                                                               : settings::k9xVersionKey,
+                                               settings::kProductName)
+                               .value_or("");
+    }
     return names;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "registry/Registry.h"
+#include "settings/SettingsEngine.h"
 
 namespace quillon::ui {
 
@@ -12,6 +13,13 @@ namespace quillon::ui {
 struct ProductNames {
     std::string nt;
     std::string nineX;
+
+    [[nodiscard]] std::string& Of(settings::Family family) {
+        return family == settings::Family::kNt ? nt : nineX;
+    }
+    [[nodiscard]] const std::string& Of(settings::Family family) const {
+        return family == settings::Family::kNt ? nt : nineX;
+    }
 };
 ProductNames ReadProductNames(reg::Registry& registry);
 

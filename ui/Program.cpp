@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "ui/MessageStyle.h"
+
 namespace quillon::ui {
 
 namespace {
@@ -12,6 +14,10 @@ constexpr int kExitNoSupportedWindows = 1;
 
 Program::Program(reg::Registry& registry, WindowSystem& system)
     : registry_(registry), system_(system), module_(registry, *this) {}
+
+void Program::ShowMessage(const settings::Message& message) {
+    system_.MsgBox(message.text, MessageStyle(message.notice), settings::kToolTitle);
+}
 
 Form1& Program::TheForm1() {
     if (!form1_) {

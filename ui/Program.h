@@ -29,11 +29,17 @@ public:
     // Loads Form2 on first reference.
     Form2& TheForm2();
 
-    ui::TextBox& NtMtuBox() override { return TheForm1().Text3(); }
-    ui::TextBox& MtuBox9x() override { return TheForm2().Text4(); }
-    ui::MessageBoxes& Messages() override { return system_; }
+    std::string MtuText(settings::Family family) override { return MtuBox(family).Text(); }
+    void SetMtuText(settings::Family family, const std::string& text) override {
+        MtuBox(family).SetText(text);
+    }
+    void ShowMessage(const settings::Message& message) override;
 
 private:
+    TextBox& MtuBox(settings::Family family) {
+        return family == settings::Family::kNt ? TheForm1().Text3() : TheForm2().Text4();
+    }
+
     reg::Registry& registry_;
     WindowSystem& system_;
     settings::Module1 module_;

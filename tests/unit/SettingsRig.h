@@ -5,6 +5,7 @@
 #include "registry/Registry.h"
 #include "registry/RegistryApi.h"
 #include "settings/Module1.h"
+#include "ui/MessageStyle.h"
 #include "ui/headless/HeadlessUi.h"
 
 namespace quillon::test {
@@ -13,15 +14,22 @@ class SettingsRig final : public settings::SettingsWindows {
 public:
     explicit SettingsRig(reg::RegistryApi& platform) : routines(platform) {}
 
-    ui::TextBox& NtMtuBox() override { return text3; }
-    ui::TextBox& MtuBox9x() override { return text4; }
-    ui::MessageBoxes& Messages() override { return ui; }
+    std::string MtuText(settings::Family family) override { return Box(family).Text(); }
+    void SetMtuText(settings::Family family, const std::string& text) override { Box(family).SetText(text); }
+    void ShowMessage(const settings::Message& message) override {
+        ui.MsgBox(message.text, ui::MessageStyle(message.notice), settings::kToolTitle);
+    }
 
     reg::Registry routines;
     ui::headless::HeadlessWindowSystem ui;
     ui::headless::HeadlessTextBox text3{{}, 0};
     ui::headless::HeadlessTextBox text4{{}, 0};
     settings::Module1 module{routines, *this};
+
+private:
+    ui::headless::HeadlessTextBox& Box(settings::Family family) {
+        return family == settings::Family::kNt ? text3 : text4;
+    }
 };
 
 }  // namespace quillon::test

@@ -30,19 +30,19 @@ std::optional<Adapter> Pick(Session& session, const std::string& name, const net
                             std::string& all, int& named) {
     std::optional<Adapter> picked;
     named = 0;
-    for (const bool nineX : {false, true}) {
-        if (!session.Acts(nineX)) {
+    for (const settings::Family family : settings::kFamilies) {
+        if (!session.Acts(family)) {
             continue;
         }
-        for (settings::SlotReport& slot :
-             nineX ? session.module.ListTransports9x() : session.module.ListAdaptersNt()) {
+        for (settings::SlotReport& slot : session.engine.List(family)) {
             const bool match = route == nullptr ? SameName(name, slot.slot) || SameName(name, slot.name) ||
                                                       SameName(name, slot.description)
-                               : nineX ? slot.name == route->routeAddress && !route->routeAddress.empty()
-                                       : SameName(slot.name, route->routeAdapter);
-            all += Fill("  %\n", {Describe(nineX, slot)});
+                               : family == settings::Family::k9x
+                                   ? slot.name == route->routeAddress && !route->routeAddress.empty()
+                                   : SameName(slot.name, route->routeAdapter);
+            all += Fill("  %\n", {Describe(family, slot)});
             if (match) {
-                picked = Adapter{nineX, std::move(slot)};
+                picked = Adapter{family, std::move(slot)};
                 ++named;
             }
         }
@@ -52,12 +52,13 @@ std::optional<Adapter> Pick(Session& session, const std::string& name, const net
 
 }  // namespace
 
-std::string Describe(bool nineX, const settings::SlotReport& slot) {
-    return Fill(slot.description.empty() ? "% %  %" : "% %  %  \"%\"",
-                {nineX ? "transport" : "card", slot.slot, slot.name, slot.description});
+std::string Describe(settings::Family family, const settings::SlotReport& slot) {
+    return Fill(
+        slot.description.empty() ? "% %  %" : "% %  %  \"%\"",
+        {family == settings::Family::k9x ? "transport" : "card", slot.slot, slot.name, slot.description});
 }
 
-std::string Describe(const Adapter& adapter) { return Describe(adapter.nineX, adapter.slot); }
+std::string Describe(const Adapter& adapter) { return Describe(adapter.family, adapter.slot); }
 
 std::optional<Adapter> FindAdapter(Session& session, const std::string& name) {
     std::string all;
@@ -80,9 +81,10 @@ std::optional<Adapter> FindRouteAdapter(Session& session, const net::PathInfo& p
 }
 
 void ActOnOneFamily(Session& session, const Adapter& adapter) {
-    session.nt = !adapter.nineX;
-    session.nineX = adapter.nineX;
-    session.module.ActOnSlot(adapter.slot.index);
+    for (const settings::Family family : settings::kFamilies) {
+        session.Act(family, family == adapter.family);
+    }
+    session.slot = adapter.slot.index;
 }
 
 bool ChooseAdapter(Session& session, std::optional<Adapter>& one) {

@@ -9,12 +9,12 @@
 namespace quillon::ui {
 
 struct Adapter {
-    bool nineX = false;
+    settings::Family family = settings::Family::kNt;
     settings::SlotReport slot;
 };
 
 // "card 2  {GUID}  "eth0"", as show begins its line.
-std::string Describe(bool nineX, const settings::SlotReport& slot);
+std::string Describe(settings::Family family, const settings::SlotReport& slot);
 std::string Describe(const Adapter& adapter);
 
 // The adapter of the families acted on that `name` names whole, in any case:

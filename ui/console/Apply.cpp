@@ -1,6 +1,6 @@
-// apply MTU: the window's own Apply for every family acted on, or for the
-// one adapter --adapter names; then the MTU put into use at once where
-// Windows can do that.
+// apply MTU: what the window's Apply does, for every family acted on or for
+// the one adapter --adapter names; then the MTU put into use at once on each
+// adapter it was written for, where Windows can do that.
 
 #include "ui/console/Adapter.h"
 #include "ui/console/InUse.h"
@@ -10,32 +10,37 @@
 namespace quillon::ui {
 
 int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapter>& one) {
-    ConsoleWindows& windows = session.windows;
-    settings::Module1& module = session.module;
     bool allInUse = true;
-    for (const bool family9x : {false, true}) {
-        if (session.Acts(family9x)) {
-            windows.Box(family9x).SetText(mtu);
-            family9x ? module.ApplyMtu9x() : module.ApplyMtuNt();
-            // Every chosen adapter in use now holds the MTU: the same one at once.
-            if (!windows.Failed()) {
-                std::vector<settings::SlotReport> stored;
-                for (settings::SlotReport& slot :
-                     family9x ? module.ListTransports9x() : module.ListAdaptersNt()) {
-                    if (!one || one->slot.index == slot.index) {
-                        stored.push_back(std::move(slot));
-                    }
+    bool failed = false;
+    settings::SwitchChange switchChange = settings::SwitchChange::kNone;
+    for (const settings::Family family : settings::kFamilies) {
+        if (!session.Acts(family)) {
+            continue;
+        }
+        const settings::Outcome outcome = session.engine.Apply(family, mtu, session.slot);
+        switchChange = outcome.switchChange;
+        failed = !Say(session.output, settings::ApplyMessage(outcome)) || failed;
+        if (failed) {
+            continue;
+        }
+        // The adapters it was written for: the same MTU at once.
+        std::vector<settings::SlotReport> written;
+        for (settings::SlotReport& slot : session.engine.List(family)) {
+            for (const settings::AdapterChange& change : outcome.adapters) {
+                if (change.index == slot.index && change.change == settings::Change::kWritten) {
+                    written.push_back(std::move(slot));
+                    break;
                 }
-                allInUse = PutIntoUse(session, family9x, stored, false) && allInUse;
             }
         }
+        allInUse = PutIntoUse(session, family, written, false) && allInUse;
     }
-    if (windows.Failed()) {
+    if (failed) {
         return kExitFailure;
     }
     if (one) {
         session.output.Out(
-            module.SwitchDone() == settings::Module1::SwitchChange::kSwitchedOff
+            switchChange == settings::SwitchChange::kSwitchedOff
                 ? "The MTU was stored for % only; path-MTU discovery is now off, since every adapter "
                   "holds an MTU of its own.\n"
                 : "The MTU was stored for % only; path-MTU discovery is on (the default), since not every "

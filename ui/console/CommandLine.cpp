@@ -48,16 +48,21 @@ constexpr Verb kVerbs[] = {
     {"apply", Command::kApply, 1, 1}, {"probe", Command::kProbe, 1, 1},
 };
 
-// The options that take a value, as "--name VALUE" or "--name=VALUE".
+// The options that take a value, as "--name VALUE" or "--name=VALUE", as given.
+struct Values {
+    std::optional<std::string> family;
+    std::optional<std::string> adapter;
+};
+
 struct ValueOption {
     char name[10];
-    std::optional<std::string> CommandLine::*value;
+    std::optional<std::string> Values::*value;
     char needs[32];
 };
 
 const ValueOption kValueOptions[] = {
-    {"--family", &CommandLine::family, " needs nt or 9x"},
-    {"--adapter", &CommandLine::adapter, " needs the name of an adapter"},
+    {"--family", &Values::family, " needs nt or 9x"},
+    {"--adapter", &Values::adapter, " needs the name of an adapter"},
 };
 
 std::optional<CommandLine> Refuse(std::string& error, std::string text) {
@@ -67,6 +72,8 @@ std::optional<CommandLine> Refuse(std::string& error, std::string text) {
 
 }  // namespace
 
+const char* FamilyOption(settings::Family family) { return family == settings::Family::kNt ? "nt" : "9x"; }
+
 bool IsRoute(const std::string& adapter) {
     return adapter.size() == 5 && (adapter[0] | 0x20) == 'r' && (adapter[1] | 0x20) == 'o' &&
            (adapter[2] | 0x20) == 'u' && (adapter[3] | 0x20) == 't' && (adapter[4] | 0x20) == 'e';
@@ -74,6 +81,7 @@ bool IsRoute(const std::string& adapter) {
 
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error) {
     CommandLine line;
+    Values given;
     std::vector<std::string> words;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -93,7 +101,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
             }
         }
         if (option != nullptr) {
-            std::optional<std::string>& field = line.*option->value;
+            std::optional<std::string>& field = given.*option->value;
             if (value.empty()) {
                 return Refuse(error, Cat({option->name, option->needs}));
             }
@@ -112,9 +120,15 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
             words.push_back(argument);
         }
     }
-    if (line.family && *line.family != "nt" && *line.family != "9x") {
-        return Refuse(error, Cat({"--family takes nt or 9x, not '", *line.family, "'"}));
+    if (given.family) {
+        for (const settings::Family family : settings::kFamilies) {
+            line.family = *given.family == FamilyOption(family) ? family : line.family;
+        }
+        if (!line.family) {
+            return Refuse(error, Cat({"--family takes nt or 9x, not '", *given.family, "'"}));
+        }
     }
+    line.adapter = given.adapter;
     if (words.empty()) {
         return Refuse(error, "no command given");
     }

@@ -5,22 +5,27 @@
 #include <string>
 #include <vector>
 
+#include "settings/SettingsEngine.h"
+
 namespace quillon::ui {
 
 enum class Command { kShow, kApply, kRemove, kProbe, kExport };
 
 struct CommandLine {
     Command command = Command::kShow;
-    std::string mtu;                     // apply
-    std::string host;                    // probe
-    std::string file;                    // export: the file to write (none: standard output)
-    bool applyProbed = false;            // probe's --apply
-    std::optional<std::string> family;   // "nt" or "9x"
+    std::string mtu;                         // apply
+    std::string host;                        // probe
+    std::string file;                        // export: the file to write (none: standard output)
+    bool applyProbed = false;                // probe's --apply
+    std::optional<settings::Family> family;  // --family: one family only
     std::optional<std::string> adapter;  // the one adapter to act on, as show names it; or "route" (probe)
 };
 
 extern const char* const kUsage;
 extern const char* const kHelp;
+
+// How --family names a family: "nt" or "9x".
+const char* FamilyOption(settings::Family family);
 
 // Whether --adapter names the route's adapter (any case).
 bool IsRoute(const std::string& adapter);

@@ -4,13 +4,13 @@
 
 namespace quillon::ui {
 
-void ConsoleMessages::MsgBox(const std::string& prompt, int style, const std::string&) {
-    if (style == kMbIconInformation) {
-        output_.Out({prompt, "\n"});
-    } else {
-        output_.Err({prompt, "\n"});
-        failed_ = true;
+bool Say(ConsoleOutput& output, const settings::Message& message) {
+    if (message.notice == settings::Notice::kInformation) {
+        output.Out({message.text, "\n"});
+        return true;
     }
+    output.Err({message.text, "\n"});
+    return false;
 }
 
 int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output,
@@ -29,19 +29,19 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
         output.Err({"quillon-mtu-cli: ", error, "\n", kUsage});
         return kExitUsage;
     }
-    ConsoleWindows windows(output);
-    settings::Module1 module(registry, windows);
-    Session session{*line, registry, output, network, windows, module, {}};
-    session.names = ReadProductNames(registry);
-    session.nt = !session.names.nt.empty() && line->family.value_or("nt") == "nt";
-    session.nineX = !session.names.nineX.empty() && line->family.value_or("9x") == "9x";
+    settings::SettingsEngine engine(registry);
+    Session session{*line, registry, output, network, engine, ReadProductNames(registry)};
+    for (const settings::Family family : settings::kFamilies) {
+        session.Act(family, !session.names.Of(family).empty() && line->family.value_or(family) == family);
+    }
     // A probe that applies nothing needs no Windows to apply to.
     if (line->command == Command::kProbe && !line->applyProbed) {
         return RunProbe(session);
     }
-    if (!session.nt && !session.nineX) {
+    if (!session.Acts(settings::Family::kNt) && !session.Acts(settings::Family::k9x)) {
         if (line->family) {
-            output.Err({"The ", *line->family, " family of Windows was not found on this machine.\n"});
+            output.Err(
+                {"The ", FamilyOption(*line->family), " family of Windows was not found on this machine.\n"});
         } else {
             output.Err({kNoSupportedWindows, "\n"});
         }

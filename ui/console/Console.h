@@ -1,10 +1,10 @@
 #pragma once
 // The console program: show, apply and remove the MTU from the command line,
 // probe the path to a host, and export the values it would change.
-// It drives Module1's own operations through the same services the windows
-// give them: an MTU box per family whose text it sets, and a message box
-// that it prints (on standard output when the operation succeeded, on
-// standard error when it failed). It never waits for input.
+// It stands on the same settings engine as the windows, so the two can never
+// write different things, and says what each operation did as the windows'
+// message boxes do: on standard output where it went through, on standard
+// error where it did not. It never waits for input.
 //
 //   quillon-mtu-cli show   [--family nt|9x] [--adapter A]
 //   quillon-mtu-cli apply MTU [--family nt|9x] [--adapter A]

@@ -8,20 +8,18 @@
 namespace quillon::ui {
 
 int RunExport(Session& session) {
-    settings::Module1& module = session.module;
     std::string file = kRegFileHeader;
-    for (const bool family9x : {false, true}) {
-        if (!session.Acts(family9x)) {
+    for (const settings::Family family : settings::kFamilies) {
+        if (!session.Acts(family)) {
             continue;
         }
         std::vector<ExportedValue> values;
-        for (const settings::ToolValue& value : family9x ? module.ToolValues9x() : module.ToolValuesNt()) {
+        for (const settings::ToolValue& value : session.engine.ToolValues(family)) {
             values.push_back(
                 {value, session.registry.GetRawValue(reg::kHkeyLocalMachine, value.path, value.name)});
         }
         std::string unreadable;
-        if (!AppendRegSection(family9x ? RegFamily::k9x : RegFamily::kNt,
-                              Caption(session.ProductName(family9x)), values, file, unreadable)) {
+        if (!AppendRegSection(family, Caption(session.ProductName(family)), values, file, unreadable)) {
             session.output.Err({unreadable, " Nothing was exported.\n"});
             return kExitFailure;
         }

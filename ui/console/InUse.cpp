@@ -20,12 +20,14 @@ std::string Refusal(const net::MtuChange& change, unsigned mtu) {
                    "elevated prompt";
         case net::MtuSetting::kRefused:
             return mtu < kSmallestTaken
-                       ? Fill("Windows does not put % into use at once (Windows 10 is reported to refuse an "
-                              "IPv4 MTU below 576)",
-                              {asked})
+                       ? Fill(
+                             "Windows does not put % into use at once (Windows 10 is reported to refuse an "
+                             "IPv4 MTU below 576)",
+                             {asked})
                        : Fill("Windows does not put % into use at once on this interface", {asked});
         case net::MtuSetting::kNoInterface:
-            return "the adapter has no IPv4 interface now (it is disabled or not connected, or IPv4 is off there)";
+            return "the adapter has no IPv4 interface now (it is disabled or not connected, or IPv4 is off "
+                   "there)";
         default:
             return Fill("Windows would not change the MTU in use (error %)", {Decimal(change.error)});
     }
@@ -47,17 +49,18 @@ unsigned StoredNumber(const settings::SlotReport& slot) {
     return number;
 }
 
-bool PutIntoUse(Session& session, bool nineX, const std::vector<settings::SlotReport>& slots, bool linkMtu) {
+bool PutIntoUse(Session& session, settings::Family family, const std::vector<settings::SlotReport>& slots,
+                bool linkMtu) {
     ConsoleOutput& output = session.output;
     bool allInUse = true;
-    bool restart = nineX || session.network == nullptr;
+    bool restart = family == settings::Family::k9x || session.network == nullptr;
     for (const settings::SlotReport& slot : slots) {
         const unsigned stored = linkMtu ? 0 : StoredNumber(slot);
         if (restart || (stored == 0 && !linkMtu)) {
             continue;
         }
         const net::MtuChange change = session.network->SetMtuInUse(slot.name, stored);
-        const std::string adapter = Describe(nineX, slot);
+        const std::string adapter = Describe(family, slot);
         const std::string inUse = Decimal(change.inUse);
         const bool known = change.inUse != 0 && change.inUse <= kLargestMtu;
         switch (change.outcome) {
@@ -65,7 +68,7 @@ bool PutIntoUse(Session& session, bool nineX, const std::vector<settings::SlotRe
                 restart = true;
                 break;
             case net::MtuSetting::kSet:
-                output.Out(linkMtu           ? "  %  in use now: %, the link's MTU\n"
+                output.Out(linkMtu            ? "  %  in use now: %, the link's MTU\n"
                            : change.aboveLink ? "  %  in use now: %, the link's MTU (% is above it)\n"
                                               : "  %  in use now: %\n",
                            {adapter, known ? std::string_view(inUse) : "unknown", Decimal(stored)});

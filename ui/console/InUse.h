@@ -13,7 +13,8 @@ namespace quillon::ui {
 // and says for each what it uses now or why Windows refused; where Windows
 // cannot (the 9x family, Windows before Vista), says that the change counts
 // from the next restart. False where Windows refused it on any slot.
-bool PutIntoUse(Session& session, bool nineX, const std::vector<settings::SlotReport>& slots, bool linkMtu);
+bool PutIntoUse(Session& session, settings::Family family, const std::vector<settings::SlotReport>& slots,
+                bool linkMtu);
 
 // The MTU a slot stores, as a number; 0 where it stores none or not a whole number.
 unsigned StoredNumber(const settings::SlotReport& slot);

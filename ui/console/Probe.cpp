@@ -91,15 +91,17 @@ void SayOwnLimit(Session& session, const Adapter& route, int mtu) {
     const unsigned link = session.network->LinkMtu(route.slot.name).value_or(0);
     const std::string adapter = Describe(route);
     if (link > figure) {
-        session.output.Out("That is this machine's own limit, not the path's: % uses an MTU of %, and this "
-                           "system refused the larger probes itself. To measure the path beyond it, put the "
-                           "link's MTU back (quillon-mtu-cli remove --adapter %), probe again, and apply what "
-                           "it finds.\n",
-                           {adapter, Decimal(figure), route.slot.slot});
+        session.output.Out(
+            "That is this machine's own limit, not the path's: % uses an MTU of %, and this "
+            "system refused the larger probes itself. To measure the path beyond it, put the "
+            "link's MTU back (quillon-mtu-cli remove --adapter %), probe again, and apply what "
+            "it finds.\n",
+            {adapter, Decimal(figure), route.slot.slot});
     } else {
-        session.output.Out("That is this machine's own limit, not the path's: % uses its link's MTU of %, "
-                           "and this system refused the larger probes itself.\n",
-                           {adapter, Decimal(figure)});
+        session.output.Out(
+            "That is this machine's own limit, not the path's: % uses its link's MTU of %, "
+            "and this system refused the larger probes itself.\n",
+            {adapter, Decimal(figure)});
     }
 }
 
@@ -199,11 +201,13 @@ int RunProbe(Session& session) {
         // The command given by hand acts on what this one would have.
         std::string byHand = figure;
         if (one) {
-            byHand += one->nineX ? " --family 9x --adapter " : " --family nt --adapter ";
+            byHand += " --family ";
+            byHand += FamilyOption(one->family);
+            byHand += " --adapter ";
             byHand += one->slot.slot;
         } else if (line.family) {
             byHand += " --family ";
-            byHand += *line.family;
+            byHand += FamilyOption(*line.family);
         }
         session.output.Err(
             "% was not applied: an MTU below 576, the packet every IPv4 host must take, can cut this "

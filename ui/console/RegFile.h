@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "registry/Registry.h"
-#include "settings/Module1.h"
+#include "settings/SettingsEngine.h"
 
 namespace quillon::ui {
 
@@ -16,8 +16,6 @@ struct ExportedValue {
     settings::ToolValue where;
     reg::RawValue value;
 };
-
-enum class RegFamily { kNt, k9x };
 
 inline constexpr const char* kRegFileHeader =
     "REGEDIT4\n"
@@ -29,7 +27,7 @@ inline constexpr const char* kRegFileHeader =
 // Appends the part of one family, which `caption` names. False, with the
 // reason, where a value could not be read or a key cannot be named in a
 // registry file; then the file must not be written.
-bool AppendRegSection(RegFamily family, const std::string& caption, const std::vector<ExportedValue>& values,
-                      std::string& text, std::string& error);
+bool AppendRegSection(settings::Family family, const std::string& caption,
+                      const std::vector<ExportedValue>& values, std::string& text, std::string& error);
 
 }  // namespace quillon::ui

@@ -1,6 +1,6 @@
-// remove: the window's own Remove for every family acted on, or for the one
-// adapter --adapter names; then the link's MTU put back into use at once on
-// each adapter whose MTU it deleted, where Windows can do that.
+// remove: what the window's Remove does, for every family acted on or for the
+// one adapter --adapter names; then the link's MTU put back into use at once
+// on each adapter whose MTU it deleted, where Windows can do that.
 
 #include "ui/console/Adapter.h"
 #include "ui/console/InUse.h"
@@ -13,26 +13,27 @@ int RunRemove(Session& session) {
     if (!ChooseAdapter(session, one)) {
         return kExitFailure;
     }
-    ConsoleWindows& windows = session.windows;
-    settings::Module1& module = session.module;
     bool allInUse = true;
-    for (const bool family9x : {false, true}) {
-        if (session.Acts(family9x)) {
-            // Only the adapters whose MTU this deletes get the link's back: a
-            // VPN client may have set its own adapter's.
-            std::vector<settings::SlotReport> stored;
-            for (settings::SlotReport& slot : family9x ? module.ListTransports9x() : module.ListAdaptersNt()) {
-                if (slot.mtu && (!one || one->slot.index == slot.index)) {
-                    stored.push_back(std::move(slot));
-                }
-            }
-            family9x ? module.RemoveMtu9x() : module.RemoveMtuNt();
-            if (!windows.Failed()) {
-                allInUse = PutIntoUse(session, family9x, stored, true) && allInUse;
+    bool failed = false;
+    for (const settings::Family family : settings::kFamilies) {
+        if (!session.Acts(family)) {
+            continue;
+        }
+        // Only the adapters whose MTU this deletes get the link's back: a
+        // VPN client may have set its own adapter's.
+        std::vector<settings::SlotReport> stored;
+        for (settings::SlotReport& slot : session.engine.List(family)) {
+            if (slot.mtu && (!one || one->slot.index == slot.index)) {
+                stored.push_back(std::move(slot));
             }
         }
+        failed = !Say(session.output, settings::RemoveMessage(session.engine.Remove(family, session.slot))) ||
+                 failed;
+        if (!failed) {
+            allInUse = PutIntoUse(session, family, stored, true) && allInUse;
+        }
     }
-    if (windows.Failed()) {
+    if (failed) {
         return kExitFailure;
     }
     if (one) {

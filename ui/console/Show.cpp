@@ -14,7 +14,7 @@ namespace {
 
 // What the path-MTU-discovery switch is set to: on where nothing is stored,
 // as in Windows' own default.
-const char* SwitchState(const reg::RawValue& value, bool nineX) {
+const char* SwitchState(const reg::RawValue& value, settings::Family family) {
     using State = reg::RawValue::State;
     if (value.state == State::kKeyMissing || value.state == State::kValueMissing) {
         return "on (not stored, the default)";
@@ -23,6 +23,7 @@ const char* SwitchState(const reg::RawValue& value, bool nineX) {
         return "unknown (it could not be read)";
     }
     const std::vector<std::uint8_t>& data = value.data;
+    const bool nineX = family == settings::Family::k9x;
     if (!nineX && value.type == reg::kRegDword && data.size() == 4) {
         return data[0] == 0 && data[1] == 0 && data[2] == 0 && data[3] == 0 ? "off (stored)" : "on (stored)";
     }
@@ -33,11 +34,10 @@ const char* SwitchState(const reg::RawValue& value, bool nineX) {
     return "unknown (a value of another form is stored)";
 }
 
-void ShowFamily(Session& session, bool nineX, const std::optional<Adapter>& one) {
+void ShowFamily(Session& session, settings::Family family, const std::optional<Adapter>& one) {
     ConsoleOutput& output = session.output;
-    settings::Module1& module = session.module;
-    const std::string_view value = nineX ? "MaxMTU" : "MTU";
-    for (const settings::SlotReport& slot : nineX ? module.ListTransports9x() : module.ListAdaptersNt()) {
+    const std::string_view value = family == settings::Family::k9x ? "MaxMTU" : "MTU";
+    for (const settings::SlotReport& slot : session.engine.List(family)) {
         if (one && one->slot.index != slot.index) {
             continue;
         }
@@ -52,28 +52,27 @@ void ShowFamily(Session& session, bool nineX, const std::optional<Adapter>& one)
         if (link != 0 && stored > link) {
             const std::string linkText = Decimal(link);
             output.Out("  %  % % stored, above the link's %: % is used  in use now: %\n",
-                       {Describe(nineX, slot), value, *slot.mtu, linkText, linkText, inUseText});
+                       {Describe(family, slot), value, *slot.mtu, linkText, linkText, inUseText});
             continue;
         }
         const bool differs = inUse != 0 && slot.mtu && *slot.mtu != inUseText;
         output.Out(slot.mtu ? (differs ? "  %  % %  in use now: % (% from the next restart)\n"
                                        : "  %  % %  in use now: %\n")
                             : "  %  no % stored  in use now: %\n",
-                   {Describe(nineX, slot), value, slot.mtu ? std::string_view(*slot.mtu) : inUseText,
+                   {Describe(family, slot), value, slot.mtu ? std::string_view(*slot.mtu) : inUseText,
                     inUseText, slot.mtu ? std::string_view(*slot.mtu) : std::string_view()});
     }
-    const settings::ToolValue pmtuSwitch = (nineX ? module.ToolValues9x() : module.ToolValuesNt()).back();
+    const settings::ToolValue pmtuSwitch = settings::SettingsEngine::SwitchValue(family);
     output.Out("  path-MTU discovery (%): %\n",
                {pmtuSwitch.name, SwitchState(session.registry.GetRawValue(reg::kHkeyLocalMachine,
                                                                           pmtuSwitch.path, pmtuSwitch.name),
-                                             nineX)});
+                                             family)});
     // One adapter's own MTU, as Retrieve would read it were it the only one.
     if (one) {
-        output.Out("MTU: %\n", {one->slot.mtu.value_or(nineX ? "" : "0")});
+        output.Out("MTU: %\n", {one->slot.mtu.value_or(family == settings::Family::k9x ? "" : "0")});
         return;
     }
-    nineX ? module.RetrieveMtu9x() : module.RetrieveMtuNt();
-    output.Out("MTU: %\n", {session.windows.Box(nineX).Text()});
+    output.Out("MTU: %\n", {session.engine.Retrieve(family)});
 }
 
 }  // namespace
@@ -83,13 +82,13 @@ int RunShow(Session& session) {
     if (!ChooseAdapter(session, one)) {
         return kExitFailure;
     }
-    for (const bool family9x : {false, true}) {
-        if (session.Acts(family9x)) {
-            session.output.Out({Caption(session.ProductName(family9x)), "\n"});
-            ShowFamily(session, family9x, one);
+    for (const settings::Family family : settings::kFamilies) {
+        if (session.Acts(family)) {
+            session.output.Out({Caption(session.ProductName(family)), "\n"});
+            ShowFamily(session, family, one);
         }
     }
-    return session.windows.Failed() ? kExitFailure : kExitSuccess;
+    return kExitSuccess;
 }
 
 }  // namespace quillon::ui
