@@ -8,29 +8,24 @@
 #include <cstring>
 #include <string>
 
-#include "registry/MemoryRegistry.h"
-#include "registry/Registry.h"
 #include "settings/MtuNumber.h"
-#include "ui/Program.h"
-#include "ui/headless/HeadlessUi.h"
+#include "tests/support/HeadlessProgram.h"
 
 using namespace quillon;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    reg::MemoryRegistry model;
+    test::HeadlessProgram rig;
+    reg::MemoryRegistry& model = rig.model;
     model.SeedString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName", "Windows 2000");
     model.SeedString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\1", "ServiceName",
                      "{A}");
-    reg::Registry routines(model);
-    ui::headless::HeadlessWindowSystem windows;
-    ui::Program program(routines, windows);
-    program.Start();
+    rig.program.Start();
 
-    const auto& controls = windows.Find("Form1")->Controls();
-    auto& apply = dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(1));
-    auto& box = dynamic_cast<ui::headless::HeadlessTextBox&>(*controls.at(2));
-    auto& remove = dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(4));
+    const test::View form = rig.Form("Form1");
+    ui::headless::HeadlessButton& apply = form.apply;
+    ui::headless::HeadlessTextBox& box = form.box;
+    ui::headless::HeadlessButton& remove = form.remove;
     box.SetText(text);
 
     const auto number = settings::ReadAsNumber(text);

@@ -17,9 +17,7 @@
 #include "registry/Registry.h"
 #include "ui/console/Console.h"
 #include "ui/console/Replace.h"
-#include "ui/ControlIds.h"
-#include "ui/Program.h"
-#include "ui/headless/HeadlessUi.h"
+#include "tests/support/HeadlessProgram.h"
 
 namespace quillon::test {
 namespace {
@@ -154,20 +152,15 @@ TEST_F(Console, RefusesWhatTheWindowRefusesAndWritesNothing) {
 // window stores on the same machine.
 TEST_F(Console, AppliesExactlyWhatTheWindowApplies) {
     for (const std::string text : {"1400", "0088", "88.5", "89.5", "1500", ".088e"}) {
-        reg::MemoryRegistry windowModel;
-        Seed(windowModel, kBoth);
-        reg::Registry windowRoutines(windowModel);
-        ui::headless::HeadlessWindowSystem ui;
-        ui::Program program(windowRoutines, ui);
-        program.Start();
+        HeadlessProgram window;
+        Seed(window.model, kBoth);
+        window.program.Start();
         bool windowApplied = true;
-        for (const char* form : {"Form1", "Form2"}) {
-            auto& controls = ui.Find(form)->Controls();
-            auto& box = dynamic_cast<ui::headless::HeadlessTextBox&>(*controls.at(2));
-            box.SetText("");
-            box.Type(text);
-            windowApplied =
-                dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(1)).Click() && windowApplied;
+        for (const char* name : {"Form1", "Form2"}) {
+            const View form = window.Form(name);
+            form.box.SetText("");
+            form.box.Type(text);
+            windowApplied = form.apply.Click() && windowApplied;
         }
 
         reg::MemoryRegistry consoleModel;
@@ -176,7 +169,7 @@ TEST_F(Console, AppliesExactlyWhatTheWindowApplies) {
         Capture output;
         const int code = ui::RunConsole({"apply", text}, consoleRoutines, output);
         EXPECT_EQ(code == ui::kExitSuccess, windowApplied) << text << output.err;
-        EXPECT_EQ(consoleModel.Snapshot(), windowModel.Snapshot()) << text;
+        EXPECT_EQ(consoleModel.Snapshot(), window.model.Snapshot()) << text;
     }
 }
 

@@ -8,12 +8,9 @@
 #include <regex>
 #include <string>
 
-#include "registry/MemoryRegistry.h"
-#include "registry/Registry.h"
-#include "tests/unit/Figures.h"
 #include "settings/MtuNumber.h"
-#include "ui/Program.h"
-#include "ui/headless/HeadlessUi.h"
+#include "tests/support/HeadlessProgram.h"
+#include "tests/unit/Figures.h"
 
 namespace quillon::test {
 namespace {
@@ -43,21 +40,18 @@ void ForEachText(const std::string& alphabet, std::size_t maxLength, std::string
 }
 
 TEST(ExhaustiveInput, BothWindowsFollowTheRuleForEveryShortText) {
-    reg::MemoryRegistry model;
-    model.SeedString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName", "Windows 2000");
-    model.SeedString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProductName", "Windows 98");
-    reg::Registry routines(model);
-    ui::headless::HeadlessWindowSystem windows;
-    ui::Program program(routines, windows);
-    program.Start();
+    HeadlessProgram rig;
+    rig.model.SeedString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName", "Windows 2000");
+    rig.model.SeedString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProductName", "Windows 98");
+    rig.program.Start();
 
     std::size_t tried = 0;
     std::size_t mismatches = 0;
     for (const char* name : {"Form1", "Form2"}) {
-        const auto& controls = windows.Find(name)->Controls();
-        auto& apply = dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(1));
-        auto& box = dynamic_cast<ui::headless::HeadlessTextBox&>(*controls.at(2));
-        auto& remove = dynamic_cast<ui::headless::HeadlessButton&>(*controls.at(4));
+        const View form = rig.Form(name);
+        ui::headless::HeadlessButton& apply = form.apply;
+        ui::headless::HeadlessTextBox& box = form.box;
+        ui::headless::HeadlessButton& remove = form.remove;
         std::string text;
         ForEachText("0123456789.-e &x", 4, text, [&](const std::string& typed) {
             box.Retype(typed);

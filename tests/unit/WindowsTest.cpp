@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/support/HeadlessProgram.h"
 #include "tests/unit/SettingsFixture.h"
 #include "ui/ControlIds.h"
 #include "ui/Program.h"
@@ -19,24 +20,6 @@ using ui::headless::HeadlessWindow;
 const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 const std::string k9xVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
-// One settings window as the user sees it.
-struct View {
-    HeadlessWindow& window;
-    HeadlessButton& apply;
-    HeadlessTextBox& box;
-    HeadlessLabel& label;
-    HeadlessButton& remove;
-
-    static View Of(HeadlessWindow& w) {
-        const auto& c = w.Controls();
-        return View{w, dynamic_cast<HeadlessButton&>(*c.at(1)), dynamic_cast<HeadlessTextBox&>(*c.at(2)),
-                    dynamic_cast<HeadlessLabel&>(*c.at(3)), dynamic_cast<HeadlessButton&>(*c.at(4))};
-    }
-    void Choose(const std::string& item) const { window.FindMenuItem(item)->Click(); }
-    bool BothEnabled() const { return apply.Enabled() && remove.Enabled(); }
-    bool BothDisabled() const { return !apply.Enabled() && !remove.Enabled(); }
-};
-
 class Windows : public ::testing::Test {
 protected:
     void TearDown() override { EXPECT_EQ(model.OpenHandles(), 0U); }
@@ -51,10 +34,10 @@ protected:
         model.SeedString(k9xVersion, "ProductName", name);
     }
 
-    reg::MemoryRegistry model;
-    reg::Registry routines{model};
-    ui::headless::HeadlessWindowSystem ui;
-    ui::Program program{routines, ui};
+    HeadlessProgram rig;
+    reg::MemoryRegistry& model = rig.model;
+    ui::headless::HeadlessWindowSystem& ui = rig.ui;
+    ui::Program& program = rig.program;
 };
 
 TEST_F(Windows, BothWindowsHaveTheSameLayoutAndTabOrder) {
@@ -261,12 +244,11 @@ TEST_F(Windows, AProductNameOfOneBlankIsPresent) {
 
 TEST_F(Windows, ExitFromEitherWindowClosesBothForm1First) {
     for (const char* from : {"Form1", "Form2"}) {
-        reg::MemoryRegistry machine;
-        reg::Registry reader(machine);
-        ui::headless::HeadlessWindowSystem windows;
-        ui::Program app(reader, windows);
+        HeadlessProgram app;
+        reg::MemoryRegistry& machine = app.model;
+        ui::headless::HeadlessWindowSystem& windows = app.ui;
         machine.SeedString(k9xVersion, "ProductName", "Windows 98");
-        app.Start();
+        app.program.Start();
         windows.Find(from)->FindMenuItem("E&xit")->Click();
         EXPECT_TRUE(windows.Find("Form1")->Closed()) << from;
         EXPECT_TRUE(windows.Find("Form2")->Closed()) << from;
