@@ -125,13 +125,16 @@ bool SettingsEngine::ForEachSlotInUse(const ProbeTable& probes, Visit&& visit) {
 
 template <typename Visit>
 bool SettingsEngine::ForEachChosenSlot(const ProbeTable& probes, std::int16_t only, Visit&& visit) {
+    // A slot outside 0 to 29 is none of the slots, never every slot.
+    const bool every = only < 0;
+    const bool chosenInUse = every || (only < kSlots && InUse(probes[static_cast<std::size_t>(only)]));
     return ForEachSlotInUse(probes,
                             [&](const std::string& probe) {
-                                if (only == kEverySlot || SlotIndex == only) {
+                                if (every || SlotIndex == only) {
                                     visit(probe);
                                 }
                             }) &&
-           (only == kEverySlot || InUse(probes[static_cast<std::size_t>(only)]));
+           chosenInUse;
 }
 
 template <typename Key>
@@ -230,7 +233,7 @@ ToolValue SettingsEngine::SwitchValue(Family family) {
                                  : ToolValue{kMstcpKey, kPmtuDiscovery};
 }
 
-const std::string& SettingsEngine::Retrieve(Family family) {
+std::string SettingsEngine::Retrieve(Family family) {
     if (family == Family::kNt) {
         ScanNtAdapters();
         ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
@@ -288,11 +291,11 @@ Outcome SettingsEngine::ApplyNt(std::int16_t only) {
             written &= registry_.SetDwordValue(kHkeyLocalMachine, ServiceTcpipKey(serviceName), kMtu, *mtu);
         }
         outcome.adapters.push_back({SlotIndex, serviceName, written ? Change::kWritten : Change::kRefused});
-        if (only == kEverySlot) {
+        if (only < 0) {
             outcome.switchRefused |= !DisablePmtuDiscoveryNt();
         }
     });
-    if (only != kEverySlot && outcome.anyInUse && !outcome.notANumber && outcome.AllDone()) {
+    if (only >= 0 && outcome.anyInUse && !outcome.notANumber && outcome.AllDone()) {
         SwitchOffWhereAllHold(outcome, Family::kNt, ServiceNames, InterfaceKey, kMtu, reg::kRegDword);
     }
     return outcome;
@@ -308,12 +311,12 @@ Outcome SettingsEngine::RemoveNt(std::int16_t only) {
             deleted &= registry_.DeleteValue(kHkeyLocalMachine, ServiceTcpipKey(serviceName), kMtu);
         }
         outcome.adapters.push_back({SlotIndex, serviceName, deleted ? Change::kDeleted : Change::kRefused});
-        if (only == kEverySlot) {
+        if (only < 0) {
             outcome.switchRefused |= !RestorePmtuDiscoveryNt();
         }
     });
     // One adapter that holds no MTU any more: the switch must not stay off.
-    if (only != kEverySlot && outcome.AllDone()) {
+    if (only >= 0 && outcome.AllDone()) {
         outcome.switchChange = SwitchChange::kRestored;
         outcome.switchRefused = !RestorePmtuDiscoveryNt();
     }
@@ -350,11 +353,11 @@ Outcome SettingsEngine::Apply9x(std::int16_t only) {
     outcome.anyInUse = ForEachChosenSlot(TransportProbes, only, [&](const std::string& ipAddress) {
         const bool written = registry_.SetStringValue(kHkeyLocalMachine, TransportKey(), kMaxMtu, MtuText9x);
         outcome.adapters.push_back({SlotIndex, ipAddress, written ? Change::kWritten : Change::kRefused});
-        if (only == kEverySlot) {
+        if (only < 0) {
             outcome.switchRefused |= !DisablePmtuDiscovery9x();
         }
     });
-    if (only != kEverySlot && outcome.anyInUse && outcome.AllDone()) {
+    if (only >= 0 && outcome.anyInUse && outcome.AllDone()) {
         SwitchOffWhereAllHold(
             outcome, Family::k9x, TransportProbes, [this](const std::string&) { return TransportKey(); },
             kMaxMtu, reg::kRegSz);
@@ -370,11 +373,11 @@ Outcome SettingsEngine::Remove9x(std::int16_t only) {
     outcome.anyInUse = ForEachChosenSlot(TransportProbes, only, [&](const std::string& probe) {
         const bool deleted = registry_.DeleteValue(kHkeyLocalMachine, TransportKey(), kMaxMtu);
         outcome.adapters.push_back({SlotIndex, probe, deleted ? Change::kDeleted : Change::kRefused});
-        if (only == kEverySlot) {
+        if (only < 0) {
             outcome.switchRefused |= !RestorePmtuDiscovery9x();
         }
     });
-    if (only != kEverySlot && outcome.AllDone()) {
+    if (only >= 0 && outcome.AllDone()) {
         outcome.switchChange = SwitchChange::kRestored;
         outcome.switchRefused = !RestorePmtuDiscovery9x();
     }

@@ -10,6 +10,7 @@
 // the texts and the one shared slot counter.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -76,8 +77,8 @@ struct Outcome {
 // What the user is told of an Apply or a Remove.
 enum class Notice { kInformation, kWarning, kError };
 struct Message {
-    const char* text;
-    Notice notice;
+    const char* text = "";
+    Notice notice = Notice::kInformation;
 };
 Message ApplyMessage(const Outcome& outcome);
 Message RemoveMessage(const Outcome& outcome);
@@ -95,7 +96,8 @@ public:
 
     // Stores `mtu` (NT: as a number; 9x: the text as it is) for every
     // adapter in use, or for the one in slot `only`, and deals with the
-    // path-MTU-discovery switch. With every slot the switch is off after
+    // path-MTU-discovery switch. `only` is a slot from 0 to 29, or
+    // kEverySlot (any negative number). With every slot the switch is off after
     // each write, as the windows do it. With one slot it is off only while
     // every adapter of the family holds an MTU of its own: with it off,
     // Windows sends at most 576 bytes beyond the local network on an adapter
@@ -107,7 +109,7 @@ public:
     Outcome Remove(Family family, std::int16_t only = kEverySlot);
     // The MTU text that the last adapter in use stores; where none is in
     // use, what the last Retrieve found.
-    const std::string& Retrieve(Family family);
+    std::string Retrieve(Family family);
     // Every adapter in use with its name and stored MTU, after a scan of its own.
     std::vector<SlotReport> List(Family family);
     // Every value Apply or Remove may change now, the adapters' first and the

@@ -122,7 +122,9 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
     }
     if (given.family) {
         for (const settings::Family family : settings::kFamilies) {
-            line.family = *given.family == FamilyOption(family) ? family : line.family;
+            if (*given.family == FamilyOption(family)) {
+                line.family = family;
+            }
         }
         if (!line.family) {
             return Refuse(error, Cat({"--family takes nt or 9x, not '", *given.family, "'"}));
