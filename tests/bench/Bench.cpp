@@ -5,8 +5,8 @@
 // the ratios of alternating pairs of runs.
 //   quillon_bench.exe [RUNS]
 
-#include "tests/wine/Automation.h"  // windows.h first, then psapi.h
-#include "tests/wine/PeImports.h"
+#include "tests/support/WindowDriver.h"  // windows.h first, then psapi.h
+#include "tests/support/PeImports.h"
 
 #include <psapi.h>
 

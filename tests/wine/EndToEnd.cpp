@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/wine/Automation.h"
-#include "tests/wine/RegistryWalk.h"
-#include "tests/wine/TestRegistry.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/RegistryWalk.h"
+#include "tests/support/WineRegistry.h"
 #include "ui/ControlIds.h"
 
 namespace quillon::test {

@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/Automation.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/WineRegistry.h"
 #include "tests/wine/ConsoleRun.h"
-#include "tests/wine/TestRegistry.h"
 
 namespace quillon::test {
 namespace {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/PeImports.h"
+#include "tests/support/PeImports.h"
 
 namespace quillon::test {
 namespace {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "registry/Win32Registry.h"
+#include "tests/support/RegistryWalk.h"
+#include "tests/support/WineRegistry.h"
 #include "tests/unit/SettingsRig.h"
-#include "tests/wine/RegistryWalk.h"
-#include "tests/wine/TestRegistry.h"
 
 namespace quillon::test {
 namespace {
