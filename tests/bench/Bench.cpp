@@ -5,8 +5,9 @@
 // the ratios of alternating pairs of runs.
 //   quillon_bench.exe [RUNS]
 
-#include "tests/wine/Automation.h"  // windows.h first, then psapi.h
-#include "tests/wine/PeImports.h"
+#include "tests/support/WindowDriver.h"  // windows.h first, then psapi.h
+#include "tests/support/PeImports.h"
+#include "tests/support/WineRegistry.h"
 
 #include <psapi.h>
 
@@ -20,10 +21,6 @@
 namespace {
 
 using namespace quillon::test;
-
-const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
-const std::string kInterfaces = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
-const std::string kParameters = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
 
 double Now() {
     LARGE_INTEGER frequency{};
@@ -48,13 +45,6 @@ std::vector<double> Ratios(const std::vector<double>& a, const std::vector<doubl
         out.push_back(b[i] > 0 ? a[i] / b[i] : 0);
     }
     return out;
-}
-
-std::string Folder() {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const std::string path(self);
-    return path.substr(0, path.find_last_of('\\') + 1);
 }
 
 bool RunAndWait(std::string commandLine) {
@@ -83,41 +73,18 @@ struct Started {
     double peakMiB = 0;
 };
 
-struct Search {
-    DWORD pid;
-    const std::string* className;
-    HWND found;
-};
-
-BOOL CALLBACK FindClass(HWND hwnd, LPARAM data) {
-    auto& s = *reinterpret_cast<Search*>(data);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == s.pid && ClassOf(hwnd) == *s.className) {
-        s.found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 Started StartAndMeasure(const std::string& exe, const std::string& className, bool waitForBox) {
     Started result;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string commandLine = "\"" + exe + "\"";
     const double t0 = Now();
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    const RunningTool process(exe, true);
+    if (!process.Started()) {
         return result;
     }
     HWND window = nullptr;
     const double giveUp = t0 + 20000;
     while (Now() < giveUp) {
         if (window == nullptr) {
-            Search search{process.dwProcessId, &className, nullptr};
-            EnumWindows(&FindClass, reinterpret_cast<LPARAM>(&search));
-            window = search.found;
+            window = process.Window(className);
             if (window != nullptr) {
                 result.created = Now() - t0;
             }
@@ -133,17 +100,13 @@ Started StartAndMeasure(const std::string& exe, const std::string& className, bo
     }
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters)) {
+    if (GetProcessMemoryInfo(process.Process(), &counters, sizeof counters)) {
         result.peakMiB = static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
     }
     if (window != nullptr) {
         PostMessageA(window, WM_CLOSE, 0, 0);
     }
-    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    process.WaitForExit(10000);  // else ended by the destructor
     return result;
 }
 
@@ -227,7 +190,6 @@ int main(int argc, char** argv) {
     const int runs = std::max(1, std::atoi(argv[1]));
     const std::string folder32 = argv[2];
     const std::string folder64 = argv[3];
-    const std::string folder = Folder();
     const std::string tool = folder64 + "\\quillon-mtu64.exe";
     const std::string bare = folder64 + "\\quillon-bare-window64.exe";
     // Start-up on the machine's own adapters (Wine's: the host's interfaces).
@@ -238,51 +200,29 @@ int main(int argc, char** argv) {
     // NetworkCards as a volatile key, whose subkeys must be volatile too.
     std::vector<std::string> services;
     for (int card = 1; card <= 30; ++card) {
-        HKEY key = nullptr;
         const std::string path = kCards + std::to_string(card);
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr) == ERROR_CHILD_MUST_BE_VOLATILE) {
-            RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr);
+        auto name = TextAt(path, kServiceName);
+        if (!name) {
+            name = "{BENCH-" + std::to_string(card) + "}";
+            static_cast<void>(PutText(path, kServiceName, *name));  // counted below
         }
-        char name[128] = {};
-        DWORD size = sizeof name;
-        DWORD type = 0;
-        if (RegQueryValueExA(key, "ServiceName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size) !=
-                ERROR_SUCCESS ||
-            type != REG_SZ) {
-            const std::string made = "{BENCH-" + std::to_string(card) + "}";
-            RegSetValueExA(key, "ServiceName", 0, REG_SZ, reinterpret_cast<const BYTE*>(made.c_str()),
-                           static_cast<DWORD>(made.size() + 1));
-            std::snprintf(name, sizeof name, "%s", made.c_str());
-        }
-        RegCloseKey(key);
-        services.emplace_back(name);
+        services.push_back(*name);
     }
-    const std::string regFile = folder + "bench-apply.reg";
+    const std::string regFile = BesideDriver("bench-apply.reg");
     {
         std::ofstream reg(regFile);
         reg << "REGEDIT4\r\n\r\n";
         for (const std::string& service : services) {
-            reg << "[HKEY_LOCAL_MACHINE" << kInterfaces.substr(4) << service
-                << "]\r\n\"MTU\"=dword:00000578\r\n\r\n";
+            reg << "[HKEY_LOCAL_MACHINE\\" << kInterfaces << service << "]\r\n\"" << kMtu
+                << "\"=dword:00000578\r\n\r\n";
         }
-        reg << "[HKEY_LOCAL_MACHINE" << kParameters.substr(4)
-            << "]\r\n\"EnablePMTUDiscovery\"=dword:00000000\r\n";
+        reg << "[HKEY_LOCAL_MACHINE\\" << kParameters << "]\r\n\"" << kPmtuSwitch << "\"=dword:00000000\r\n";
     }
 
     // Every card must now name its interface, or the rows below would not be
     // about 30 adapters.
-    int named = 0;
-    for (int card = 1; card <= 30; ++card) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kCards + std::to_string(card)).c_str(), 0, KEY_READ, &key) ==
-            ERROR_SUCCESS) {
-            named += RegQueryValueExA(key, "ServiceName", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-            RegCloseKey(key);
-        }
-    }
-    std::printf("| Network cards with a service name, for the rows below | %d | | |\n", named);
+    std::printf("| Network cards with a service name, for the rows below | %d | | |\n",
+                static_cast<int>(ServiceNames().size()));
     StartUpRows(folder32, "", "32-bit", runs, true);
     StartUpRows(folder64, "64", "x64", runs, true);
 
@@ -301,10 +241,9 @@ int main(int argc, char** argv) {
 
             // From the menu item's access key, with the File menu open.
             user.Clear();
-            PostMessageA(user.form, WM_SYSCOMMAND, SC_KEYMENU, 'f');
-            std::this_thread::sleep_for(300ms);
+            user.OpenFileMenu();
             t0 = Now();
-            PostMessageA(user.form, WM_CHAR, 'm', 1);
+            user.Press('m');
             WaitUntil([&] { return user.Text() == "1400"; }, 20s, 1ms);
             retrieve.push_back(Now() - t0);
 
@@ -316,9 +255,9 @@ int main(int argc, char** argv) {
 
             t0 = Now();
             for (const std::string& service : services) {
-                RunAndWait("reg.exe add \"" + kInterfaces + service + "\" /v MTU /t REG_DWORD /d 1400 /f");
+                RunAndWait("reg.exe add \"HKLM\\" + kInterfaces + service + "\" /v " + kMtu + " /t REG_DWORD /d 1400 /f");
             }
-            RunAndWait("reg.exe add \"" + kParameters + "\" /v EnablePMTUDiscovery /t REG_DWORD /d 0 /f");
+            RunAndWait("reg.exe add \"HKLM\\" + kParameters + "\" /v " + kPmtuSwitch + " /t REG_DWORD /d 0 /f");
             regAdd.push_back(Now() - t0);
 
             t0 = Now();

@@ -3,6 +3,7 @@
 
 #include "registry/Win32Registry.h"
 #include "tests/conformance/ConformanceTarget.h"
+#include "tests/support/WineRegistry.h"
 
 namespace quillon::test {
 
@@ -13,8 +14,7 @@ ConformanceTarget MakeConformanceTarget() {
 }
 
 void RemoveScratch(ConformanceTarget& target) {
-    static_cast<void>(::RegDeleteTreeA(HKEY_LOCAL_MACHINE, target.scratch.c_str()));
-    static_cast<void>(::RegDeleteKeyA(HKEY_LOCAL_MACHINE, target.scratch.c_str()));
+    RemoveTree(target.scratch);
 }
 
 }  // namespace quillon::test

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/wine/RegistryWalk.h"
+#include "tests/support/RegistryWalk.h"
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";

@@ -2,8 +2,10 @@
 # Sourced after setting `here` (this folder), `work` (a folder of the test's
 # own) and `net` (a name for the namespaces): builds the network and removes
 # it, and the Wine prefixes in $work, whatever happens; exits 77 (skipped)
-# where network namespaces cannot be made.
+# where network namespaces cannot be made. console_run (console.sh) runs a
+# console program there.
 . "$here/topology.sh"
+. "$here/console.sh"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ "$(id -u)" -ne 0 ] || ! ip netns add "$net-probe" 2>/dev/null; then

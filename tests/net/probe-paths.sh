@@ -20,16 +20,12 @@ net=qmtu$$
 . "$here/standin.sh"
 . "$here/responder-check.sh"
 
-# run PROGRAM ARGS...: sets out, err and code; the route cache is forgotten
-# first unless KEEP_CACHE is set.
+# run PROGRAM ARGS...: console_run, with the route cache forgotten first
+# unless KEEP_CACHE is set.
 run() {
   [ -n "${KEEP_CACHE:-}" ] || in_client ip route flush cache
   [ -n "${KEEP_CACHE:-}" ] || [ -z "${STANDIN:-}" ] || standin_forget "$WINEPREFIX"
-  local program=$1
-  shift
-  out=$(in_client timeout 90 wine "$program" "$@" </dev/null 2>"$work/err" | tr -d '\r')
-  code=${PIPESTATUS[0]}
-  err=$(tr -d '\r' <"$work/err")
+  CONSOLE_SECONDS=90 console_run "$@"
 }
 
 export WINEPREFIX=$work/prefix64
@@ -159,10 +155,8 @@ in_client wineserver -k 2>/dev/null
 in_client wineserver -w 2>/dev/null
 for program in "$cli32" "$cli64"; do
   name=$(basename "$program")
-  out=$(in_client setpriv --inh-caps=-net_raw --bounding-set=-net_raw timeout 60 wine "$program" probe \
-    "${TOPOLOGY_HOST[mtu1400]}" 2>"$work/err" | tr -d '\r')
-  code=${PIPESTATUS[0]}
-  err=$(tr -d '\r' <"$work/err")
+  CONSOLE_AS="setpriv --inh-caps=-net_raw --bounding-set=-net_raw" console_run "$program" probe \
+    "${TOPOLOGY_HOST[mtu1400]}"
   echo "$name probe without the right to a raw socket: exit $code: $err"
   [ "$code" = 1 ] && ! grep -q '^MTU:' <<<"$out" && grep -q 'access is denied (error 5)' <<<"$err" &&
     ! grep -q 'raw ICMP socket' <<<"$err" || fail "$name without a raw socket: exit $code: $out $err"

@@ -36,10 +36,6 @@ planted32=$9
 net=qshow$$
 . "$here/harness.sh"
 . "$here/standin.sh"
-cli() {
-  out=$(in_client timeout 60 wine "$@" </dev/null 2>"$work/err" | tr -d '\r')
-  code=${PIPESTATUS[0]}
-}
 # Every value under HKEY_LOCAL_MACHINE with its type and bytes, one line
 # each; keys without values do not count (importing a deletion leaves its
 # key behind). $dump is the dumper of the prefix's own width.
@@ -53,14 +49,14 @@ round_trip() {
   name=$(basename "$program")
   before=$(values)
   rm -f "$work/saved.reg"
-  cli "$program" export "Z:$work/saved.reg"
+  console_run "$program" export "Z:$work/saved.reg"
   [ "$code" = 0 ] || { fail "$name export FILE: exit $code $(cat "$work/err")"; return; }
   in_client timeout 60 wine "$program" export </dev/null >"$work/stdout.reg" 2>/dev/null
   cmp -s "$work/saved.reg" "$work/stdout.reg" || fail "$name: export FILE differs from export to standard output"
   expected=$before
   [ -z "$changed" ] || expected=$(entry="VAL $changed" awk -F '\t' 'BEGIN { OFS = "\t" } $1 == ENVIRON["entry"] { $3 = $3 "00" } { print }' <<<"$before")
   for op in "apply 1400" "remove"; do
-    cli "$program" $op
+    console_run "$program" $op
     [ "$code" = 0 ] || fail "$name $op: exit $code, so the round trip proves nothing"
     in_client wine regedit /s "$work/saved.reg" >/dev/null 2>&1
     after=$(values)
@@ -78,14 +74,14 @@ export_fails() {
   local program=$1 name target
   name=$(basename "$program")
   for target in "$work/no such folder/saved.reg" "$work/full/saved.reg"; do
-    cli "$program" export "Z:$target"
+    console_run "$program" export "Z:$target"
     [ "$code" = 1 ] && grep -q "The registry file could not be written to .*No file was left there." "$work/err" &&
       [ ! -e "$target" ] || fail "$name export to '$target': exit $code, $(cat "$work/err")"
   done
   # Over an earlier export on the full disk: the earlier file stays whole.
   rm -f "$work/full/filler" && printf 'REGEDIT4\r\n; before\r\n' >"$work/full/kept.reg" &&
     dd if=/dev/zero of="$work/full/filler" bs=1k 2>/dev/null
-  cli "$program" export "Z:$work/full/kept.reg"
+  console_run "$program" export "Z:$work/full/kept.reg"
   [ "$code" = 1 ] && grep -q 'The file that was there is as it was\.' "$work/err" &&
     [ "$(cat "$work/full/kept.reg")" = $'REGEDIT4\r\n; before\r' ] &&
     [ "$(ls "$work/full")" = $'filler\nkept.reg' ] ||
@@ -106,10 +102,10 @@ planted() {
   name=$(basename "$program")
   rm -rf "$dir" && mkdir -p "$dir" && cp "$program" "$dir/" || { fail "$name: no copy to plant beside"; return; }
   for lib in iphlpapi icmp ws2_32 wsock32; do cp "$2" "$dir/$lib.dll"; done
-  cli "$dir/$name" show
+  console_run "$dir/$name" show
   grep -aq '"eth0"  .*in use now: 1500' <<<"$out" || fail "$name beside planted DLLs: show: $out"
   in_client ip route flush cache
-  cli "$dir/$name" probe "${TOPOLOGY_HOST[mtu1400]}"
+  console_run "$dir/$name" probe "${TOPOLOGY_HOST[mtu1400]}"
   [ "$code" = 0 ] && grep -q '^MTU: 1400$' <<<"$out" || fail "$name beside planted DLLs: probe: exit $code: $out"
   loaded=$(cd "$dir" && ls -- *.loaded 2>/dev/null)
   [ -z "$loaded" ] || fail "$name loaded the DLLs planted beside it: $loaded"
@@ -141,8 +137,8 @@ cards='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\NetworkCards'
 interfaces='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters\Interfaces'
 for program in "$cli32" "$cli64"; do
   name=$(basename "$program")
-  cli "$program" remove
-  cli "$program" show
+  console_run "$program" remove
+  console_run "$program" show
   echo "$name show:"
   echo "$out"
   for link in "eth0|1500" "wan1400|1400" "wan1492|1492"; do
@@ -151,10 +147,10 @@ for program in "$cli32" "$cli64"; do
   done
   grep -aq '^  path-MTU discovery (EnablePMTUDiscovery): on (not stored, the default)$' <<<"$out" ||
     fail "$name show: the switch before apply"
-  cli "$program" apply 1300
+  console_run "$program" apply 1300
   grep -aq '^The change takes effect when Windows restarts\.$' <<<"$out" && ! grep -aq 'in use now' <<<"$out" ||
     fail "$name apply under plain Wine, which has no SetIpInterfaceEntry: $out"
-  cli "$program" show
+  console_run "$program" show
   for link in "eth0|1500" "wan1400|1400" "wan1492|1492"; do
     grep -aq "\"${link%|*}\"  MTU 1300  in use now: ${link#*|} (1300 from the next restart)\$" <<<"$out" ||
       fail "$name show after apply 1300: ${link%|*}"
@@ -184,7 +180,7 @@ in_use_cases=(
 for program in "$cli32" "$cli64"; do
   for c in "${in_use_cases[@]}"; do
     IFS='|' read -r args want_code want <<<"$c"
-    cli "$program" $args
+    console_run "$program" $args
     said=$out
     [ "$want_code" = 0 ] || said=$(tr -d '\r' <"$work/err")
     [ "$code" = "$want_code" ] && grep -aEq "$want" <<<"$said" ||
@@ -204,46 +200,46 @@ params='VAL SYSTEM\CURRENTCONTROLSET\SERVICES\TCPIP\PARAMETERS'
 wan1400=$(in_client wine reg query "$cards\\3" /v ServiceName /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
 for program in "$cli32" "$cli64"; do
   name=$(basename "$program")
-  cli "$program" remove
+  console_run "$program" remove
   before=$(values)
   for adapter in 3 "$wan1400" wan1400 WAN1400; do
-    cli "$program" apply 1300 --adapter "$adapter"
+    console_run "$program" apply 1300 --adapter "$adapter"
     want=$(printf '> %s\\INTERFACES\\%s|MTU\t4\t14050000' "$params" "$(upper "$wan1400")")
     [ "$code" = 0 ] && grep -q 'path-MTU discovery is on (the default), since not every' <<<"$out" &&
       [ "$(changes "$before" "$(values)")" = "$want" ] ||
       fail "$name apply --adapter $adapter: exit $code: $(changes "$before" "$(values)") $out"
-    cli "$program" remove --adapter "$adapter"
+    console_run "$program" remove --adapter "$adapter"
     [ "$code" = 0 ] && grep -q 'path-MTU discovery is on again' <<<"$out" && [ "$(values)" = "$before" ] ||
       fail "$name remove --adapter $adapter: exit $code: $out"
   done
-  cli "$program" apply 1300 --adapter nowhere
+  console_run "$program" apply 1300 --adapter nowhere
   [ "$code" = 1 ] && grep -q '^  card 2  .*  "eth0"' "$work/err" && [ "$(values)" = "$before" ] ||
     fail "$name apply --adapter nowhere: exit $code: $(cat "$work/err")"
   for route in "mtu1492|4|1492|d4050000" "mtu1400|2|1400|78050000"; do
     IFS='|' read -r path card mtu hex <<<"$route"
     service=$(in_client wine reg query "$cards\\$card" /v ServiceName /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
     in_client ip route flush cache
-    cli "$program" probe "${TOPOLOGY_HOST[$path]}" --apply --adapter route
+    console_run "$program" probe "${TOPOLOGY_HOST[$path]}" --apply --adapter route
     want=$(printf '> %s\\INTERFACES\\%s|MTU\t4\t%s' "$params" "$(upper "$service")" "$hex")
     [ "$code" = 0 ] && grep -q "^The route to .* leaves through card $card  " <<<"$out" &&
       [ "$(changes "$before" "$(values)")" = "$want" ] ||
       fail "$name probe $path --apply --adapter route: exit $code: $out $(cat "$work/err")"
-    cli "$program" remove
+    console_run "$program" remove
   done
   echo "$name --adapter: by number, service name and name, and the route's adapter for two hosts; nothing else changed"
 done
 # The switch goes off with the MTU of the last card that held none, and
 # comes back on with the first removed.
 for card in 1 2 3 4; do
-  cli "$cli64" apply 1300 --adapter "$card"
+  console_run "$cli64" apply 1300 --adapter "$card"
 done
 [ "$code" = 0 ] && grep -q 'path-MTU discovery is now off' <<<"$out" &&
   grep -qxF "$(printf '> %s|ENABLEPMTUDISCOVERY\t4\t00000000' "$params")" <<<"$(changes "$before" "$(values)")" ||
   fail "apply --adapter to every card: exit $code: $out $(changes "$before" "$(values)")"
-cli "$cli64" remove --adapter 2
+console_run "$cli64" remove --adapter 2
 [ "$code" = 0 ] && ! grep -q "ENABLEPMTUDISCOVERY" <<<"$(changes "$before" "$(values)")" ||
   fail "remove --adapter 2 after every card held an MTU: exit $code: $out"
-cli "$cli64" remove
+console_run "$cli64" remove
 echo "--adapter: path-MTU discovery off once every card holds an MTU, on again once one holds none"
 in_client ip route del "${TOPOLOGY_HOST[mtu1492]}/32"
 
@@ -264,7 +260,7 @@ in_client wine reg delete 'HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Paramete
 round_trip "$cli32"
 export_fails "$cli32"
 export_fails "$cli64"
-cli "$cli64" export
+console_run "$cli64" export
 echo "export on the NT family (the long text cut short here):"
 sed -E 's/((78,){24}\\)$/.../' <<<"$out" | uniq
 grep -aq '^"MTU"=-$' <<<"$out" || fail "export: no deletion for a card without an MTU"
@@ -285,7 +281,7 @@ in_client wine reg add "$transports\\0000" /v DriverDesc /d 'TCP/IP' /f >/dev/nu
 in_client wine reg add "$transports\\0001" /v IPAddress /d 198.51.100.41 /f >/dev/null 2>&1
 in_client wine reg add "$transports\\0002" /v DriverDate /d 1-1-1998 /f >/dev/null 2>&1
 in_client wine reg add "$transports\\0002" /v MaxMTU /t REG_BINARY /d 0102ff /f >/dev/null 2>&1
-cli "$cli32" show
+console_run "$cli32" show
 echo "quillon-mtu-cli.exe show as Windows 98:"
 echo "$out"
 grep -aq '^  transport 0000  192.0.2.2  "TCP/IP"  MaxMTU 576  in use now: 1500 (576 from the next restart)$' <<<"$out" ||
@@ -301,32 +297,32 @@ console_text "$cli32"
 # the route's transport (its IP address is the route's).
 in_client wine reg add "$transports\\0003" /v IPAddress /d 198.51.100.45 /f >/dev/null 2>&1
 in_client ip route add "${TOPOLOGY_HOST[mtu1492]}/32" via 198.51.100.46 dev wan1492
-cli "$cli32" remove
+console_run "$cli32" remove
 before=$(values)
 nettrans='VAL SYSTEM\CURRENTCONTROLSET\SERVICES\CLASS\NETTRANS'
 mstcp='> VAL SYSTEM\CURRENTCONTROLSET\SERVICES\VXD\MSTCP|PMTUDISCOVERY'
 for named in "0001|0001" "198.51.100.41|0001" "tcp/ip|0000"; do
   IFS='|' read -r adapter transport <<<"$named"
-  cli "$cli32" apply 576 --adapter "$adapter"
+  console_run "$cli32" apply 576 --adapter "$adapter"
   want=$(printf '> %s\\%s|MAXMTU\t1\t35373600' "$nettrans" "$transport")
   [ "$code" = 0 ] && [ "$(changes "$before" "$(values)")" = "$want" ] ||
     fail "Windows 98 apply --adapter $adapter: exit $code: $(changes "$before" "$(values)")"
-  cli "$cli32" remove --adapter "$adapter"
+  console_run "$cli32" remove --adapter "$adapter"
   [ "$code" = 0 ] && [ "$(values)" = "$before" ] || fail "Windows 98 remove --adapter $adapter: exit $code: $out"
 done
 in_client ip route flush cache
-cli "$cli32" probe "${TOPOLOGY_HOST[mtu1492]}" --apply --adapter route
+console_run "$cli32" probe "${TOPOLOGY_HOST[mtu1492]}" --apply --adapter route
 want=$(printf '> %s\\0003|MAXMTU\t1\t3134393200' "$nettrans")
 [ "$code" = 0 ] && grep -q '^The route to .* leaves through transport 0003  198.51.100.45' <<<"$out" &&
   [ "$(changes "$before" "$(values)")" = "$want" ] ||
   fail "Windows 98 probe --apply --adapter route: exit $code: $out $(changes "$before" "$(values)")"
 echo "quillon-mtu-cli.exe as Windows 98 --adapter: by number, address and name, and the route's transport"
 for transport in 0000 0001 0003; do
-  cli "$cli32" apply 576 --adapter "$transport"
+  console_run "$cli32" apply 576 --adapter "$transport"
 done
 [ "$code" = 0 ] && grep -qxF "$(printf '%s\t1\t3000' "$mstcp")" <<<"$(changes "$before" "$(values)")" ||
   fail "Windows 98 apply --adapter to every transport: exit $code: $out $(changes "$before" "$(values)")"
-cli "$cli32" remove --adapter 0001
+console_run "$cli32" remove --adapter 0001
 [ "$code" = 0 ] && ! grep -q "PMTUDISCOVERY" <<<"$(changes "$before" "$(values)")" ||
   fail "Windows 98 remove --adapter 0001 after every transport held an MTU: exit $code: $out"
 echo "quillon-mtu-cli.exe as Windows 98 --adapter: PMTUDiscovery off once every transport holds a MaxMTU, on again after"

@@ -100,7 +100,8 @@ run_cases() {
       continue
     fi
     before=$(topology_probes "$net")
-    out=$(in_client timeout 20 wine "$checker" $args 2>/dev/null | tr -d '\r' | paste -sd ' ')
+    CONSOLE_SECONDS=20 console_run "$checker" $args
+    out=$(paste -sd ' ' <<<"$out")
     probes=$(($(topology_probes "$net") - before))
     echo "$name $args: $out; $probes at the router"
     grep -Eq "$want" <<<"$out" || fail "$name $args: '$out' does not match '$want'"
@@ -111,7 +112,7 @@ run_cases() {
   done
 }
 # interfaces CHECKER: what the other IP-helper calls say of the test network.
-interfaces() { in_client timeout 20 wine "$1" interfaces "$far" 2>/dev/null | tr -d '\r'; }
+interfaces() { CONSOLE_SECONDS=20 console_run "$1" interfaces "$far"; echo "$out"; }
 # nl_mtus: GetIpInterfaceTable's NlMtu in the interfaces output, as
 # ADDRESS=MTU on one line ("-": the loopback), leaving out rows whose family,
 # LUID or connected state are wrong.

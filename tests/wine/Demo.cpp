@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "tests/wine/Automation.h"
+#include "tests/support/WindowDriver.h"
 
 int main(int argc, char** argv) {
     using namespace quillon::test;

@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/wine/Automation.h"
-#include "tests/wine/RegistryWalk.h"
-#include "tests/wine/TestRegistry.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/RegistryWalk.h"
+#include "tests/support/WineRegistry.h"
 #include "ui/ControlIds.h"
 
 namespace quillon::test {
@@ -39,62 +39,51 @@ class EndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         // A run that stopped half-way may have left the NT product name aside.
-        if (const auto saved = TextAt(kBackupKey, "ProductName")) {
-            PutText(kNtVersion, "ProductName", *saved);
+        if (const auto saved = TextAt(kBackupKey, kProductName)) {
+            ASSERT_TRUE(PutText(kNtVersion, kProductName, *saved));
         }
         RemoveTree(kBackupKey);
     }
 
     void SetUp() override {
-        ntName_ = TextAt(kNtVersion, "ProductName").value_or("");
+        ntName_ = TextAt(kNtVersion, kProductName).value_or("");
         ASSERT_FALSE(ntName_.empty()) << "the Wine prefix has no NT product name";
         services_ = ServiceNames();
         ASSERT_FALSE(services_.empty()) << "Wine listed no network card of the host";
         CleanToolValues();
-        Remove(k9xVersion, "ProductName");
+        Remove(k9xVersion, kProductName);
     }
 
     void TearDown() override {
         RestoreNtName();
         CleanToolValues();
-        Remove(k9xVersion, "ProductName");
+        Remove(k9xVersion, kProductName);
     }
 
     // Leaves the machine with none of the tool's values. The transports
     // under Class are the tests' own; the MSTCP key is Wine's.
     void CleanToolValues() const {
         for (const std::string& service : services_) {
-            Remove(kInterfaces + service, "MTU");
+            Remove(kInterfaces + service, kMtu);
         }
-        Remove(kParameters, "EnablePMTUDiscovery");
+        Remove(kParameters, kPmtuSwitch);
         RemoveTree(kClass);
-        Remove(kMstcp, "PMTUDiscovery");
+        Remove(kMstcp, kPmtuSwitch9x);
     }
 
     void HideNtName() {
-        PutText(kBackupKey, "ProductName", ntName_);
-        Remove(kNtVersion, "ProductName");
+        ASSERT_TRUE(PutText(kBackupKey, kProductName, ntName_));
+        Remove(kNtVersion, kProductName);
     }
 
     void RestoreNtName() {
-        if (!TextAt(kNtVersion, "ProductName")) {
-            PutText(kNtVersion, "ProductName", ntName_);
+        if (!TextAt(kNtVersion, kProductName)) {
+            EXPECT_TRUE(PutText(kNtVersion, kProductName, ntName_));
         }
         RemoveTree(kBackupKey);
     }
 
-    static void Seed9x() {
-        PutText(k9xVersion, "ProductName", "Windows 98");
-        PutText(kNetTrans + "0000", "IPAddress", "192.168.0.2");
-        PutText(kNetTrans + "0000", "DriverDate", "6-1-1999");
-        PutText(kNetTrans + "0001", "IPAddress", "10.0.0.2");
-        PutText(kNetTrans + "0001", "DriverDate", "6-1-1999");
-        PutText(kNetTrans + "0002", "IPAddress", "10.0.0.3");
-    }
-
-    std::string Caption(const std::string& productName) const {
-        return "Quillon MTU Tool (" + productName + ")";
-    }
+    static void Seed9x() { ASSERT_TRUE(PutText(k9xVersion, kProductName, "Windows 98") && SeedTransports()); }
 
     std::string ntName_;
     std::vector<std::string> services_;
@@ -124,15 +113,15 @@ TEST_F(EndToEnd, NtFamilyApplyRetrieveRemoveExit) {
     POINT boxCentre{};
     const auto applied = tool.TakeMessage([&](HWND box) { boxCentre = Centre(box); });
     ASSERT_TRUE(applied.has_value());
-    EXPECT_EQ(applied->title, "Quillon MTU Tool");
-    EXPECT_EQ(applied->text, "MTU setting applied successfully.");
+    EXPECT_EQ(applied->title, kTitle);
+    EXPECT_EQ(applied->text, kApplied);
     const POINT formCentre = Centre(user.form);
     EXPECT_LE(std::abs(boxCentre.x - formCentre.x), 1) << "the box is centred on its window";
     EXPECT_LE(std::abs(boxCentre.y - formCentre.y), 1) << "the box is centred on its window";
     for (const std::string& service : services_) {
-        EXPECT_EQ(DwordAt(kInterfaces + service, "MTU"), 1400U) << service;
+        EXPECT_EQ(DwordAt(kInterfaces + service, kMtu), 1400U) << service;
     }
-    EXPECT_EQ(DwordAt(kParameters, "EnablePMTUDiscovery"), 0U);
+    EXPECT_EQ(DwordAt(kParameters, kPmtuSwitch), 0U);
 
     user.Clear();
     EXPECT_TRUE(user.BothDisabled());
@@ -143,14 +132,14 @@ TEST_F(EndToEnd, NtFamilyApplyRetrieveRemoveExit) {
     user.Click(user.Remove());
     const auto removed = tool.TakeMessage();
     ASSERT_TRUE(removed.has_value());
-    EXPECT_EQ(removed->title, "Quillon MTU Tool");
-    EXPECT_EQ(removed->text, "Your MTU setting has been removed.");
+    EXPECT_EQ(removed->title, kTitle);
+    EXPECT_EQ(removed->text, kRemoved);
     EXPECT_EQ(user.Text(), "");
     EXPECT_TRUE(user.BothDisabled());
     for (const std::string& service : services_) {
-        EXPECT_FALSE(DwordAt(kInterfaces + service, "MTU").has_value()) << service;
+        EXPECT_FALSE(DwordAt(kInterfaces + service, kMtu).has_value()) << service;
     }
-    EXPECT_FALSE(DwordAt(kParameters, "EnablePMTUDiscovery").has_value());
+    EXPECT_FALSE(DwordAt(kParameters, kPmtuSwitch).has_value());
 
     user.Choose('x');
     EXPECT_EQ(tool.WaitForExit(), 0U);
@@ -259,23 +248,23 @@ TEST_F(EndToEnd, BothFamiliesShowTwoWindowsAndExitFromForm2EndsTheProgram) {
     bool ntTookInput = true;
     const auto applied = tool.TakeMessage([&](HWND) { ntTookInput = IsWindowEnabled(nt.form) != FALSE; });
     ASSERT_TRUE(applied.has_value());
-    EXPECT_EQ(applied->text, "MTU setting applied successfully.");
+    EXPECT_EQ(applied->text, kApplied);
     EXPECT_FALSE(ntTookInput) << "the other window is disabled while the box is open";
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(nt.form) != FALSE; }));
-    for (const char* name : {"0000", "0001", "0002"}) {
-        EXPECT_EQ(TextAt(kNetTrans + name, "MaxMTU"), "576") << name;
+    for (const std::string& name : kSeededTransports) {
+        EXPECT_EQ(TextAt(kNetTrans + name, kMaxMtu), "576") << name;
     }
-    EXPECT_EQ(TextAt(kMstcp, "PMTUDiscovery"), "0");
+    EXPECT_EQ(TextAt(kMstcp, kPmtuSwitch9x), "0");
     for (const std::string& service : services_) {
-        EXPECT_FALSE(DwordAt(kInterfaces + service, "MTU").has_value()) << "the NT family is untouched";
+        EXPECT_FALSE(DwordAt(kInterfaces + service, kMtu).has_value()) << "the NT family is untouched";
     }
 
     nineX.Click(nineX.Remove());
     const auto removed = tool.TakeMessage();
     ASSERT_TRUE(removed.has_value());
-    EXPECT_EQ(removed->text, "Your MTU setting has been removed.");
-    for (const char* name : {"0000", "0001", "0002"}) {
-        EXPECT_FALSE(TextAt(kNetTrans + name, "MaxMTU").has_value()) << name;
+    EXPECT_EQ(removed->text, kRemoved);
+    for (const std::string& name : kSeededTransports) {
+        EXPECT_FALSE(TextAt(kNetTrans + name, kMaxMtu).has_value()) << name;
     }
 
     nineX.Choose('x');
@@ -285,7 +274,7 @@ TEST_F(EndToEnd, BothFamiliesShowTwoWindowsAndExitFromForm2EndsTheProgram) {
 TEST_F(EndToEnd, NineXOnlyKeepsForm1Hidden) {
     HideNtName();
     Seed9x();
-    PutText(kNetTrans + "0002", "MaxMTU", "1400");
+    ASSERT_TRUE(PutText(kNetTrans + "0002", kMaxMtu, "1400"));
     RunningTool tool;
     ASSERT_TRUE(tool.Started());
     const User nineX{tool.WaitForVisible("Form2")};
@@ -304,8 +293,8 @@ TEST_F(EndToEnd, NeitherFamilySaysSoAndEndsWithCode1) {
     ASSERT_TRUE(tool.Started());
     const auto shown = tool.TakeMessage();
     ASSERT_TRUE(shown.has_value());
-    EXPECT_EQ(shown->title, "Quillon MTU Tool");
-    EXPECT_EQ(shown->text, "No supported version of Windows was found.");
+    EXPECT_EQ(shown->title, kTitle);
+    EXPECT_EQ(shown->text, kNoFamily);
     EXPECT_EQ(tool.WaitForExit(), 1U);
 }
 
@@ -321,9 +310,9 @@ TEST_F(EndToEnd, CloseBoxOfEitherWindowEndsTheProgram) {
 
 TEST_F(EndToEnd, ReadOnlyMachineShowsTheFailuresAndChangesNothing) {
     for (const std::string& service : services_) {
-        PutDword(kInterfaces + service, "MTU", 1400);
+        ASSERT_TRUE(PutDword(kInterfaces + service, kMtu, 1400)) << service;
     }
-    PutDword(kParameters, "EnablePMTUDiscovery", 0);
+    ASSERT_TRUE(PutDword(kParameters, kPmtuSwitch, 0));
     std::vector<std::unique_ptr<ReadOnlyKey>> locks;
     locks.push_back(std::make_unique<ReadOnlyKey>(kParameters));
     for (const std::string& service : services_) {
@@ -332,7 +321,7 @@ TEST_F(EndToEnd, ReadOnlyMachineShowsTheFailuresAndChangesNothing) {
     for (const auto& lock : locks) {
         ASSERT_TRUE(lock->Locked());
     }
-    const RegistryImage before = WalkLocalMachine("SYSTEM\\CurrentControlSet\\Services\\Tcpip");
+    const RegistryImage before = WalkLocalMachine(kTcpip);
 
     RunningTool tool;
     ASSERT_TRUE(tool.Started());
@@ -344,19 +333,16 @@ TEST_F(EndToEnd, ReadOnlyMachineShowsTheFailuresAndChangesNothing) {
     user.Click(user.Apply());
     const auto apply = tool.TakeMessage();
     ASSERT_TRUE(apply.has_value());
-    EXPECT_EQ(apply->text,
-              "The MTU setting could not be saved. Run Quillon MTU Tool as an administrator and try again.");
+    EXPECT_EQ(apply->text, kNotSaved);
 
     user.Click(user.Remove());
     const auto remove = tool.TakeMessage();
     ASSERT_TRUE(remove.has_value());
-    EXPECT_EQ(
-        remove->text,
-        "The MTU setting could not be removed. Run Quillon MTU Tool as an administrator and try again.");
+    EXPECT_EQ(remove->text, kNotRemoved);
     EXPECT_EQ(user.Text(), "576") << "the box keeps its value so that the user can try again";
 
     for (const std::string& line :
-         Differences(before, WalkLocalMachine("SYSTEM\\CurrentControlSet\\Services\\Tcpip"))) {
+         Differences(before, WalkLocalMachine(kTcpip))) {
         ADD_FAILURE() << line;
     }
     user.Choose('x');
@@ -394,9 +380,9 @@ TEST_P(NothingElseChanges, ApplyThenRemoveThroughTheProgram) {
     std::vector<std::string> values;
     std::vector<std::string> newKeys;
     if (nt) {
-        values.push_back(ValueEntry(kParameters, "EnablePMTUDiscovery"));
+        values.push_back(ValueEntry(kParameters, kPmtuSwitch));
         for (const std::string& service : services_) {
-            values.push_back(ValueEntry(kInterfaces + service, "MTU"));
+            values.push_back(ValueEntry(kInterfaces + service, kMtu));
             if (!KeyExists(kInterfaces + service)) {
                 newKeys.push_back(kInterfaces + service);
             }
@@ -406,9 +392,9 @@ TEST_P(NothingElseChanges, ApplyThenRemoveThroughTheProgram) {
         }
     }
     if (nineX) {
-        values.push_back(ValueEntry(kMstcp, "PMTUDiscovery"));
-        for (const char* name : {"0000", "0001", "0002"}) {
-            values.push_back(ValueEntry(kNetTrans + name, "MaxMTU"));
+        values.push_back(ValueEntry(kMstcp, kPmtuSwitch9x));
+        for (const std::string& name : kSeededTransports) {
+            values.push_back(ValueEntry(kNetTrans + name, kMaxMtu));
         }
         if (!KeyExists(kMstcp)) {
             newKeys.push_back(kMstcp);
@@ -431,7 +417,7 @@ TEST_P(NothingElseChanges, ApplyThenRemoveThroughTheProgram) {
         user.Click(user.Apply());
         const auto shown = tool.TakeMessage();
         ASSERT_TRUE(shown.has_value());
-        EXPECT_EQ(shown->text, "MTU setting applied successfully.");
+        EXPECT_EQ(shown->text, kApplied);
     }
     const RegistryImage applied = WalkLocalMachine();
     for (const std::string& line : Unexpected(first, applied, values, newKeys)) {
@@ -445,7 +431,7 @@ TEST_P(NothingElseChanges, ApplyThenRemoveThroughTheProgram) {
         user.Click(user.Remove());
         const auto shown = tool.TakeMessage();
         ASSERT_TRUE(shown.has_value());
-        EXPECT_EQ(shown->text, "Your MTU setting has been removed.");
+        EXPECT_EQ(shown->text, kRemoved);
     }
     for (const std::string& line : Unexpected(first, WalkLocalMachine(), {}, newKeys)) {
         ADD_FAILURE() << "after Remove: " << line;

@@ -15,6 +15,7 @@
 
 #include "registry/MemoryRegistry.h"
 #include "registry/Registry.h"
+#include "tests/support/KeysAndTexts.h"
 #include "ui/ControlIds.h"
 #include "ui/Program.h"
 #include "ui/SettingsForm.h"
@@ -60,7 +61,7 @@ TEST(Fallback, TopLevelOfAChildIsItsWindow) {
 TEST(Fallback, WindowsComeUpWhenNoNewerFunctionIsFound) {
     asked.clear();
     reg::MemoryRegistry platform;
-    platform.SeedString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\", "ProductName", "Windows NT");
+    platform.SeedString(test::kNtVersion + "\\", test::kProductName, "Windows NT");
     reg::Registry registry(platform);
     Win32WindowSystem windows(GetModuleHandleA(nullptr), &FindNothing);
     EXPECT_EQ(windows.Newer().getDpiForWindow, nullptr);

@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/Automation.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/WineRegistry.h"
 #include "tests/wine/ConsoleRun.h"
-#include "tests/wine/TestRegistry.h"
 
 namespace quillon::test {
 namespace {
@@ -37,6 +37,14 @@ std::string Env(const char* name) {
 }
 
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+
+// A line of the matrix, to standard output and to the file named by QUILLON_MATRIX.
+void Record(const std::string& line) {
+    std::printf("matrix: %s\n", line.c_str());
+    if (const std::string file = Env("QUILLON_MATRIX"); !file.empty()) {
+        std::ofstream(file, std::ios::app) << line << "\n";
+    }
+}
 
 // The registry view of the program under test, for the keys that WOW64
 // redirects (the product names).
@@ -60,26 +68,26 @@ struct Family {
 
     void Seed() const {
         if (nineX) {
-            PutText(kNetTrans + "0000", "IPAddress", "192.168.0.2");
-            PutText(kNetTrans + "0000", "DriverDate", "6-1-1999");
-            PutText(kNetTrans + "0001", "IPAddress", "10.0.0.2");
+            ASSERT_TRUE(PutText(kNetTrans + "0000", kIpAddress, "192.168.0.2") &&
+                        PutText(kNetTrans + "0000", kDriverDate, "6-1-1999") &&
+                        PutText(kNetTrans + "0001", kIpAddress, "10.0.0.2"));
         } else {
-            PutText(kSeededCard, "ServiceName", kSeededService);
+            ASSERT_TRUE(PutText(kSeededCard, kServiceName, kSeededService));
         }
     }
     void Clean() const {
         if (nineX) {
             RemoveTree(kClass);
-            Remove(kMstcp, "PMTUDiscovery");
+            Remove(kMstcp, kPmtuSwitch9x);
         } else {
             for (const std::string& service : ServiceNames()) {
-                Remove(kInterfaces + service, "MTU");
-                Remove(ServiceTcpip(service), "MTU");
+                Remove(kInterfaces + service, kMtu);
+                Remove(ServiceTcpip(service), kMtu);
             }
             RemoveTree(kInterfaces + kSeededService);
             RemoveTree(kServices + kSeededService);
             RemoveTree(kSeededCard);
-            Remove(kParameters, "EnablePMTUDiscovery");
+            Remove(kParameters, kPmtuSwitch);
         }
     }
     // Whether every adapter or transport holds this MTU, with path-MTU
@@ -90,20 +98,20 @@ struct Family {
         bool all = true;
         if (nineX) {
             for (const char* slot : {"0000", "0001"}) {
-                const auto stored = TextAt(kNetTrans + slot, "MaxMTU");
+                const auto stored = TextAt(kNetTrans + slot, kMaxMtu);
                 all = all && (mtu.empty() ? !stored.has_value() : stored == mtu);
             }
-            const auto pmtu = TextAt(kMstcp, "PMTUDiscovery");
+            const auto pmtu = TextAt(kMstcp, kPmtuSwitch9x);
             return all && (mtu.empty() ? !pmtu.has_value() : pmtu == "0");
         }
         const auto services = ServiceNames();
         for (const std::string& service : services) {
-            const auto stored = DwordAt(kInterfaces + service, "MTU");
+            const auto stored = DwordAt(kInterfaces + service, kMtu);
             all = all && (mtu.empty() ? !stored.has_value() : stored == std::stoul(mtu));
-            const auto inServiceKey = DwordAt(ServiceTcpip(service), "MTU");
+            const auto inServiceKey = DwordAt(ServiceTcpip(service), kMtu);
             all = all && ((mtu.empty() || !serviceKeys) ? !inServiceKey.has_value() : inServiceKey == stored);
         }
-        const auto pmtu = DwordAt(kParameters, "EnablePMTUDiscovery");
+        const auto pmtu = DwordAt(kParameters, kPmtuSwitch);
         return !services.empty() && all && (mtu.empty() ? !pmtu.has_value() : pmtu == 0U);
     }
 };
@@ -115,8 +123,8 @@ protected:
         program_ = ReleaseProgram();
         cli_ = ReleaseProgram("QUILLON_CLI", "quillon-mtu-cli.exe");
         ASSERT_FALSE(mode_.empty()) << "QUILLON_MODE names the Windows version of the cell";
-        const auto nt = TextAt(kNtVersion, "ProductName", ProgramView());
-        const auto nineX = TextAt(k9xVersion, "ProductName", ProgramView());
+        const auto nt = TextAt(kNtVersion, kProductName, ProgramView());
+        const auto nineX = TextAt(k9xVersion, kProductName, ProgramView());
         family_.nineX = NineXMode(mode_);
         family_.serviceKeys = ServiceKeysMode(mode_);
         family_.form = family_.nineX ? "Form2" : "Form1";
@@ -129,12 +137,8 @@ protected:
     }
     void TearDown() override {
         family_.Clean();
-        std::string line = mode_ + " | " + FileName(program_) + ", " + FileName(cli_) + " | " + family_.form +
-                           " \"" + caption_ + "\" | " + (HasFailure() ? "FAILED" : "passed") + " | " + done_;
-        std::printf("matrix: %s\n", line.c_str());
-        if (const std::string file = Env("QUILLON_MATRIX"); !file.empty()) {
-            std::ofstream(file, std::ios::app) << line << "\n";
-        }
+        Record(mode_ + " | " + FileName(program_) + ", " + FileName(cli_) + " | " + family_.form + " \"" + caption_ +
+               "\" | " + (HasFailure() ? "FAILED" : "passed") + " | " + done_);
     }
     void Did(const std::string& what) { done_ += done_.empty() ? what : ", " + what; }
 
@@ -155,7 +159,7 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
         const HWND other = tool.Form(family_.nineX ? "Form1" : "Form2");
         EXPECT_TRUE(other == nullptr || !IsWindowVisible(other)) << "only one family's window shows";
         caption_ = TextOf(user.form);
-        EXPECT_EQ(caption_, "Quillon MTU Tool (" + family_.productName + ")");
+        EXPECT_EQ(caption_, Caption(family_.productName));
         user.Screenshot("matrix-" + mode_ + "-" + FileName(program_) + ".bmp");
 
         user.Retype("1400");
@@ -163,7 +167,7 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
         user.Click(user.Apply());
         const auto applied = tool.TakeMessage();
         ASSERT_TRUE(applied.has_value());
-        EXPECT_EQ(applied->text, "MTU setting applied successfully.");
+        EXPECT_EQ(applied->text, kApplied);
         EXPECT_TRUE(family_.Holds("1400"));
         Did("apply");
 
@@ -175,7 +179,7 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
         user.Click(user.Remove());
         const auto removed = tool.TakeMessage();
         ASSERT_TRUE(removed.has_value());
-        EXPECT_EQ(removed->text, "Your MTU setting has been removed.");
+        EXPECT_EQ(removed->text, kRemoved);
         EXPECT_TRUE(family_.Holds(""));
         EXPECT_EQ(user.Text(), "");
         Did("remove");
@@ -188,9 +192,7 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
             user.Click(user.Apply());
             const auto refused = tool.TakeMessage();
             ASSERT_TRUE(refused.has_value());
-            EXPECT_EQ(refused->text,
-                      "The MTU setting could not be saved. Run Quillon MTU Tool as an administrator and try "
-                      "again.");
+            EXPECT_EQ(refused->text, kNotSaved);
             Did("read-only key refused");
         }
         user.Choose('x');
@@ -200,15 +202,14 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
     }
 
     // The console program, on the same machine.
-    const std::string caption = "Quillon MTU Tool (" + family_.productName + ")";
+    const std::string caption = Caption(family_.productName);
     const ConsoleRun show = RunConsole(cli_, "show");
     EXPECT_EQ(show.exitCode, 0U) << show.err;
     EXPECT_EQ(show.out.substr(0, show.out.find('\n')), caption) << show.out;
     const ConsoleRun apply = RunConsole(cli_, "apply 1400");
     EXPECT_EQ(apply.exitCode, 0U) << apply.err;
     // Wine, whatever it poses as, cannot put an MTU into use at once.
-    EXPECT_EQ(apply.out,
-              "MTU setting applied successfully.\nThe change takes effect when Windows restarts.\n");
+    EXPECT_EQ(apply.out, kApplied + "\n" + kAtRestart + "\n");
     EXPECT_TRUE(family_.Holds("1400"));
     const ConsoleRun shown = RunConsole(cli_, "show");
     EXPECT_NE(shown.out.find("\nMTU: 1400\n"), std::string::npos) << shown.out;
@@ -218,8 +219,7 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
     EXPECT_TRUE(family_.Holds("1400")) << "a refused MTU writes nothing";
     const ConsoleRun remove = RunConsole(cli_, "remove");
     EXPECT_EQ(remove.exitCode, 0U) << remove.err;
-    EXPECT_EQ(remove.out,
-              "Your MTU setting has been removed.\nThe change takes effect when Windows restarts.\n");
+    EXPECT_EQ(remove.out, kRemoved + "\n" + kAtRestart + "\n");
     EXPECT_TRUE(family_.Holds(""));
     if (!family_.nineX) {
         // On NT 4.0 the window met a read-only interface key; here the
@@ -229,9 +229,7 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
         ASSERT_TRUE(lock.Locked());
         const ConsoleRun denied = RunConsole(cli_, "apply 576");
         EXPECT_EQ(denied.exitCode, 1U);
-        EXPECT_EQ(
-            denied.err,
-            "The MTU setting could not be saved. Run Quillon MTU Tool as an administrator and try again.\n");
+        EXPECT_EQ(denied.err, kNotSaved + "\n");
     }
     Did(family_.nineX ? "console show, apply, remove, usage error"
                       : "console show, apply, remove, usage error, read-only key refused");
@@ -261,14 +259,14 @@ std::vector<std::string> WrittenBy(const std::string& program) {
         for (DWORD i = 0, size = sizeof name;
              RegEnumKeyExA(interfaces, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
              ++i, size = sizeof name) {
-            if (DwordAt(kInterfaces + name, "MTU") == 1400U) {
-                written.push_back(kInterfaces + name + " MTU");
+            if (DwordAt(kInterfaces + name, kMtu) == 1400U) {
+                written.push_back(kInterfaces + name + " " + kMtu);
             }
         }
         RegCloseKey(interfaces);
     }
-    if (DwordAt(kParameters, "EnablePMTUDiscovery") == 0U) {
-        written.push_back(kParameters + " EnablePMTUDiscovery");
+    if (DwordAt(kParameters, kPmtuSwitch) == 0U) {
+        written.push_back(kParameters + " " + kPmtuSwitch);
     }
     user.Click(user.Remove());
     EXPECT_TRUE(tool.TakeMessage().has_value());
@@ -280,20 +278,15 @@ std::vector<std::string> WrittenBy(const std::string& program) {
 TEST(Wow64, The32BitProgramWritesTheKeysThe64BitOneWrites) {
     const std::string program64 = ReleaseProgram("QUILLON_PROGRAM64", "quillon-mtu64.exe");
     const std::string program32 = ReleaseProgram("QUILLON_PROGRAM32", "quillon-mtu.exe");
-    PutText(kSeededCard, "ServiceName", kSeededService);
+    ASSERT_TRUE(PutText(kSeededCard, kServiceName, kSeededService));
     const std::vector<std::string> by64 = WrittenBy(program64);
     const std::vector<std::string> by32 = WrittenBy(program32);
     RemoveTree(kInterfaces + kSeededService);
     RemoveTree(kSeededCard);
     EXPECT_GE(by64.size(), 2U) << "at least the seeded adapter and the switch";
     EXPECT_EQ(by32, by64);
-    const std::string line = "WOW64 | " + FileName(program32) + " in a 64-bit prefix writes the " +
-                             std::to_string(by32.size()) + " values " + FileName(program64) + " writes | " +
-                             (::testing::Test::HasFailure() ? "FAILED" : "passed");
-    std::printf("matrix: %s\n", line.c_str());
-    if (const std::string file = Env("QUILLON_MATRIX"); !file.empty()) {
-        std::ofstream(file, std::ios::app) << line << "\n";
-    }
+    Record("WOW64 | " + FileName(program32) + " in a 64-bit prefix writes the " + std::to_string(by32.size()) +
+           " values " + FileName(program64) + " writes | " + (::testing::Test::HasFailure() ? "FAILED" : "passed"));
 }
 
 }  // namespace

@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/PeImports.h"
+#include "tests/support/KeysAndTexts.h"
+#include "tests/support/PeImports.h"
 
 namespace quillon::test {
 namespace {
@@ -141,7 +142,7 @@ TEST_P(ProgramFile, CarriesVersionManifestAndIcon) {
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904B0\\ProductName",
                                reinterpret_cast<void**>(&text), &length));
-    EXPECT_STREQ(text, "Quillon MTU Tool");
+    EXPECT_STREQ(text, kTitle.c_str());
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904B0\\OriginalFilename",
                                reinterpret_cast<void**>(&text), &length));
     EXPECT_STREQ(text, program.name);

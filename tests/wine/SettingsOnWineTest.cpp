@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "registry/Win32Registry.h"
+#include "tests/support/RegistryWalk.h"
+#include "tests/support/WineRegistry.h"
 #include "tests/unit/SettingsRig.h"
-#include "tests/wine/RegistryWalk.h"
-#include "tests/wine/TestRegistry.h"
 
 namespace quillon::test {
 namespace {
@@ -33,7 +33,7 @@ protected:
 TEST_F(OnWine, NtApplyRetrieveRemoveOnTheHostsAdapters) {
     const std::vector<std::string> services = ServiceNames();
     ASSERT_FALSE(services.empty()) << "Wine listed no network card of the host";
-    ASSERT_FALSE(DwordAt(kParameters, "EnablePMTUDiscovery").has_value()) << "the prefix is not clean";
+    ASSERT_FALSE(DwordAt(kParameters, kPmtuSwitch).has_value()) << "the prefix is not clean";
 
     // The writes may create the interface keys, and their parent.
     std::vector<std::string> created{kInterfaces.substr(0, kInterfaces.size() - 1)};
@@ -44,23 +44,23 @@ TEST_F(OnWine, NtApplyRetrieveRemoveOnTheHostsAdapters) {
 
     text3.SetText("1400");
     module.ApplyMtuNt();
-    EXPECT_EQ(LastBox(), "MTU setting applied successfully.");
+    EXPECT_EQ(LastBox(), kApplied);
     for (const std::string& service : services) {
-        EXPECT_EQ(DwordAt(kInterfaces + service, "MTU"), 1400U) << service;
+        EXPECT_EQ(DwordAt(kInterfaces + service, kMtu), 1400U) << service;
     }
-    EXPECT_EQ(DwordAt(kParameters, "EnablePMTUDiscovery"), 0U);
+    EXPECT_EQ(DwordAt(kParameters, kPmtuSwitch), 0U);
 
     text3.SetText("");
     module.RetrieveMtuNt();
     EXPECT_EQ(text3.Text(), "1400");
 
     module.RemoveMtuNt();
-    EXPECT_EQ(LastBox(), "Your MTU setting has been removed.");
+    EXPECT_EQ(LastBox(), kRemoved);
     EXPECT_EQ(text3.Text(), "");
     for (const std::string& service : services) {
-        EXPECT_TRUE(Absent(kInterfaces + service, "MTU")) << service;
+        EXPECT_TRUE(Absent(kInterfaces + service, kMtu)) << service;
     }
-    EXPECT_TRUE(Absent(kParameters, "EnablePMTUDiscovery"));
+    EXPECT_TRUE(Absent(kParameters, kPmtuSwitch));
 
     for (const std::string& line : Differences(before, WalkLocalMachine(), created)) {
         ADD_FAILURE() << line;
@@ -68,45 +68,39 @@ TEST_F(OnWine, NtApplyRetrieveRemoveOnTheHostsAdapters) {
 }
 
 TEST_F(OnWine, NineXApplyRetrieveRemoveOnSeededTransports) {
-    const std::string& classKey = kClass;
-    const std::string vxdKey = "System\\CurrentControlSet\\Services\\VxD";
-    ASSERT_FALSE(KeyExists(classKey)) << "the prefix is not clean";
-    const bool vxdExisted = KeyExists(vxdKey);
+    ASSERT_FALSE(KeyExists(kClass)) << "the prefix is not clean";
+    const bool vxdExisted = KeyExists(kVxd);
     const RegistryImage before = WalkLocalMachine();
-    PutText(kNetTrans + "0000", "IPAddress", "192.168.0.2");
-    PutText(kNetTrans + "0000", "DriverDate", "6-1-1999");
-    PutText(kNetTrans + "0001", "IPAddress", "10.0.0.2");
-    PutText(kNetTrans + "0001", "DriverDate", "6-1-1999");
-    PutText(kNetTrans + "0002", "IPAddress", "10.0.0.3");
+    ASSERT_TRUE(SeedTransports());
     const RegistryImage seeded = WalkLocalMachine();
 
     text4.SetText("1400");
     module.ApplyMtu9x();
-    EXPECT_EQ(LastBox(), "MTU setting applied successfully.");
-    for (const char* name : {"0000", "0001", "0002"}) {
-        EXPECT_EQ(TextAt(kNetTrans + name, "MaxMTU"), "1400") << name;
+    EXPECT_EQ(LastBox(), kApplied);
+    for (const std::string& name : kSeededTransports) {
+        EXPECT_EQ(TextAt(kNetTrans + name, kMaxMtu), "1400") << name;
     }
-    EXPECT_EQ(TextAt(kMstcp, "PMTUDiscovery"), "0");
+    EXPECT_EQ(TextAt(kMstcp, kPmtuSwitch9x), "0");
 
     text4.SetText("");
     module.RetrieveMtu9x();
     EXPECT_EQ(text4.Text(), "1400");
 
     module.RemoveMtu9x();
-    EXPECT_EQ(LastBox(), "Your MTU setting has been removed.");
+    EXPECT_EQ(LastBox(), kRemoved);
     EXPECT_EQ(text4.Text(), "");
-    for (const char* name : {"0000", "0001", "0002"}) {
-        EXPECT_TRUE(Absent(kNetTrans + name, "MaxMTU")) << name;
+    for (const std::string& name : kSeededTransports) {
+        EXPECT_TRUE(Absent(kNetTrans + name, kMaxMtu)) << name;
     }
-    EXPECT_TRUE(Absent(kMstcp, "PMTUDiscovery"));
+    EXPECT_TRUE(Absent(kMstcp, kPmtuSwitch9x));
     // The write of "PMTUDiscovery" may create the MSTCP key and its parent.
-    for (const std::string& line : Differences(seeded, WalkLocalMachine(), {vxdKey})) {
+    for (const std::string& line : Differences(seeded, WalkLocalMachine(), {kVxd})) {
         ADD_FAILURE() << line;
     }
 
-    RemoveTree(classKey);
+    RemoveTree(kClass);
     if (!vxdExisted) {
-        RemoveTree(vxdKey);
+        RemoveTree(kVxd);
     }
     for (const std::string& line : Differences(before, WalkLocalMachine())) {
         ADD_FAILURE() << "left behind: " << line;

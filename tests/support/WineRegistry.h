@@ -1,10 +1,10 @@
 #pragma once
-// The registry as the Wine tests see it, through advapi32: reading, seeding
-// and cleaning the values the program uses, and making a key read-only.
-// VIEW is 0 for the caller's own view of the registry, or KEY_WOW64_64KEY or
-// KEY_WOW64_32KEY for the view of a program of the other width.
-
-#include <gtest/gtest.h>
+// The registry as the Wine-side tests and the bench see it, through
+// advapi32: reading, seeding and cleaning the values the program uses, and
+// making a key read-only. The writers say whether they wrote, for the caller
+// to check. VIEW is 0 for the caller's own view of the registry, or
+// KEY_WOW64_64KEY or KEY_WOW64_32KEY for the view of a program of the other
+// width.
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -14,22 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/KeysAndTexts.h"
+
 namespace quillon::test {
-
-const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-const std::string k9xVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
-const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
-const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
-const std::string kServices = "SYSTEM\\CurrentControlSet\\Services\\";
-const std::string kClass = "System\\CurrentControlSet\\Services\\Class";
-const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
-const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
-
-// Where NT 3.51 and 4.0 read an adapter's TCP/IP values.
-inline std::string ServiceTcpip(const std::string& serviceName) {
-    return kServices + serviceName + "\\Parameters\\Tcpip";
-}
 
 inline std::optional<std::string> TextAt(const std::string& path, const std::string& name, REGSAM view = 0) {
     HKEY key = nullptr;
@@ -83,7 +70,8 @@ inline bool Absent(const std::string& path, const std::string& name, REGSAM view
     return status == ERROR_FILE_NOT_FOUND;
 }
 
-inline void PutText(const std::string& path, const std::string& name, const std::string& text, REGSAM view = 0) {
+[[nodiscard]] inline bool PutText(const std::string& path, const std::string& name, const std::string& text,
+                                  REGSAM view = 0) {
     HKEY key = nullptr;
     LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
                                   &key, nullptr);
@@ -92,17 +80,24 @@ inline void PutText(const std::string& path, const std::string& name, const std:
         status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
                                  KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
     }
-    ASSERT_EQ(status, ERROR_SUCCESS) << path;
-    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
+    if (status != ERROR_SUCCESS) {
+        return false;
+    }
+    status = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(text.size() + 1));
     RegCloseKey(key);
+    return status == ERROR_SUCCESS;
 }
 
-inline void PutDword(const std::string& path, const std::string& name, DWORD value) {
+[[nodiscard]] inline bool PutDword(const std::string& path, const std::string& name, DWORD value) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS) << path;
-    RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG status =
+        RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     RegCloseKey(key);
+    return status == ERROR_SUCCESS;
 }
 
 inline void Remove(const std::string& path, const std::string& name, REGSAM view = 0) {
@@ -118,14 +113,26 @@ inline void RemoveTree(const std::string& path) {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
+// The service names of network cards 1 to 30 that have one.
 inline std::vector<std::string> ServiceNames() {
     std::vector<std::string> names;
     for (int card = 1; card <= 30; ++card) {
-        if (const auto name = TextAt(kCards + std::to_string(card), "ServiceName"); name && !name->empty()) {
+        if (const auto name = TextAt(kCards + std::to_string(card), kServiceName); name && !name->empty()) {
             names.push_back(*name);
         }
     }
     return names;
+}
+
+// Three transports of the 9x family: two bound to TCP/IP with a driver
+// date, one without.
+inline const std::vector<std::string> kSeededTransports{"0000", "0001", "0002"};
+[[nodiscard]] inline bool SeedTransports() {
+    return PutText(kNetTrans + "0000", kIpAddress, "192.168.0.2") &&
+           PutText(kNetTrans + "0000", kDriverDate, "6-1-1999") &&
+           PutText(kNetTrans + "0001", kIpAddress, "10.0.0.2") &&
+           PutText(kNetTrans + "0001", kDriverDate, "6-1-1999") &&
+           PutText(kNetTrans + "0002", kIpAddress, "10.0.0.3");
 }
 
 // Makes a key read-only for everyone, and gives it back its own security on

@@ -2,7 +2,9 @@
 // Driving the program's windows from another process, as any automation tool
 // would: finding windows by class, reading and setting text by message,
 // typing one character at a time, clicking, opening menus with the keyboard,
-// reading and closing message boxes, and saving what the screen shows.
+// reading and closing message boxes, and saving what the screen shows. The
+// end-to-end tests, the compatibility matrix, the demo and the bench drive
+// the programs through it.
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -99,6 +101,14 @@ struct Shown {
     std::string text;
 };
 
+// The file of that name in the driver's own folder.
+inline std::string BesideDriver(const std::string& name) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string path(self);
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+}
+
 // A program of the release that a driver runs: the file named by the
 // environment variable (as ctest sets it), else the file beside the driver.
 inline std::string ReleaseProgram(const char* variable = "QUILLON_PROGRAM", const char* name = "quillon-mtu.exe") {
@@ -106,21 +116,22 @@ inline std::string ReleaseProgram(const char* variable = "QUILLON_PROGRAM", cons
     if (GetEnvironmentVariableA(variable, value, MAX_PATH) > 0) {
         return value;
     }
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const std::string path(self);
-    return path.substr(0, path.find_last_of('\\') + 1) + name;
+    return BesideDriver(name);
 }
 
+// A window program started by the driver, ended on destruction if it still
+// runs. By default the constructor returns once the program waits for input;
+// `atOnce` returns as soon as the process is made, for a driver that times
+// the start.
 class RunningTool {
 public:
-    explicit RunningTool(const std::string& exe = ReleaseProgram()) {
+    explicit RunningTool(const std::string& exe = ReleaseProgram(), bool atOnce = false) {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         std::string commandLine = "\"" + exe + "\"";
         started_ = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                   nullptr, &startup, &process_) != FALSE;
-        if (started_) {
+        if (started_ && !atOnce) {
             WaitForInputIdle(process_.hProcess, 10000);
         }
     }
@@ -138,6 +149,7 @@ public:
     }
 
     [[nodiscard]] bool Started() const { return started_; }
+    [[nodiscard]] HANDLE Process() const { return process_.hProcess; }
 
     // The process's top-level windows of a class, visible or not.
     std::vector<HWND> TopLevel(const std::string& className) const {
@@ -146,10 +158,13 @@ public:
         return search.found;
     }
 
-    HWND Form(const char* name) const {
-        const auto found = TopLevel(std::string("QuillonMtu.") + name);
+    // The first of them, or none.
+    HWND Window(const std::string& className) const {
+        const auto found = TopLevel(className);
         return found.empty() ? nullptr : found.front();
     }
+
+    HWND Form(const char* name) const { return Window(std::string("QuillonMtu.") + name); }
 
     HWND WaitForVisible(const char* name) const {
         HWND form = nullptr;
@@ -185,8 +200,8 @@ public:
         return shown;
     }
 
-    std::optional<DWORD> WaitForExit() const {
-        if (WaitForSingleObject(process_.hProcess, 15000) != WAIT_OBJECT_0) {
+    std::optional<DWORD> WaitForExit(DWORD patienceMs = 15000) const {
+        if (WaitForSingleObject(process_.hProcess, patienceMs) != WAIT_OBJECT_0) {
             return std::nullopt;
         }
         DWORD code = 0;
@@ -243,10 +258,14 @@ struct User {
     void Click(HWND button) const { PostMessageA(button, BM_CLICK, 0, 0); }
     // Alt+F, then the item's access key.
     void Choose(char accessKey) const {
+        OpenFileMenu();
+        Press(accessKey);
+    }
+    void OpenFileMenu() const {
         PostMessageA(form, WM_SYSCOMMAND, SC_KEYMENU, 'f');
         std::this_thread::sleep_for(300ms);
-        PostMessageA(form, WM_CHAR, static_cast<WPARAM>(accessKey), 1);
     }
+    void Press(char key) const { PostMessageA(form, WM_CHAR, static_cast<WPARAM>(key), 1); }
     void CloseBox() const { PostMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
     // Saves what the window shows on the screen as a 24-bit BMP.

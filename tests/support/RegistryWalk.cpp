@@ -1,4 +1,4 @@
-#include "tests/wine/RegistryWalk.h"
+#include "tests/support/RegistryWalk.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
