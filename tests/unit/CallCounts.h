@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "registry/MemoryRegistry.h"
+#include "tests/support/KeysAndTexts.h"
 #include "tests/unit/SettingsRig.h"
 
 namespace quillon::test {
@@ -32,16 +33,14 @@ inline std::vector<CallCount> MeasureCallCounts(int adapters) {
         std::string service = "{";
         service += std::to_string(i);
         service += "}";
-        std::string transport = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
+        std::string transport = kNetTrans;
         transport += i < 10 ? "000" : "00";
         transport += std::to_string(i);
-        model.SeedString(
-            "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\" + std::to_string(i + 1),
-            "ServiceName", service);
+        model.SeedString(kCards + std::to_string(i + 1), "ServiceName", service);
         model.SeedString(transport, "IPAddress", "10.0.0.1");
         model.SeedString(transport, "DriverDate", "6-1-1999");
     }
-    const std::string ntVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    const std::string& ntVersionKey = kNtVersion;
     model.SeedString(ntVersionKey, "CurrentVersion", "5.1");
     m.text3.SetText("1400");
     m.text4.SetText("1400");

@@ -10,6 +10,7 @@
 
 #include "settings/MtuNumber.h"
 #include "tests/support/HeadlessProgram.h"
+#include "tests/support/KeysAndTexts.h"
 #include "tests/unit/Figures.h"
 
 namespace quillon::test {
@@ -41,8 +42,8 @@ void ForEachText(const std::string& alphabet, std::size_t maxLength, std::string
 
 TEST(ExhaustiveInput, BothWindowsFollowTheRuleForEveryShortText) {
     HeadlessProgram rig;
-    rig.model.SeedString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName", "Windows 2000");
-    rig.model.SeedString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProductName", "Windows 98");
+    rig.model.SeedString(kNtVersion, kProductName, "Windows 2000");
+    rig.model.SeedString(k9xVersion, kProductName, "Windows 98");
     rig.program.Start();
 
     std::size_t tried = 0;

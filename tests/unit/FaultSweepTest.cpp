@@ -13,6 +13,7 @@
 #include <string>
 
 #include "registry/MemoryRegistry.h"
+#include "tests/support/KeysAndTexts.h"
 #include "tests/unit/Figures.h"
 #include "tests/unit/SettingsRig.h"
 
@@ -21,16 +22,9 @@ namespace {
 
 using reg::Op;
 
-const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
-const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
-const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
-const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-const std::string kServiceTcpip1 = "SYSTEM\\CurrentControlSet\\Services\\{1}\\Parameters\\Tcpip";
-const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
-const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
+const std::string kServiceTcpip1 = ServiceTcpip("{1}");
 const std::set<std::string> kToolValues{"MTU", "ENABLEPMTUDISCOVERY", "MAXMTU", "PMTUDISCOVERY"};
-const std::set<std::string> kSuccesses{"MTU setting applied successfully.",
-                                       "Your MTU setting has been removed."};
+const std::set<std::string> kSuccesses{kApplied, kRemoved};
 
 struct Machine {
     reg::MemoryRegistry model;

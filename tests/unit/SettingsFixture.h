@@ -8,35 +8,17 @@
 #include <vector>
 
 #include "registry/MemoryRegistry.h"
+#include "tests/support/KeysAndTexts.h"
 #include "tests/unit/SettingsRig.h"
 
 namespace quillon::test {
 
-inline const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-inline const std::string kCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
-inline const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
-inline const std::string kParameters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
-inline const std::string kServices = "SYSTEM\\CurrentControlSet\\Services\\";
-inline const std::string kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
-inline const std::string kMstcp = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
-
-inline const ui::headless::RecordedBox kAppliedBox{"MTU setting applied successfully.", 64,
-                                                   "Quillon MTU Tool"};
-inline const ui::headless::RecordedBox kRemovedBox{"Your MTU setting has been removed.", 64,
-                                                   "Quillon MTU Tool"};
+inline const ui::headless::RecordedBox kAppliedBox{kApplied, 64, kTitle};
+inline const ui::headless::RecordedBox kRemovedBox{kRemoved, 64, kTitle};
 inline const ui::headless::RecordedBox kNoAdapterBox{
-    "No network adapter was found. The MTU setting was not applied.", 48, "Quillon MTU Tool"};
-inline const ui::headless::RecordedBox kNotSavedBox{
-    "The MTU setting could not be saved. Run Quillon MTU Tool as an administrator and try again.", 16,
-    "Quillon MTU Tool"};
-inline const ui::headless::RecordedBox kNotRemovedBox{
-    "The MTU setting could not be removed. Run Quillon MTU Tool as an administrator and try again.", 16,
-    "Quillon MTU Tool"};
-
-// Where NT 3.51 and 4.0 read an adapter's TCP/IP values.
-inline std::string ServiceTcpip(const std::string& serviceName) {
-    return kServices + serviceName + "\\Parameters\\Tcpip";
-}
+    "No network adapter was found. The MTU setting was not applied.", 48, kTitle};
+inline const ui::headless::RecordedBox kNotSavedBox{kNotSaved, 16, kTitle};
+inline const ui::headless::RecordedBox kNotRemovedBox{kNotRemoved, 16, kTitle};
 
 inline std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 inline reg::StoredValue Dword(std::uint32_t n) {

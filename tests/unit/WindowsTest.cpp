@@ -17,8 +17,6 @@ using ui::headless::HeadlessLabel;
 using ui::headless::HeadlessTextBox;
 using ui::headless::HeadlessWindow;
 
-const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-const std::string k9xVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 class Windows : public ::testing::Test {
 protected:
