@@ -62,7 +62,7 @@ struct SizeRecord {
 
 class Search {
 public:
-    Search(Network& network, ProbeListener& listener, const ProbeLimits& limits)
+    Search(Prober& network, ProbeListener& listener, const ProbeLimits& limits)
         : network_(network), listener_(listener), limits_(limits) {}
 
     PathMtu Run() {
@@ -330,7 +330,7 @@ private:
         return result_;
     }
 
-    Network& network_;
+    Prober& network_;
     ProbeListener& listener_;
     const ProbeLimits& limits_;
     PathMtu result_;
@@ -354,7 +354,7 @@ private:
 
 }  // namespace
 
-PathMtu FindPathMtu(Network& network, ProbeListener& listener, const ProbeLimits& limits) {
+PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeLimits& limits) {
     return Search(network, listener, limits).Run();
 }
 

@@ -28,7 +28,7 @@
 // silence heard at a faster pace still counts, but only as much as the loss
 // seen at that pace allows.
 
-#include "net/Network.h"
+#include "net/Prober.h"
 
 namespace quillon::net {
 
@@ -69,6 +69,6 @@ public:
     virtual void OnProbe(int packetSize, const Echo& echo) = 0;
 };
 
-PathMtu FindPathMtu(Network& network, ProbeListener& listener, const ProbeLimits& limits = {});
+PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeLimits& limits = {});
 
 }  // namespace quillon::net

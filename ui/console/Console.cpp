@@ -14,7 +14,7 @@ void ConsoleMessages::MsgBox(const std::string& prompt, int style, const std::st
 }
 
 int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output,
-               net::Network* network) {
+               net::Prober* prober, net::InterfaceTable* table) {
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "/?")) {
         output.Out({kUsage, "\n", kHelp});
         return kExitSuccess;
@@ -31,7 +31,7 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
     }
     ConsoleWindows windows(output);
     settings::Module1 module(registry, windows);
-    Session session{*line, registry, output, network, windows, module, {}};
+    Session session{*line, registry, output, prober, table, windows, module, {}};
     session.names = ReadProductNames(registry);
     session.nt = !session.names.nt.empty() && line->family.value_or("nt") == "nt";
     session.nineX = !session.names.nineX.empty() && line->family.value_or("9x") == "9x";

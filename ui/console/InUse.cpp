@@ -50,13 +50,13 @@ unsigned StoredNumber(const settings::SlotReport& slot) {
 bool PutIntoUse(Session& session, bool nineX, const std::vector<settings::SlotReport>& slots, bool linkMtu) {
     ConsoleOutput& output = session.output;
     bool allInUse = true;
-    bool restart = nineX || session.network == nullptr;
+    bool restart = nineX || session.table == nullptr;
     for (const settings::SlotReport& slot : slots) {
         const unsigned stored = linkMtu ? 0 : StoredNumber(slot);
         if (restart || (stored == 0 && !linkMtu)) {
             continue;
         }
-        const net::MtuChange change = session.network->SetMtuInUse(slot.name, stored);
+        const net::MtuChange change = session.table->SetMtuInUse(slot.name, stored);
         const std::string adapter = Describe(nineX, slot);
         const std::string inUse = Decimal(change.inUse);
         const bool known = change.inUse != 0 && change.inUse <= kLargestMtu;

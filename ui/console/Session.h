@@ -7,7 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "net/Network.h"
+#include "net/InterfaceTable.h"
+#include "net/Prober.h"
 #include "registry/Registry.h"
 #include "settings/Module1.h"
 #include "ui/ProductNames.h"
@@ -61,7 +62,8 @@ struct Session {
     const CommandLine& line;
     reg::Registry& registry;
     ConsoleOutput& output;
-    net::Network* network;  // none: probe finds nothing, show knows no MTU in use
+    net::Prober* prober;         // none: probe finds nothing
+    net::InterfaceTable* table;  // none: no MTU in use and no route's adapter is known
     ConsoleWindows& windows;
     settings::Module1& module;
     ProductNames names;

@@ -1,11 +1,10 @@
 #pragma once
-// What the console program asks of the network: one echo of a given size with
-// don't-fragment set, the MTU an interface uses at this moment, and a change
-// of it that counts at once where the system can make one. The
-// Win32 back end (net/win32/) loads what it needs at run time; the tests put
-// a simulated path behind the same interface.
+// What the probe asks of the network: the path to a host opened, one echo of
+// a given size with don't-fragment set at a time, pauses between them, and
+// whether the user asked to stop. The Win32 back end (net/win32/) loads what
+// it needs at run time; the tests put a simulated path behind the same
+// interface. What the adapters' interfaces use is net/InterfaceTable.h's.
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,37 +44,14 @@ struct Echo {
 struct PathInfo {
     std::string address;  // the host's IPv4 address
     std::string means;    // how the probes are sent
-    // The adapter the route to the host leaves through, by the name the IP
-    // helper gives it (on NT the adapter's service name) and its IPv4
-    // address; both empty where the system does not say.
-    std::string routeAdapter;
-    std::string routeAddress;
 };
 
-// What came of putting an MTU into use on an adapter's IPv4 interface at once.
-enum class MtuSetting {
-    kSet,         // Windows took it; `inUse` is what the interface reads back
-    kNoRights,    // Windows let only an administrator change it
-    kRefused,     // Windows does not take this value at once (ERROR_INVALID_PARAMETER)
-    kNoInterface, // the adapter has no IPv4 interface now (not connected, or IPv4 off)
-    kFailed,      // another failure: `error` says which
-    kMissing,     // this system cannot change the MTU in use (before Vista): it counts from a restart
-};
-
-struct MtuChange {
-    MtuSetting outcome = MtuSetting::kMissing;
-    unsigned inUse = 0;      // the MTU the interface uses now, as read back (0: unknown)
-    unsigned linkMtu = 0;    // the link's MTU, where known (0: unknown)
-    bool aboveLink = false;  // kSet: what was asked is above the link's MTU, so the link's was set
-    unsigned error = 0;      // kFailed: the system's error code
-};
-
-class Network {
+class Prober {
 public:
-    Network() = default;
-    Network(const Network&) = delete;
-    Network& operator=(const Network&) = delete;
-    virtual ~Network() = default;
+    Prober() = default;
+    Prober(const Prober&) = delete;
+    Prober& operator=(const Prober&) = delete;
+    virtual ~Prober() = default;
 
     // Resolves `host` the way the system resolves names and gets ready to
     // probe it. On failure `failure` says what went wrong and what to do.
@@ -90,17 +66,6 @@ public:
     virtual void Pause(unsigned milliseconds) = 0;
     // Whether the user asked to stop (Ctrl+C, Ctrl+Break).
     virtual bool Interrupted() = 0;
-
-    // The IPv4 MTU the interface of an adapter uses now, the adapter named by
-    // its service name (NT) or its IP address (9x); nothing where the system
-    // or the adapter does not say.
-    virtual std::optional<unsigned> MtuInUse(const std::string& adapter) = 0;
-    // The MTU of the adapter's link, which no stored MTU can raise; nothing
-    // where the system does not say.
-    virtual std::optional<unsigned> LinkMtu(const std::string& adapter) = 0;
-    // Puts `mtu` into use at once on the adapter's IPv4 interface (0: the
-    // link's MTU), never more than the link's MTU, and reads it back.
-    virtual MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) = 0;
 };
 
 }  // namespace quillon::net
