@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "net/ProbeSizes.h"
+
 namespace quillon::net {
 
-// Sizes are whole IPv4 packets: 20 bytes of IP header, 8 of ICMP header and
-// the echo's data.
-inline constexpr int kIpAndIcmpHeaders = 28;
+// Sizes are whole IPv4 packets: the IP and ICMP headers and the echo's data.
+inline constexpr int kIpAndIcmpHeaders = kIpv4Probes.headers;
 
 enum class EchoOutcome {
     kPassed,       // the echo reply came back
