@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "net/Icmp.h"
-#include "net/Network.h"
+#include "net/Prober.h"
 
 namespace quillon::net {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "net/Network.h"
+#include "net/Prober.h"
 
 namespace quillon::net {
 

@@ -12,7 +12,7 @@ namespace {
 // Before anything came back: the size nearly every path carries (the
 // smallest MTU of IPv6), then the smallest size, each waited for this long;
 // the host counts as silent once the smallest size went unanswered this often.
-constexpr int kCommonProbe = 1280;
+constexpr int kCommonProbe = kIpv4Probes.common;
 constexpr unsigned kFirstTimeoutMs = 1000;         // and as much more for each retry of a size, up to
 constexpr unsigned kLongestFirstTimeoutMs = 3000;  // this (the IP helper drops a late reply)
 constexpr int kSmallestSilences = 5;
@@ -41,7 +41,7 @@ constexpr double kPriorTrials = 4.0;
 // heard at, so that a lost packet costs fewer probes to recover from.
 constexpr double kLeastLossForSearch = 0.3;
 // The smallest MTU an IPv4 link may have: a router naming less is wrong.
-constexpr int kSmallestLinkMtu = 68;
+constexpr int kSmallestLinkMtu = kIpv4Probes.smallestLink;
 
 using PerPace = std::array<int, kPausesMs.size()>;
 
@@ -62,7 +62,7 @@ struct SizeRecord {
 
 class Search {
 public:
-    Search(Network& network, ProbeListener& listener, const ProbeLimits& limits)
+    Search(Prober& network, ProbeListener& listener, const ProbeLimits& limits)
         : network_(network), listener_(listener), limits_(limits) {}
 
     PathMtu Run() {
@@ -330,7 +330,7 @@ private:
         return result_;
     }
 
-    Network& network_;
+    Prober& network_;
     ProbeListener& listener_;
     const ProbeLimits& limits_;
     PathMtu result_;
@@ -354,7 +354,7 @@ private:
 
 }  // namespace
 
-PathMtu FindPathMtu(Network& network, ProbeListener& listener, const ProbeLimits& limits) {
+PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeLimits& limits) {
     return Search(network, listener, limits).Run();
 }
 

@@ -28,12 +28,13 @@
 // silence heard at a faster pace still counts, but only as much as the loss
 // seen at that pace allows.
 
-#include "net/Network.h"
+#include "net/ProbeSizes.h"
+#include "net/Prober.h"
 
 namespace quillon::net {
 
-inline constexpr int kSmallestProbe = 88;
-inline constexpr int kLargestProbe = 1500;
+inline constexpr int kSmallestProbe = kIpv4Probes.smallest;
+inline constexpr int kLargestProbe = kIpv4Probes.largest;
 
 struct ProbeLimits {
     int maxProbes = 120;
@@ -69,6 +70,6 @@ public:
     virtual void OnProbe(int packetSize, const Echo& echo) = 0;
 };
 
-PathMtu FindPathMtu(Network& network, ProbeListener& listener, const ProbeLimits& limits = {});
+PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeLimits& limits = {});
 
 }  // namespace quillon::net

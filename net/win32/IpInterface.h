@@ -10,7 +10,7 @@
 #include <iphlpapi.h>
 #include <netioapi.h>
 
-#include "net/Network.h"
+#include "net/InterfaceTable.h"
 
 namespace quillon::net {
 

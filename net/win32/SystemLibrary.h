@@ -1,9 +1,9 @@
 #pragma once
 // The DLLs the console program loads at run time come from the system folder
-// only. Loaded by bare name, a DLL that is not one of the system's "known
-// DLLs" is looked for in the program's own folder first, so a file planted
-// beside the program (in a Downloads folder, say) would run with the
-// program's rights.
+// only, and what it calls in them is looked up by name. Loaded by bare name,
+// a DLL that is not one of the system's "known DLLs" is looked for in the
+// program's own folder first, so a file planted beside the program (in a
+// Downloads folder, say) would run with the program's rights.
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -21,5 +21,13 @@ void RestrictLibrarySearch();
 // path, with the DLLs it imports looked for from there too; nullptr where it
 // is not there or the system folder's path is too long to name it.
 HMODULE LoadSystemLibrary(const char* name);
+
+// Looks `name` up in a library loaded at run time; nullptr where it is not
+// there.
+template <typename Function>
+void FindFunction(HMODULE module, const char* name, Function& function) {
+    const FARPROC found = GetProcAddress(module, name);
+    function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
 
 }  // namespace quillon::net

@@ -5,7 +5,7 @@
 // benchmark sets the probe against it, on the same path through the same
 // network back end.
 
-#include "net/Network.h"
+#include "net/Prober.h"
 
 namespace quillon::test {
 
@@ -14,7 +14,7 @@ struct HandSearchResult {
     int probes = 0;
 };
 
-inline HandSearchResult HandSearch(net::Network& network, unsigned timeoutMs = 1000) {
+inline HandSearchResult HandSearch(net::Prober& network, unsigned timeoutMs = 1000) {
     constexpr int kStart = 1500;
     constexpr int kSmallest = 88;
     constexpr int kStepDown = 10;

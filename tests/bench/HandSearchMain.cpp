@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/win32/Win32Network.h"
+#include "net/win32/Win32Prober.h"
 #include "tests/bench/HandSearch.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: quillon_hand_search.exe HOST [WAIT_MS]\n");
         return 2;
     }
-    quillon::net::Win32Network network;
+    quillon::net::Win32InterfaceTable table;
+    quillon::net::Win32Prober network(table);
     quillon::net::PathInfo path;
     std::string failure;
     if (!network.OpenPath(argv[1], path, failure)) {

@@ -14,6 +14,7 @@
 
 #include "registry/MemoryRegistry.h"
 #include "tests/unit/SimulatedPath.h"
+#include "tests/unit/SimulatedTable.h"
 #include "registry/Registry.h"
 #include "ui/console/Console.h"
 #include "ui/console/Replace.h"
@@ -86,12 +87,13 @@ protected:
     void TearDown() override { EXPECT_EQ(model.OpenHandles(), 0U); }
     Outcome Invoke(const std::vector<std::string>& arguments) {
         Capture output;
-        const int code = ui::RunConsole(arguments, routines, output, &path);
+        const int code = ui::RunConsole(arguments, routines, output, &path, &interfaces);
         return Outcome{code, output.out, output.err};
     }
     reg::MemoryRegistry model;
     reg::Registry routines{model};
     SimulatedPath path;
+    SimulatedTable interfaces;
 };
 
 TEST_F(Console, RefusesWhatTheWindowRefusesAndWritesNothing) {
@@ -241,7 +243,7 @@ TEST_F(Console, ShowListsEachSlotAndWhatRetrieveWouldShow) {
     model.SeedDword("SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\", "EnablePMTUDiscovery", 1);
     model.SeedString(kTransport + "0002", "DriverDesc", "TCP/IP");
     model.SeedString("System\\CurrentControlSet\\Services\\VxD\\MSTCP", "PMTUDiscovery", "0");
-    path.inUse = {{"{B}", 1500}, {"10.0.0.1", 1492}};
+    interfaces.inUse = {{"{B}", 1500}, {"10.0.0.1", 1492}};
     const Outcome run = Invoke({"show"});
     EXPECT_EQ(run.code, ui::kExitSuccess);
     EXPECT_EQ(run.out,
@@ -296,10 +298,12 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
     };
     for (const auto& c : cases) {
         SimulatedPath network;
+        SimulatedTable table;
         network.links = {{1500, true}, {1400, true}};
         c.set(network);
         Capture output;
-        EXPECT_EQ(ui::RunConsole({"probe", "host.test"}, routines, output, &network), c.code) << c.what;
+        EXPECT_EQ(ui::RunConsole({"probe", "host.test"}, routines, output, &network, &table), c.code)
+            << c.what;
         if (c.code == 0) {
             EXPECT_EQ(output.out, c.out) << c.what;
         } else {
@@ -361,6 +365,7 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
         Seed(machine, c.machine);
         reg::Registry probed(machine);
         SimulatedPath network;
+        SimulatedTable table;
         network.links = {{1500, true}};
         c.set(network);
         Capture output;
@@ -370,7 +375,7 @@ TEST_F(Console, ProbeAppliesOnlyAFigureItFound) {
         } else if (std::string(c.what) == "below 576 on one adapter") {
             line.insert(line.end(), {"--adapter", "0002"});
         }
-        EXPECT_EQ(ui::RunConsole(line, probed, output, &network), c.code) << c.what;
+        EXPECT_EQ(ui::RunConsole(line, probed, output, &network, &table), c.code) << c.what;
         EXPECT_EQ(network.opened, c.opened) << c.what;
         if (*c.err == '\0') {
             EXPECT_EQ(output.err, "") << c.what;
@@ -678,13 +683,14 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         SimulatedPath network;
         network.links = {{1500, true}, {c.learnt != 0 ? 1500 : 1400, true}};
         network.learnt = c.learnt;
-        network.routeAdapter = "{B}";
-        network.inUse = {{"{A}", 1300}, {"{B}", c.learnt != 0 ? 1450U : 576U}};
-        network.linkMtu = {{"{A}", c.link}, {"{B}", c.link}};
-        network.canSetInUse = c.why != S::kMissing;
-        network.refusals[c.refused] = c.why;
+        SimulatedTable table;
+        table.routeAdapter = "{B}";
+        table.inUse = {{"{A}", 1300}, {"{B}", c.learnt != 0 ? 1450U : 576U}};
+        table.linkMtu = {{"{A}", c.link}, {"{B}", c.link}};
+        table.canSetInUse = c.why != S::kMissing;
+        table.refusals[c.refused] = c.why;
         Capture output;
-        EXPECT_EQ(ui::RunConsole(line, registry, output, &network), c.code) << c.line << output.err;
+        EXPECT_EQ(ui::RunConsole(line, registry, output, &network, &table), c.code) << c.line << output.err;
         EXPECT_NE((c.code == 0 ? output.out : output.err).find(c.said), std::string::npos)
             << c.line << "\n"
             << output.out << output.err;
@@ -698,8 +704,8 @@ TEST_F(Console, ProbeAppliesToTheRouteAdapterOnly) {
     Seed(model, kBoth);
     const auto before = model.Snapshot();
     path.links = {{1500, true}, {1492, true}};
-    path.routeAdapter = "{b}";
-    path.routeAddress = "192.0.2.2";
+    interfaces.routeAdapter = "{b}";
+    interfaces.routeAddress = "192.0.2.2";
     const Outcome toRoute = Invoke({"probe", "host.test", "--apply", "--adapter", "route"});
     EXPECT_EQ(toRoute.code, ui::kExitSuccess) << toRoute.err;
     EXPECT_NE(toRoute.out.find("The route to host.test leaves through card 3  {B}.\n"), std::string::npos)
@@ -710,13 +716,14 @@ TEST_F(Console, ProbeAppliesToTheRouteAdapterOnly) {
 
     // A route through an adapter that is not a network card: nothing is probed or written.
     SimulatedPath elsewhere;
-    elsewhere.routeAdapter = "{C}";
-    elsewhere.routeAddress = "198.51.100.41";
+    SimulatedTable elsewhereTable;
+    elsewhereTable.routeAdapter = "{C}";
+    elsewhereTable.routeAddress = "198.51.100.41";
     const auto applied = model.Snapshot();
     Capture output;
-    EXPECT_EQ(
-        ui::RunConsole({"probe", "host.test", "--apply", "--adapter=ROUTE"}, routines, output, &elsewhere),
-        ui::kExitFailure);
+    EXPECT_EQ(ui::RunConsole({"probe", "host.test", "--apply", "--adapter=ROUTE"}, routines, output,
+                             &elsewhere, &elsewhereTable),
+              ui::kExitFailure);
     EXPECT_NE(
         output.out.find("leaves through the adapter {C} (198.51.100.41), none of the network cards found"),
         std::string::npos)

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "net/Network.h"
+#include "net/Prober.h"
 
 namespace quillon::test {
 
@@ -49,7 +49,7 @@ private:
     unsigned lastMs_ = 0;
 };
 
-class SimulatedPath final : public net::Network {
+class SimulatedPath final : public net::Prober {
 public:
     std::vector<Link> links;
     int lossPercent = 0;  // of the probes on their way, and again of the answers on theirs
@@ -70,19 +70,12 @@ public:
     RateLimit routerLimit;         // "fragmentation needed" each router gives
     std::map<int, int> loseFirst;  // size: how many of its first probes are lost on the way
     int interruptAfter = -1;       // the user presses Ctrl+C after this many probes
-    std::map<std::string, unsigned> inUse;            // MtuInUse's answers, and what SetMtuInUse sets
-    std::map<std::string, unsigned> linkMtu;          // LinkMtu's answers
-    std::map<std::string, net::MtuSetting> refusals;  // SetMtuInUse's refusals, by adapter
-    bool canSetInUse = true;                          // false: a system before Vista
     std::vector<std::pair<int, unsigned>> sent;  // size and time-out of each probe
     unsigned pausedMs = 0;
     unsigned nowMs = 0;
     int opened = 0;
 
     explicit SimulatedPath(unsigned seed = 1) : random_(seed) {}
-
-    std::string routeAdapter;  // what OpenPath says of the route
-    std::string routeAddress;
 
     bool OpenPath(const std::string& host, net::PathInfo& path, std::string& failure) override {
         ++opened;
@@ -92,8 +85,6 @@ public:
         }
         path.address = "203.0.113.9";
         path.means = "through a simulated path";
-        path.routeAdapter = routeAdapter;
-        path.routeAddress = routeAddress;
         return true;
     }
 
@@ -175,32 +166,6 @@ public:
 
     bool Interrupted() override {
         return interruptAfter >= 0 && static_cast<int>(sent.size()) >= interruptAfter;
-    }
-
-    std::optional<unsigned> MtuInUse(const std::string& serviceName) override {
-        const auto found = inUse.find(serviceName);
-        return found == inUse.end() ? std::nullopt : std::optional<unsigned>(found->second);
-    }
-
-    std::optional<unsigned> LinkMtu(const std::string& adapter) override {
-        const auto found = linkMtu.find(adapter);
-        return found == linkMtu.end() ? std::nullopt : std::optional<unsigned>(found->second);
-    }
-
-    net::MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) override {
-        net::MtuChange change;
-        const auto refusal = refusals.find(adapter);
-        change.outcome = !canSetInUse                ? net::MtuSetting::kMissing
-                         : refusal == refusals.end() ? net::MtuSetting::kSet
-                                                     : refusal->second;
-        change.linkMtu = LinkMtu(adapter).value_or(0);
-        change.aboveLink = mtu != 0 && change.linkMtu != 0 && mtu > change.linkMtu;
-        change.error = 31;
-        if (change.outcome == net::MtuSetting::kSet) {
-            inUse[adapter] = mtu == 0 || change.aboveLink ? change.linkMtu : mtu;
-        }
-        change.inUse = inUse[adapter];
-        return change;
     }
 
 private:

@@ -26,7 +26,7 @@ bool SameName(const std::string& a, const std::string& b) {
 // Every adapter of the families acted on, one line each in `all`; gives the
 // one that `name` names (or, where `route` is given, the one it leaves
 // through), and how many were named.
-std::optional<Adapter> Pick(Session& session, const std::string& name, const net::PathInfo* route,
+std::optional<Adapter> Pick(Session& session, const std::string& name, const net::RouteAdapter* route,
                             std::string& all, int& named) {
     std::optional<Adapter> picked;
     named = 0;
@@ -38,8 +38,8 @@ std::optional<Adapter> Pick(Session& session, const std::string& name, const net
             const bool match = route == nullptr ? SameName(name, slot.slot) || SameName(name, slot.name) ||
                                                       SameName(name, slot.description)
                                : family == settings::Family::k9x
-                                   ? slot.name == route->routeAddress && !route->routeAddress.empty()
-                                   : SameName(slot.name, route->routeAdapter);
+                                   ? slot.name == route->address && !route->address.empty()
+                                   : SameName(slot.name, route->name);
             all += Fill("  %\n", {Describe(family, slot)});
             if (match) {
                 picked = Adapter{family, std::move(slot)};
@@ -74,10 +74,10 @@ std::optional<Adapter> FindAdapter(Session& session, const std::string& name) {
     return picked;
 }
 
-std::optional<Adapter> FindRouteAdapter(Session& session, const net::PathInfo& path) {
+std::optional<Adapter> FindRouteAdapter(Session& session, const net::RouteAdapter& via) {
     std::string all;
     int named = 0;
-    return Pick(session, std::string(), &path, all, named);
+    return Pick(session, std::string(), &via, all, named);
 }
 
 void ActOnOneFamily(Session& session, const Adapter& adapter) {

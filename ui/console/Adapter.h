@@ -25,7 +25,7 @@ std::optional<Adapter> FindAdapter(Session& session, const std::string& name);
 
 // The adapter the route to the probed host leaves through, where the system
 // said and it is one of the adapters the tool knows.
-std::optional<Adapter> FindRouteAdapter(Session& session, const net::PathInfo& path);
+std::optional<Adapter> FindRouteAdapter(Session& session, const net::RouteAdapter& via);
 
 // From now on the session acts on this adapter's family and this adapter only.
 void ActOnOneFamily(Session& session, const Adapter& adapter);

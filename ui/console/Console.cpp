@@ -14,7 +14,7 @@ bool Say(ConsoleOutput& output, const settings::Message& message) {
 }
 
 int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output,
-               net::Network* network) {
+               net::Prober* prober, net::InterfaceTable* table) {
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "/?")) {
         output.Out({kUsage, "\n", kHelp});
         return kExitSuccess;
@@ -30,7 +30,7 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
         return kExitUsage;
     }
     settings::SettingsEngine engine(registry);
-    Session session{*line, registry, output, network, engine, ReadProductNames(registry)};
+    Session session{*line, registry, output, prober, table, engine, ReadProductNames(registry)};
     for (const settings::Family family : settings::kFamilies) {
         session.Act(family, !session.names.Of(family).empty() && line->family.value_or(family) == family);
     }

@@ -24,7 +24,8 @@
 #include <string_view>
 #include <vector>
 
-#include "net/Network.h"
+#include "net/InterfaceTable.h"
+#include "net/Prober.h"
 #include "registry/Registry.h"
 
 namespace quillon::ui {
@@ -62,8 +63,8 @@ public:
 };
 
 // Runs the command line (without the program's name); gives the exit code.
-// Without a network, probe finds nothing.
+// Without a prober, probe finds nothing; without a table, no MTU in use is known.
 int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output,
-               net::Network* network = nullptr);
+               net::Prober* prober = nullptr, net::InterfaceTable* table = nullptr);
 
 }  // namespace quillon::ui

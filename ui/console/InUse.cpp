@@ -53,13 +53,13 @@ bool PutIntoUse(Session& session, settings::Family family, const std::vector<set
                 bool linkMtu) {
     ConsoleOutput& output = session.output;
     bool allInUse = true;
-    bool restart = family == settings::Family::k9x || session.network == nullptr;
+    bool restart = family == settings::Family::k9x || session.table == nullptr;
     for (const settings::SlotReport& slot : slots) {
         const unsigned stored = linkMtu ? 0 : StoredNumber(slot);
         if (restart || (stored == 0 && !linkMtu)) {
             continue;
         }
-        const net::MtuChange change = session.network->SetMtuInUse(slot.name, stored);
+        const net::MtuChange change = session.table->SetMtuInUse(slot.name, stored);
         const std::string adapter = Describe(family, slot);
         const std::string inUse = Decimal(change.inUse);
         const bool known = change.inUse != 0 && change.inUse <= kLargestMtu;

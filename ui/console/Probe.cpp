@@ -66,14 +66,14 @@ private:
 };
 
 // The line that says which adapter the route to the host leaves through.
-void SayRoute(Session& session, const net::PathInfo& path, const std::optional<Adapter>& route) {
+void SayRoute(Session& session, const net::RouteAdapter& via, const std::optional<Adapter>& route) {
     const std::string& host = session.line.host;
     if (route) {
         session.output.Out("The route to % leaves through %.\n", {host, Describe(*route)});
-    } else if (!path.routeAdapter.empty()) {
+    } else if (!via.name.empty()) {
         session.output.Out(
             "The route to % leaves through the adapter % (%), none of the network cards found.\n",
-            {host, path.routeAdapter, path.routeAddress});
+            {host, via.name, via.address});
     } else {
         session.output.Out("This system does not say which adapter the route to % leaves through.\n", {host});
     }
@@ -84,11 +84,11 @@ void SayRoute(Session& session, const net::PathInfo& path, const std::optional<A
 // beyond this machine: says so, and how to measure it.
 void SayOwnLimit(Session& session, const Adapter& route, int mtu) {
     const auto figure = static_cast<unsigned>(mtu);
-    const unsigned inUse = session.network->MtuInUse(route.slot.name).value_or(0);
+    const unsigned inUse = session.table->MtuInUse(route.slot.name).value_or(0);
     if (figure != inUse && figure != StoredNumber(route.slot)) {
         return;
     }
-    const unsigned link = session.network->LinkMtu(route.slot.name).value_or(0);
+    const unsigned link = session.table->LinkMtu(route.slot.name).value_or(0);
     const std::string adapter = Describe(route);
     if (link > figure) {
         session.output.Out(
@@ -108,7 +108,7 @@ void SayOwnLimit(Session& session, const Adapter& route, int mtu) {
 // Probes the path to the host, once the path is open; gives the MTU found,
 // or says why there is none.
 // `refusedHere`: this system refused a probe itself.
-std::optional<int> ProbePath(const std::string& host, net::Network& network, ConsoleOutput& output,
+std::optional<int> ProbePath(const std::string& host, net::Prober& network, ConsoleOutput& output,
                              bool& refusedHere) {
     ProbePrinter printer(output);
     const net::PathMtu found = net::FindPathMtu(network, printer);
@@ -163,12 +163,12 @@ int RunProbe(Session& session) {
     const CommandLine& line = session.line;
     const bool toRoute = line.adapter && IsRoute(*line.adapter);
     std::optional<Adapter> one;
-    if (session.network == nullptr || (!toRoute && !ChooseAdapter(session, one))) {
+    if (session.prober == nullptr || (!toRoute && !ChooseAdapter(session, one))) {
         return kExitFailure;
     }
     net::PathInfo path;
     std::string failure;
-    if (!session.network->OpenPath(line.host, path, failure)) {
+    if (!session.prober->OpenPath(line.host, path, failure)) {
         session.output.Err({failure, "\n"});
         return kExitFailure;
     }
@@ -176,8 +176,10 @@ int RunProbe(Session& session) {
     session.output.Out(
         "Probing the path to %% %, with packets of 88 to 1500 bytes that may not be fragmented:\n",
         {line.host, named ? " (" + path.address + ")" : std::string(), path.means});
-    const std::optional<Adapter> route = FindRouteAdapter(session, path);
-    SayRoute(session, path, route);
+    const net::RouteAdapter via =
+        session.table != nullptr ? session.table->Route(path.address) : net::RouteAdapter{};
+    const std::optional<Adapter> route = FindRouteAdapter(session, via);
+    SayRoute(session, via, route);
     if (toRoute) {
         if (!route) {
             session.output.Err(
@@ -188,7 +190,7 @@ int RunProbe(Session& session) {
         ActOnOneFamily(session, *one);
     }
     bool refusedHere = false;
-    const std::optional<int> mtu = ProbePath(line.host, *session.network, session.output, refusedHere);
+    const std::optional<int> mtu = ProbePath(line.host, *session.prober, session.output, refusedHere);
     if (!mtu) {
         return kExitFailure;
     }

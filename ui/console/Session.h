@@ -8,7 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "net/Network.h"
+#include "net/InterfaceTable.h"
+#include "net/Prober.h"
 #include "registry/Registry.h"
 #include "settings/SettingsEngine.h"
 #include "ui/ProductNames.h"
@@ -21,7 +22,8 @@ struct Session {
     const CommandLine& line;
     reg::Registry& registry;
     ConsoleOutput& output;
-    net::Network* network;  // none: probe finds nothing, show knows no MTU in use
+    net::Prober* prober;         // none: probe finds nothing
+    net::InterfaceTable* table;  // none: no MTU in use and no route's adapter is known
     settings::SettingsEngine& engine;
     ProductNames names;
     std::array<bool, 2> acts{};  // by family: whether it is acted on

@@ -42,13 +42,12 @@ void ShowFamily(Session& session, settings::Family family, const std::optional<A
             continue;
         }
         // 0: the system does not say.
-        const unsigned inUse =
-            session.network != nullptr ? session.network->MtuInUse(slot.name).value_or(0) : 0;
+        const unsigned inUse = session.table != nullptr ? session.table->MtuInUse(slot.name).value_or(0) : 0;
         const std::string inUseText = inUse != 0 ? Decimal(inUse) : std::string("unknown");
         // A stored MTU above the link's is never used: the link's is.
         const unsigned stored = StoredNumber(slot);
         const unsigned link =
-            stored != 0 && session.network != nullptr ? session.network->LinkMtu(slot.name).value_or(0) : 0;
+            stored != 0 && session.table != nullptr ? session.table->LinkMtu(slot.name).value_or(0) : 0;
         if (link != 0 && stored > link) {
             const std::string linkText = Decimal(link);
             output.Out("  %  % % stored, above the link's %: % is used  in use now: %\n",

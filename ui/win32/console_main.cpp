@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "net/win32/SystemLibrary.h"
-#include "net/win32/Win32Network.h"
+#include "net/win32/Win32Prober.h"
 #include "registry/Registry.h"
 #include "registry/Win32Registry.h"
 #include "text/Decimal.h"
@@ -286,6 +286,7 @@ int main(int argc, char** argv) {
     quillon::reg::Win32Registry platform;
     quillon::reg::Registry registry(platform);
     StandardHandles output;
-    quillon::net::Win32Network network;
-    return quillon::ui::RunConsole(arguments, registry, output, &network);
+    quillon::net::Win32InterfaceTable table;
+    quillon::net::Win32Prober prober(table);
+    return quillon::ui::RunConsole(arguments, registry, output, &prober, &table);
 }

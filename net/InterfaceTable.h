@@ -1,0 +1,62 @@
+#pragma once
+// What show, apply and remove ask of the network, and the probe of the route
+// it found: the adapter the route to a host leaves through, the MTU an
+// adapter's interface uses at this moment and its link's, and a change of
+// it that counts at once where the system can make one. The Win32 back end
+// (net/win32/) reads the IP helper's tables; the tests put a table of their
+// own behind the same interface.
+
+#include <optional>
+#include <string>
+
+namespace quillon::net {
+
+// The adapter the route to a host leaves through, by the name the IP helper
+// gives it (on NT the adapter's service name) and its IPv4 address; both
+// empty where the system does not say.
+struct RouteAdapter {
+    std::string name;
+    std::string address;
+};
+
+// What came of putting an MTU into use on an adapter's IPv4 interface at once.
+enum class MtuSetting {
+    kSet,          // Windows took it; `inUse` is what the interface reads back
+    kNoRights,     // Windows let only an administrator change it
+    kRefused,      // Windows does not take this value at once (ERROR_INVALID_PARAMETER)
+    kNoInterface,  // the adapter has no IPv4 interface now (not connected, or IPv4 off)
+    kFailed,       // another failure: `error` says which
+    kMissing,      // this system cannot change the MTU in use (before Vista): it counts from a restart
+};
+
+struct MtuChange {
+    MtuSetting outcome = MtuSetting::kMissing;
+    unsigned inUse = 0;      // the MTU the interface uses now, as read back (0: unknown)
+    unsigned linkMtu = 0;    // the link's MTU, where known (0: unknown)
+    bool aboveLink = false;  // kSet: what was asked is above the link's MTU, so the link's was set
+    unsigned error = 0;      // kFailed: the system's error code
+};
+
+class InterfaceTable {
+public:
+    InterfaceTable() = default;
+    InterfaceTable(const InterfaceTable&) = delete;
+    InterfaceTable& operator=(const InterfaceTable&) = delete;
+    virtual ~InterfaceTable() = default;
+
+    // The adapter the route to `address` (an IPv4 address, as PathInfo
+    // gives it) leaves through.
+    virtual RouteAdapter Route(const std::string& address) = 0;
+    // The IPv4 MTU the interface of an adapter uses now, the adapter named by
+    // its service name (NT) or its IP address (9x); nothing where the system
+    // or the adapter does not say.
+    virtual std::optional<unsigned> MtuInUse(const std::string& adapter) = 0;
+    // The MTU of the adapter's link, which no stored MTU can raise; nothing
+    // where the system does not say.
+    virtual std::optional<unsigned> LinkMtu(const std::string& adapter) = 0;
+    // Puts `mtu` into use at once on the adapter's IPv4 interface (0: the
+    // link's MTU), never more than the link's MTU, and reads it back.
+    virtual MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) = 0;
+};
+
+}  // namespace quillon::net

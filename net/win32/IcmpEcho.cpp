@@ -1,0 +1,105 @@
+#include "net/win32/IcmpEcho.h"
+
+#include <cstring>
+#include <vector>
+
+#include "net/win32/SystemLibrary.h"
+
+namespace quillon::net {
+
+namespace {
+
+// The IP helper's probes go with Windows' own time to live; the reply buffer
+// holds the reply, its data, the eight bytes more that an ICMP error needs,
+// and 40 to spare for the IP options a reply may carry.
+constexpr UCHAR kTimeToLive = 128;
+constexpr DWORD kReplySlack = 8 + 40;
+constexpr std::uint32_t kLargestEchoData = 65500;
+
+}  // namespace
+
+IcmpEcho::~IcmpEcho() {
+    if (handle_ != INVALID_HANDLE_VALUE) {
+        closeHandle_(handle_);
+    }
+    if (ipHelperModule_ != nullptr) {
+        FreeLibrary(ipHelperModule_);
+    }
+    if (icmpModule_ != nullptr) {
+        FreeLibrary(icmpModule_);
+    }
+}
+
+void IcmpEcho::Load() {
+    if (loaded_) {
+        return;
+    }
+    loaded_ = true;
+    ipHelperModule_ = LoadSystemLibrary("iphlpapi.dll");
+    if (ipHelperModule_ != nullptr) {
+        FindFunction(ipHelperModule_, "IcmpCreateFile", createFile_);
+        FindFunction(ipHelperModule_, "IcmpCloseHandle", closeHandle_);
+        FindFunction(ipHelperModule_, "IcmpSendEcho", sendEcho_);
+    }
+    // Before XP the echo functions are in a library of their own.
+    if (createFile_ == nullptr || closeHandle_ == nullptr || sendEcho_ == nullptr) {
+        icmpModule_ = LoadSystemLibrary("icmp.dll");
+        if (icmpModule_ != nullptr) {
+            FindFunction(icmpModule_, "IcmpCreateFile", createFile_);
+            FindFunction(icmpModule_, "IcmpCloseHandle", closeHandle_);
+            FindFunction(icmpModule_, "IcmpSendEcho", sendEcho_);
+        }
+    }
+}
+
+bool IcmpEcho::Open() {
+    if (createFile_ == nullptr || closeHandle_ == nullptr || sendEcho_ == nullptr) {
+        return false;
+    }
+    if (handle_ == INVALID_HANDLE_VALUE) {
+        handle_ = createFile_();
+    }
+    return handle_ != INVALID_HANDLE_VALUE;
+}
+
+HelperAnswer IcmpEcho::Send(const Address& target, std::uint32_t dataBytes, unsigned timeoutMs) const {
+    HelperAnswer answer;
+    if (dataBytes > kLargestEchoData) {
+        answer.status = ERROR_INVALID_PARAMETER;
+        return answer;
+    }
+    std::vector<unsigned char> data(dataBytes);
+    for (std::size_t i = 0; i != data.size(); ++i) {
+        data[i] = EchoFiller(i);
+    }
+    std::vector<unsigned char> reply(sizeof(ICMP_ECHO_REPLY) + dataBytes + kReplySlack);
+    IP_OPTION_INFORMATION options{};
+    options.Ttl = kTimeToLive;
+    options.Flags = IP_FLAG_DF;
+    IPAddr to = 0;
+    std::memcpy(&to, target.data(), target.size());
+    SetLastError(ERROR_SUCCESS);
+    const DWORD replies = sendEcho_(handle_, to, data.data(), static_cast<WORD>(dataBytes), &options,
+                                    reply.data(), static_cast<DWORD>(reply.size()), timeoutMs);
+    if (replies == 0) {
+        answer.status = GetLastError();
+        return answer;
+    }
+    const auto* first = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply.data());
+    answer.replied = true;
+    answer.status = first->Status;
+    std::memcpy(answer.from.data(), &first->Address, answer.from.size());
+    answer.dataBytes = first->DataSize;
+    // The reply's data, which the IP helper leaves in the buffer, must be
+    // the start of what this echo carried.
+    const auto at = reinterpret_cast<std::uintptr_t>(first->Data);
+    const auto begin = reinterpret_cast<std::uintptr_t>(reply.data());
+    const bool inside =
+        at >= begin && at - begin <= reply.size() && first->DataSize <= reply.size() - (at - begin);
+    answer.otherData =
+        first->DataSize > dataBytes ||
+        (first->DataSize != 0 && (!inside || std::memcmp(first->Data, data.data(), first->DataSize) != 0));
+    return answer;
+}
+
+}  // namespace quillon::net

@@ -1,0 +1,204 @@
+#include "net/win32/Win32InterfaceTable.h"
+
+#include <cstring>
+
+#include "net/EchoHelper.h"
+#include "net/win32/SystemLibrary.h"
+
+namespace quillon::net {
+
+namespace {
+
+constexpr ULONG kLargestMtu = 65535;  // an IPv4 packet's largest size
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Service names are GUIDs, whose letters may come in either case.
+bool SameText(const std::string& a, const char* b) {
+    const std::size_t length = std::strlen(b);
+    if (a.size() != length) {
+        return false;
+    }
+    for (std::size_t i = 0; i != length; ++i) {
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Win32InterfaceTable::~Win32InterfaceTable() {
+    if (module_ != nullptr) {
+        FreeLibrary(module_);
+    }
+}
+
+void Win32InterfaceTable::Load() {
+    if (loaded_) {
+        return;
+    }
+    loaded_ = true;
+    module_ = LoadSystemLibrary("iphlpapi.dll");
+    if (module_ != nullptr) {
+        FindFunction(module_, "GetBestInterface", getBestInterface_);
+        FindFunction(module_, "GetIfEntry", getIfEntry_);
+        FindFunction(module_, "GetAdaptersInfo", getAdaptersInfo_);
+        FindFunction(module_, "GetIpInterfaceTable", getIpInterfaceTable_);
+        FindFunction(module_, "GetIpPathTable", getIpPathTable_);
+        FindFunction(module_, "FreeMibTable", freeMibTable_);
+        FindFunction(module_, "GetIpInterfaceEntry", ipInterface_.getEntry);
+        FindFunction(module_, "SetIpInterfaceEntry", ipInterface_.setEntry);
+    }
+    if (freeMibTable_ == nullptr) {
+        getIpInterfaceTable_ = nullptr;
+        getIpPathTable_ = nullptr;
+    }
+}
+
+std::optional<DWORD> Win32InterfaceTable::RouteIndex(const Address& host) {
+    Load();
+    IPAddr to = 0;
+    std::memcpy(&to, host.data(), host.size());
+    DWORD index = 0;
+    if (getBestInterface_ != nullptr && getBestInterface_(to, &index) == NO_ERROR) {
+        return index;
+    }
+    return std::nullopt;
+}
+
+RouteAdapter Win32InterfaceTable::Route(const std::string& address) {
+    RouteAdapter route;
+    Address host{};
+    const std::optional<DWORD> index = ParseDotted(address, host) ? RouteIndex(host) : std::nullopt;
+    std::vector<unsigned char> buffer;
+    if (!index || !Adapters(buffer)) {
+        return route;
+    }
+    for (auto* adapter = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); adapter != nullptr;
+         adapter = adapter->Next) {
+        if (adapter->Index == *index) {
+            route.name = adapter->AdapterName;
+            route.address = adapter->IpAddressList.IpAddress.String;
+        }
+    }
+    return route;
+}
+
+std::optional<unsigned> Win32InterfaceTable::LearntMtu(const Address& host, DWORD routeIndex) {
+    Load();
+    PMIB_IPPATH_TABLE table = nullptr;
+    if (getIpPathTable_ == nullptr || getIpPathTable_(AF_INET, &table) != NO_ERROR || table == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<LearntPath> rows;
+    for (ULONG i = 0; i != table->NumEntries; ++i) {
+        const MIB_IPPATH_ROW& row = table->Table[i];
+        if (row.Destination.si_family == AF_INET) {
+            LearntPath path;
+            std::memcpy(path.destination.data(), &row.Destination.Ipv4.sin_addr, path.destination.size());
+            path.interfaceIndex = row.InterfaceIndex;
+            path.pathMtu = row.PathMtu;
+            rows.push_back(path);
+        }
+    }
+    freeMibTable_(table);
+    return LearntOnRoute(rows, host, routeIndex);
+}
+
+bool Win32InterfaceTable::Adapters(std::vector<unsigned char>& buffer) const {
+    if (getAdaptersInfo_ == nullptr) {
+        return false;
+    }
+    ULONG bytes = 0;
+    DWORD status = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt != 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.assign(bytes == 0 ? sizeof(IP_ADAPTER_INFO) : bytes, 0);
+        bytes = static_cast<ULONG>(buffer.size());
+        status = getAdaptersInfo_(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &bytes);
+    }
+    return status == ERROR_SUCCESS;
+}
+
+std::optional<unsigned> Win32InterfaceTable::InterfaceMtu(DWORD index) {
+    Load();
+    PMIB_IPINTERFACE_TABLE table = nullptr;
+    if (getIpInterfaceTable_ != nullptr && getIpInterfaceTable_(AF_INET, &table) == NO_ERROR &&
+        table != nullptr) {
+        std::optional<unsigned> mtu;
+        for (ULONG i = 0; i != table->NumEntries; ++i) {
+            // The loopback's is 0xFFFFFFFF: no MTU a probe could use.
+            if (table->Table[i].InterfaceIndex == index && table->Table[i].NlMtu != 0 &&
+                table->Table[i].NlMtu <= kLargestMtu) {
+                mtu = table->Table[i].NlMtu;
+            }
+        }
+        freeMibTable_(table);
+        if (mtu) {
+            return mtu;
+        }
+    }
+    return IndexLinkMtu(index);
+}
+
+std::optional<unsigned> Win32InterfaceTable::IndexLinkMtu(DWORD index) const {
+    MIB_IFROW row{};
+    row.dwIndex = index;
+    if (getIfEntry_ != nullptr && getIfEntry_(&row) == NO_ERROR && row.dwMtu != 0 &&
+        row.dwMtu <= kLargestMtu) {
+        return static_cast<unsigned>(row.dwMtu);
+    }
+    return std::nullopt;
+}
+
+std::optional<unsigned> Win32InterfaceTable::MtuInUse(const std::string& adapter) {
+    const std::optional<DWORD> index = AdapterIndex(adapter);
+    return index ? InterfaceMtu(*index) : std::nullopt;
+}
+
+std::optional<unsigned> Win32InterfaceTable::LinkMtu(const std::string& adapter) {
+    const std::optional<DWORD> index = AdapterIndex(adapter);
+    return index ? IndexLinkMtu(*index) : std::nullopt;
+}
+
+MtuChange Win32InterfaceTable::SetMtuInUse(const std::string& adapter, unsigned mtu) {
+    Load();
+    if (ipInterface_.getEntry == nullptr || ipInterface_.setEntry == nullptr) {
+        return MtuChange{};  // before Vista: from the next restart
+    }
+    const std::optional<DWORD> index = AdapterIndex(adapter);
+    if (!index) {
+        MtuChange none;
+        none.outcome = MtuSetting::kNoInterface;
+        return none;
+    }
+    return SetInterfaceMtu(ipInterface_, *index, mtu, IndexLinkMtu(*index).value_or(0));
+}
+
+std::optional<DWORD> Win32InterfaceTable::AdapterIndex(const std::string& adapter) {
+    Load();
+    std::vector<unsigned char> buffer;
+    if (!Adapters(buffer)) {
+        return std::nullopt;
+    }
+    // An NT adapter is known by its service name; a 9x transport by its IP
+    // address, where it has one of its own (not the 0.0.0.0 of one that has
+    // its address from DHCP).
+    const bool byAddress = adapter != "0.0.0.0";
+    for (auto* info = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); info != nullptr;
+         info = info->Next) {
+        bool match = SameText(adapter, info->AdapterName);
+        for (const IP_ADDR_STRING* ip = &info->IpAddressList; ip != nullptr && !match && byAddress;
+             ip = ip->Next) {
+            match =
+                std::strcmp(ip->IpAddress.String, adapter.c_str()) == 0 && ip->IpAddress.String[0] != '\0';
+        }
+        if (match) {
+            return info->Index;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace quillon::net

@@ -1,0 +1,64 @@
+#pragma once
+// The route and interface table as the IP helper (iphlpapi.dll, looked up at
+// run time) gives it: the adapters (GetAdaptersInfo), the interface the
+// route to a host leaves through (GetBestInterface), the MTU an interface
+// uses (GetIpInterfaceTable from Vista on, else GetIfEntry) and its link's
+// (GetIfEntry), the path MTUs the system learnt (GetIpPathTable), and the MTU
+// in use changed at once (net/win32/IpInterface.h).
+
+#define WIN32_LEAN_AND_MEAN
+#include <winsock2.h>
+#include <ws2ipdef.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include <netioapi.h>
+
+#include <optional>
+#include <vector>
+
+#include "net/Icmp.h"
+#include "net/InterfaceTable.h"
+#include "net/win32/IpInterface.h"
+
+namespace quillon::net {
+
+class Win32InterfaceTable final : public InterfaceTable {
+public:
+    Win32InterfaceTable() = default;
+    Win32InterfaceTable(const Win32InterfaceTable&) = delete;
+    Win32InterfaceTable& operator=(const Win32InterfaceTable&) = delete;
+    ~Win32InterfaceTable() override;
+
+    RouteAdapter Route(const std::string& address) override;
+    std::optional<unsigned> MtuInUse(const std::string& adapter) override;
+    std::optional<unsigned> LinkMtu(const std::string& adapter) override;
+    MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) override;
+
+    // For the probe: the index of the interface the route to `host` leaves
+    // through; the IPv4 MTU of an interface, its NlMtu in the interface
+    // table of Vista and later, else the link's MTU; and the path MTU the
+    // system learnt for `host` on the route's interface.
+    std::optional<DWORD> RouteIndex(const Address& host);
+    std::optional<unsigned> InterfaceMtu(DWORD index);
+    std::optional<unsigned> LearntMtu(const Address& host, DWORD routeIndex);
+
+private:
+    void Load();
+    // The adapters as the IP helper lists them (a buffer of IP_ADAPTER_INFO).
+    bool Adapters(std::vector<unsigned char>& buffer) const;
+    // The IP helper's index of an adapter named as MtuInUse names it.
+    std::optional<DWORD> AdapterIndex(const std::string& adapter);
+    std::optional<unsigned> IndexLinkMtu(DWORD index) const;
+
+    HMODULE module_ = nullptr;
+    bool loaded_ = false;
+    DWORD(WINAPI* getBestInterface_)(IPAddr, PDWORD) = nullptr;
+    DWORD(WINAPI* getIfEntry_)(PMIB_IFROW) = nullptr;
+    DWORD(WINAPI* getAdaptersInfo_)(PIP_ADAPTER_INFO, PULONG) = nullptr;
+    DWORD(WINAPI* getIpInterfaceTable_)(ADDRESS_FAMILY, PMIB_IPINTERFACE_TABLE*) = nullptr;
+    DWORD(WINAPI* getIpPathTable_)(ADDRESS_FAMILY, PMIB_IPPATH_TABLE*) = nullptr;
+    void(WINAPI* freeMibTable_)(PVOID) = nullptr;
+    IpInterfaceCalls ipInterface_;
+};
+
+}  // namespace quillon::net

@@ -1,0 +1,81 @@
+#include "net/win32/Winsock.h"
+
+#include <cstring>
+
+#include "net/win32/SystemLibrary.h"
+#include "text/Decimal.h"
+
+namespace quillon::net {
+
+namespace {
+
+// The IP_DONTFRAGMENT option of each version of Windows Sockets.
+constexpr int kDontFragmentWinsock2 = 14;
+constexpr int kDontFragmentWinsock1 = 9;
+
+}  // namespace
+
+Winsock::~Winsock() {
+    if (started_) {
+        cleanup();
+    }
+    if (module_ != nullptr) {
+        FreeLibrary(module_);
+    }
+}
+
+bool Winsock::Load(std::string& failure) {
+    dontFragment = kDontFragmentWinsock2;
+    module_ = LoadSystemLibrary("ws2_32.dll");
+    if (module_ == nullptr) {
+        dontFragment = kDontFragmentWinsock1;
+        module_ = LoadSystemLibrary("wsock32.dll");
+    }
+    if (module_ != nullptr) {
+        FindFunction(module_, "WSAStartup", startup);
+        FindFunction(module_, "WSACleanup", cleanup);
+        FindFunction(module_, "WSAGetLastError", lastError);
+        FindFunction(module_, "socket", socket);
+        FindFunction(module_, "setsockopt", setOption);
+        FindFunction(module_, "sendto", sendTo);
+        FindFunction(module_, "recvfrom", receiveFrom);
+        FindFunction(module_, "select", select);
+        FindFunction(module_, "closesocket", close);
+        FindFunction(module_, "gethostbyname", hostByName);
+    }
+    if (startup == nullptr || cleanup == nullptr || lastError == nullptr || socket == nullptr ||
+        setOption == nullptr || sendTo == nullptr || receiveFrom == nullptr || select == nullptr ||
+        close == nullptr || hostByName == nullptr) {
+        failure =
+            "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll): install TCP/IP and try "
+            "again.";
+        return false;
+    }
+    WSADATA data{};
+    const WORD version = dontFragment == kDontFragmentWinsock2 ? MAKEWORD(2, 0) : MAKEWORD(1, 1);
+    const int status = startup(version, &data);
+    if (status != 0) {
+        failure = "Windows Sockets would not start (error " + text::Decimal(status) + ").";
+        return false;
+    }
+    started_ = true;
+    return true;
+}
+
+bool Winsock::Resolve(const std::string& host, Address& address, std::string& failure) const {
+    if (ParseDotted(host, address)) {
+        return true;
+    }
+    const hostent* entry = host.empty() ? nullptr : hostByName(host.c_str());
+    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
+        entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
+        failure = "The name '" + host + "' did not resolve to an IPv4 address (Windows Sockets error " +
+                  text::Decimal(entry == nullptr ? lastError() : 0) +
+                  "). Check the name, or give the host's address.";
+        return false;
+    }
+    std::memcpy(address.data(), entry->h_addr_list[0], address.size());
+    return true;
+}
+
+}  // namespace quillon::net

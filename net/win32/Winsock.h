@@ -1,0 +1,47 @@
+#pragma once
+// Windows Sockets as the console program finds it at run time, and names
+// resolved through it: version 2 (ws2_32.dll), or version 1.1 (wsock32.dll)
+// where there is no version 2. The raw socket sends through the same
+// functions.
+
+#define WIN32_LEAN_AND_MEAN
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+
+#include "net/Icmp.h"
+
+namespace quillon::net {
+
+class Winsock {
+public:
+    Winsock() = default;
+    Winsock(const Winsock&) = delete;
+    Winsock& operator=(const Winsock&) = delete;
+    ~Winsock();
+
+    // Loads and starts Windows Sockets; on failure says why.
+    bool Load(std::string& failure);
+    // The IPv4 address `host` names: dotted as ping reads it, else through
+    // the system's name look-up. On failure says why.
+    bool Resolve(const std::string& host, Address& address, std::string& failure) const;
+
+    int(WINAPI* startup)(WORD, LPWSADATA) = nullptr;
+    int(WINAPI* cleanup)() = nullptr;
+    int(WINAPI* lastError)() = nullptr;
+    SOCKET(WINAPI* socket)(int, int, int) = nullptr;
+    int(WINAPI* setOption)(SOCKET, int, int, const char*, int) = nullptr;
+    int(WINAPI* sendTo)(SOCKET, const char*, int, int, const sockaddr*, int) = nullptr;
+    int(WINAPI* receiveFrom)(SOCKET, char*, int, int, sockaddr*, int*) = nullptr;
+    int(WINAPI* select)(int, fd_set*, fd_set*, fd_set*, const timeval*) = nullptr;
+    int(WINAPI* close)(SOCKET) = nullptr;
+    hostent*(WINAPI* hostByName)(const char*) = nullptr;
+    int dontFragment = 0;  // IP_DONTFRAGMENT: its number differs between the two versions
+
+private:
+    HMODULE module_ = nullptr;
+    bool started_ = false;
+};
+
+}  // namespace quillon::net

@@ -1,0 +1,52 @@
+#pragma once
+// The route and interface table for the console's tests: the adapter the
+// route leaves through, each adapter's MTU in use and link MTU as given, and
+// changes of the MTU in use that succeed or are refused per adapter.
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "net/InterfaceTable.h"
+
+namespace quillon::test {
+
+class SimulatedTable final : public net::InterfaceTable {
+public:
+    std::string routeAdapter;  // what Route says
+    std::string routeAddress;
+    std::map<std::string, unsigned> inUse;            // MtuInUse's answers, and what SetMtuInUse sets
+    std::map<std::string, unsigned> linkMtu;          // LinkMtu's answers
+    std::map<std::string, net::MtuSetting> refusals;  // SetMtuInUse's refusals, by adapter
+    bool canSetInUse = true;                          // false: a system before Vista
+
+    net::RouteAdapter Route(const std::string&) override { return {routeAdapter, routeAddress}; }
+
+    std::optional<unsigned> MtuInUse(const std::string& serviceName) override {
+        const auto found = inUse.find(serviceName);
+        return found == inUse.end() ? std::nullopt : std::optional<unsigned>(found->second);
+    }
+
+    std::optional<unsigned> LinkMtu(const std::string& adapter) override {
+        const auto found = linkMtu.find(adapter);
+        return found == linkMtu.end() ? std::nullopt : std::optional<unsigned>(found->second);
+    }
+
+    net::MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) override {
+        net::MtuChange change;
+        const auto refusal = refusals.find(adapter);
+        change.outcome = !canSetInUse                ? net::MtuSetting::kMissing
+                         : refusal == refusals.end() ? net::MtuSetting::kSet
+                                                     : refusal->second;
+        change.linkMtu = LinkMtu(adapter).value_or(0);
+        change.aboveLink = mtu != 0 && change.linkMtu != 0 && mtu > change.linkMtu;
+        change.error = 31;
+        if (change.outcome == net::MtuSetting::kSet) {
+            inUse[adapter] = mtu == 0 || change.aboveLink ? change.linkMtu : mtu;
+        }
+        change.inUse = inUse[adapter];
+        return change;
+    }
+};
+
+}  // namespace quillon::test
