@@ -125,7 +125,7 @@ const PathCase kPaths[] = {
          p.links = {{1400, false}};
          p.hostDelayMs = 1300;
      },
-     1400, 29, 50},
+     1400, 45, 16},
     {"host answers 1.3 s late through an IP helper that drops late replies, behind a router naming 1400",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
@@ -163,7 +163,7 @@ const PathCase kPaths[] = {
          p.hostDelayMs = 1000;
          p.hostJitterMs = 1000;
      },
-     1400, 31, 54},
+     1400, 48, 18},
     {"router names 1400, and that size's first probe is lost",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
