@@ -24,11 +24,15 @@ constexpr unsigned kLongestTimeoutMs = 2000;
 constexpr unsigned kLongestLateWaitMs = 4000;
 // The pause before each probe, counted from the last answer: none, and
 // then, each time an answer goes missing at a size known to pass while more
-// than kSlowDownLoss of them do at this pace, the next of these. A path that
-// only loses packets now and then keeps its pace; a host that limits its
-// answers loses more of them the faster they come.
+// than kSlowDownLoss of them do at this pace, the next of these, or straight
+// the one that comes near the time between the last two answers, where that
+// is longer (a host that answers once a second spaces its answers so however
+// fast the probes go). A path that only loses packets now and then keeps its
+// pace; a host that limits its answers loses more of them the faster they
+// come.
 constexpr std::array<unsigned, 4> kPausesMs = {0, 250, 500, 1000};
 constexpr double kSlowDownLoss = 0.3;
+constexpr unsigned kNearTheGap = 3;  // a pause this many halves of it reach the gap
 // The search ends on a figure once the odds that the MTU is larger after all
 // (that the silences above it were all losses) are below kDoubt. The loss
 // rate at each pace is what was seen at sizes known to pass, with
@@ -192,6 +196,7 @@ private:
             case EchoOutcome::kPassed:
                 checkPasses_[pace_] += check ? 1 : 0;
                 Passed(size, echo.elapsedMs);
+                answerGapMs_ = elapsedMs_ - lastAnswerMs_;
                 lastAnswerMs_ = elapsedMs_;
                 break;
             case EchoOutcome::kTooBig:
@@ -283,6 +288,9 @@ private:
     void SlowDown() {
         if (Loss(pace_) > kSlowDownLoss) {
             pace_ = std::min(pace_ + 1, kPausesMs.size() - 1);
+            while (pace_ + 1 < kPausesMs.size() && kPausesMs[pace_] * kNearTheGap / 2 < answerGapMs_) {
+                ++pace_;
+            }
         }
     }
 
@@ -303,7 +311,8 @@ private:
     // How likely it is that the MTU is `from` or more, against it being
     // passed_: each MTU m above passed_ counts the chance that every silence
     // heard at a size from passed_ + 1 to m was a loss, each loss taken as
-    // at least `leastLoss` likely.
+    // at least `leastLoss` likely (where that is not 0: for the search's
+    // next size, not for its end).
     [[nodiscard]] double MassAbove(int from, double leastLoss = 0.0) const {
         double mass = 0.0;
         double weight = 1.0;
@@ -313,7 +322,9 @@ private:
                 continue;
             }
             mass += weight * Between(start, record.size - 1, from);
-            for (std::size_t pace = 0; pace != kPausesMs.size(); ++pace) {
+            // Where to probe next, silences heard faster than the pace
+            // now are left out: the host's limit may explain them all.
+            for (std::size_t pace = leastLoss > 0 ? pace_ : 0; pace != kPausesMs.size(); ++pace) {
                 for (int i = 0; i != record.silences[pace]; ++i) {
                     weight *= std::max({Loss(pace), CheckLoss(pace), leastLoss});
                 }
@@ -412,6 +423,7 @@ private:
     unsigned slowestMs_ = 0;
     unsigned elapsedMs_ = 0;
     unsigned lastAnswerMs_ = 0;    // elapsedMs_ when the last answer came
+    unsigned answerGapMs_ = 0;     // from the answer before it to that one
     std::uint32_t lot_ = 0x9E3779B9U;
     std::vector<SizeRecord> records_;  // by size
     std::vector<Unsettled> pending_;   // silent probes whose answer may still come late

@@ -30,9 +30,10 @@
 // its answers leaves the checks unanswered as often as the tries, and its
 // silences cannot pass for the path's MTU. Where answers go missing more
 // often than loss now and then explains, the probes are spaced further
-// apart, for hosts and routers that answer only a few packets a second; a
-// silence heard at a faster pace still counts, but only as much as the loss
-// seen at that pace allows.
+// apart, at once about as far as the host's last two answers were, for hosts
+// and routers that answer only a few packets a second; a silence heard at a
+// faster pace still counts, but only as much as the loss seen at that pace
+// allows, and no longer steers where the search probes next.
 
 #include "net/Network.h"
 
