@@ -21,13 +21,18 @@ constexpr unsigned kRoundTripsToWait = 4;
 constexpr unsigned kMarginMs = 150;
 constexpr unsigned kShortestTimeoutMs = 250;
 constexpr unsigned kLongestTimeoutMs = 2000;
+constexpr unsigned kLongestLateWaitMs = 4000;
 // The pause before each probe, counted from the last answer: none, and
 // then, each time an answer goes missing at a size known to pass while more
-// than kSlowDownLoss of them do at this pace, the next of these. A path that
-// only loses packets now and then keeps its pace; a host that limits its
-// answers loses more of them the faster they come.
+// than kSlowDownLoss of them do at this pace, the next of these, or straight
+// the one that comes near the time between the last two answers, where that
+// is longer (a host that answers once a second spaces its answers so however
+// fast the probes go). A path that only loses packets now and then keeps its
+// pace; a host that limits its answers loses more of them the faster they
+// come.
 constexpr std::array<unsigned, 4> kPausesMs = {0, 250, 500, 1000};
 constexpr double kSlowDownLoss = 0.3;
+constexpr unsigned kNearTheGap = 3;  // a pause this many halves of it reach the gap
 // The search ends on a figure once the odds that the MTU is larger after all
 // (that the silences above it were all losses) are below kDoubt. The loss
 // rate at each pace is what was seen at sizes known to pass, with
@@ -60,6 +65,16 @@ struct SizeRecord {
     }
 };
 
+// A probe that went unanswered within its time-out, while answers are known
+// to come late.
+struct Unsettled {
+    int size = 0;
+    std::size_t pace = 0;
+    unsigned sentMs = 0;
+    bool check = false;
+    bool counted = false;  // its silence is in its size's record already
+};
+
 class Search {
 public:
     Search(Prober& network, ProbeListener& listener, const ProbeLimits& limits)
@@ -81,15 +96,21 @@ public:
         }
         while (true) {
             const bool sure = passed_ + 1 >= cap_ || MassAbove(passed_ + 1) < kDoubt;
-            // A late answer may still be on its way: where one came before,
-            // a last probe of a size known to pass waits for it.
-            if (sure && !(lateSeen_ && lastAtBoundary_)) {
+            if (sure && (pending_.empty() || passed_ + 1 >= cap_)) {
                 return Finish(PathStatus::kFound);
             }
-            int size = sure ? passed_ : Median();
-            if (!sure && hint_ > passed_ && hint_ < cap_ && Record(hint_).AllSilences() < 2) {
+            if (sure) {
+                // Late answers may still be on their way: a probe of a size
+                // known to pass waits for them.
+                if (!Probe(passed_, std::max(Timeout(), LateWaitLeft()), false, true)) {
+                    return result_;
+                }
+                continue;
+            }
+            int size = Median();
+            if (hint_ > passed_ && hint_ < cap_ && Record(hint_).AllSilences() < 2) {
                 size = hint_;
-            } else if (!sure && hintLearnt_ && hint_ == passed_ && Record(hint_ + 1).AllSilences() == 0) {
+            } else if (hintLearnt_ && hint_ == passed_ && Record(hint_ + 1).AllSilences() == 0) {
                 size = hint_ + 1;  // what this system learnt passed: is it the path's MTU?
             }
             // At the boundary, the size just above the largest that passed
@@ -97,12 +118,13 @@ public:
             // host that limits its answers cannot tell which of the two it
             // drops, so it leaves the one known to pass unanswered as often,
             // and the loss seen there weighs the boundary's silences.
-            const bool check = !sure && size == passed_ + 1 && Draw();
+            const bool check = size == passed_ + 1 && Draw();
             if (check) {
                 size = passed_;
             }
-            lastAtBoundary_ = size == passed_ + 1;
-            if (!Probe(size, Timeout(), check)) {
+            // Where answers come late, each probe waits only a little: its
+            // answer still counts when it comes.
+            if (!Probe(size, lateSeen_ ? kShortestTimeoutMs : Timeout(), check)) {
                 return result_;
             }
         }
@@ -121,7 +143,7 @@ private:
     }
 
     // Sends one probe and takes in what came back; false once the search is over.
-    bool Probe(int size, unsigned timeoutMs, bool check = false) {
+    bool Probe(int size, unsigned timeoutMs, bool check = false, bool waiting = false) {
         if (network_.Interrupted()) {
             Finish(PathStatus::kInterrupted);
             return false;
@@ -138,14 +160,23 @@ private:
             network_.Pause(pause);
             elapsedMs_ += pause;
         }
+        const unsigned sentMs = elapsedMs_;
         const Echo echo = network_.Send(size, timeoutMs);
         ++result_.probes;
         elapsedMs_ += std::max(echo.elapsedMs, 1U);
         listener_.OnProbe(size, echo);
         for (const LateAnswer& late : echo.late) {
+            lateSeen_ = true;
+            const auto due = std::find_if(pending_.begin(), pending_.end(),
+                                          [&](const Unsettled& probe) { return probe.size == late.packetSize; });
+            const bool counted = due == pending_.end() || due->counted;
+            if (due != pending_.end()) {
+                checkPasses_[due->pace] += due->check ? 1 : 0;
+                pending_.erase(due);
+            }
             // The silence it was taken for was not one, nor a loss.
             SizeRecord& record = Record(late.packetSize);
-            for (std::size_t pace = kPausesMs.size(); pace-- != 0;) {
+            for (std::size_t pace = kPausesMs.size(); counted && pace-- != 0;) {
                 if (record.silences[pace] != 0) {
                     --record.silences[pace];
                     if (late.packetSize <= passed_ && losses_[pace] != 0) {
@@ -154,8 +185,8 @@ private:
                     break;
                 }
             }
-            lateSeen_ = true;
             Passed(late.packetSize, late.elapsedMs);
+            lastAnswerMs_ = elapsedMs_;
         }
         if (network_.Interrupted()) {
             Finish(PathStatus::kInterrupted);
@@ -165,6 +196,7 @@ private:
             case EchoOutcome::kPassed:
                 checkPasses_[pace_] += check ? 1 : 0;
                 Passed(size, echo.elapsedMs);
+                answerGapMs_ = elapsedMs_ - lastAnswerMs_;
                 lastAnswerMs_ = elapsedMs_;
                 break;
             case EchoOutcome::kTooBig:
@@ -183,11 +215,15 @@ private:
                 }
                 break;
             case EchoOutcome::kNoAnswer:
-                ++Record(size).silences[pace_];
-                checkLosses_[pace_] += check ? 1 : 0;
-                if (size <= passed_) {
-                    ++losses_[pace_];
-                    SlowDown();
+                if (lateSeen_ && !waiting) {
+                    // Its answer may yet come. A size above the largest
+                    // that passed counts as silent at once, so that the
+                    // search moves on, one known to pass as lost only once
+                    // no answer can come any more.
+                    pending_.push_back({size, pace_, sentMs, check, size > passed_});
+                    Record(size).silences[pace_] += size > passed_ ? 1 : 0;
+                } else {
+                    Silence(size, pace_, check);
                 }
                 break;
             case EchoOutcome::kUnreachable:
@@ -199,7 +235,26 @@ private:
                 Finish(PathStatus::kCannotSend);
                 return false;
         }
+        for (auto probe = pending_.begin(); probe != pending_.end();) {
+            if (elapsedMs_ - probe->sentMs < LateWait()) {
+                ++probe;
+                continue;
+            }
+            if (!probe->counted) {
+                Silence(probe->size, probe->pace, probe->check);
+            }
+            probe = pending_.erase(probe);
+        }
         return true;
+    }
+
+    void Silence(int size, std::size_t pace, bool check) {
+        ++Record(size).silences[pace];
+        checkLosses_[pace] += check ? 1 : 0;
+        if (size <= passed_) {
+            ++losses_[pace];
+            SlowDown();
+        }
     }
 
     void Passed(int size, unsigned elapsedMs) {
@@ -220,7 +275,7 @@ private:
             }
         }
         passed_ = size;
-        if (revealed) {
+        if (revealed && !lateSeen_) {
             SlowDown();
         }
     }
@@ -233,6 +288,9 @@ private:
     void SlowDown() {
         if (Loss(pace_) > kSlowDownLoss) {
             pace_ = std::min(pace_ + 1, kPausesMs.size() - 1);
+            while (pace_ + 1 < kPausesMs.size() && kPausesMs[pace_] * kNearTheGap / 2 < answerGapMs_) {
+                ++pace_;
+            }
         }
     }
 
@@ -253,7 +311,8 @@ private:
     // How likely it is that the MTU is `from` or more, against it being
     // passed_: each MTU m above passed_ counts the chance that every silence
     // heard at a size from passed_ + 1 to m was a loss, each loss taken as
-    // at least `leastLoss` likely.
+    // at least `leastLoss` likely (where that is not 0: for the search's
+    // next size, not for its end).
     [[nodiscard]] double MassAbove(int from, double leastLoss = 0.0) const {
         double mass = 0.0;
         double weight = 1.0;
@@ -263,7 +322,9 @@ private:
                 continue;
             }
             mass += weight * Between(start, record.size - 1, from);
-            for (std::size_t pace = 0; pace != kPausesMs.size(); ++pace) {
+            // Where to probe next, silences heard faster than the pace
+            // now are left out: the host's limit may explain them all.
+            for (std::size_t pace = leastLoss > 0 ? pace_ : 0; pace != kPausesMs.size(); ++pace) {
                 for (int i = 0; i != record.silences[pace]; ++i) {
                     weight *= std::max({Loss(pace), CheckLoss(pace), leastLoss});
                 }
@@ -323,6 +384,21 @@ private:
         return std::clamp(slowestMs_ * kRoundTripsToWait + kMarginMs, kShortestTimeoutMs, kLongestTimeoutMs);
     }
 
+    // How long a late answer may take, once one came.
+    [[nodiscard]] unsigned LateWait() const {
+        return std::min(slowestMs_ * 3 / 2 + kMarginMs, kLongestLateWaitMs);
+    }
+
+    // How much longer the answers still due may take.
+    [[nodiscard]] unsigned LateWaitLeft() const {
+        unsigned left = 0;
+        for (const Unsettled& probe : pending_) {
+            const unsigned age = elapsedMs_ - probe.sentMs;
+            left = std::max(left, age >= LateWait() ? 0 : LateWait() - age);
+        }
+        return left;
+    }
+
     PathMtu Finish(PathStatus status) {
         result_.status = status;
         result_.mtu = passed_;
@@ -344,12 +420,13 @@ private:
     PerPace checkLosses_{};        // of those, the checks at the boundary
     PerPace checkPasses_{};
     bool lateSeen_ = false;        // an answer came after its time-out
-    bool lastAtBoundary_ = false;  // the last probe was of the size just above passed_
     unsigned slowestMs_ = 0;
     unsigned elapsedMs_ = 0;
     unsigned lastAnswerMs_ = 0;    // elapsedMs_ when the last answer came
+    unsigned answerGapMs_ = 0;     // from the answer before it to that one
     std::uint32_t lot_ = 0x9E3779B9U;
     std::vector<SizeRecord> records_;  // by size
+    std::vector<Unsettled> pending_;   // silent probes whose answer may still come late
 };
 
 }  // namespace

@@ -14,7 +14,13 @@
 //
 // Any reply from the host, however short, proves that the probe reached it
 // whole, also when it comes after its time-out. Silence proves nothing: it is
-// "too big" or a lost packet. So the size the search ends on is believed too
+// "too big" or a lost packet. Once a reply has come late (where the system
+// hands late replies on), probes wait only a short time each, and the next
+// goes while earlier answers may still be on their way: a silence above the
+// largest size that passed counts at once, one of a size known to pass as a
+// loss only once its answer can no longer come (half as late again as the
+// latest answer so far), and the search ends only after every answer still
+// due has had that long. So the size the search ends on is believed too
 // big on silence alone only once it has been silent so often that loss at the
 // rate this path has shown (packets of sizes known to pass that went
 // unanswered) cannot explain it; where the probe's bounds do not allow that,
@@ -24,9 +30,10 @@
 // its answers leaves the checks unanswered as often as the tries, and its
 // silences cannot pass for the path's MTU. Where answers go missing more
 // often than loss now and then explains, the probes are spaced further
-// apart, for hosts and routers that answer only a few packets a second; a
-// silence heard at a faster pace still counts, but only as much as the loss
-// seen at that pace allows.
+// apart, at once about as far as the host's last two answers were, for hosts
+// and routers that answer only a few packets a second; a silence heard at a
+// faster pace still counts, but only as much as the loss seen at that pace
+// allows, and no longer steers where the search probes next.
 
 #include "net/ProbeSizes.h"
 #include "net/Prober.h"

@@ -293,7 +293,7 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
                    "MTU: 1400\n",
          ""},
         {"no figure within the limits", [](SimulatedPath& p) { p.lossPercent = 45; }, 1, "",
-         "The probe of host.test gave up with no sure figure: the path's MTU lies from 1377 to 1400 bytes (120 "
+         "The probe of host.test gave up with no sure figure: the path's MTU lies from 1394 to 1400 bytes (120 "
          "probes). The path may lose many packets, or its host answer few: try later, or another host.\n"},
     };
     for (const auto& c : cases) {

@@ -75,8 +75,9 @@ TEST(LossFigures, LossNeverMakesAWrongFigureMoreOftenThanTheAimAllows) {
     }
 }
 
-// A host that answers at most one or two echoes a second: its silences are
-// not the path's, and with loss on top they must still never make a figure.
+// A host that answers at most one or two echoes a second, or late: its
+// silences are not the path's, and with loss on top they must still never
+// make a wrong figure.
 TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
     constexpr unsigned kLimitedRuns = 20000;
     const struct {
@@ -86,6 +87,8 @@ TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
         int loss;
         int mtu;
         double burst = 0;  // answers at once (0: as many as a second allows)
+        unsigned lateMs = 0;  // every answer this much late, and up to as much again
+        bool dropsLate = false;
     } hosts[] = {
         {"black hole at 1400, once a second, 5% lost each way", {{1400, false}}, 1, 5, 1400},
         {"black hole at 1400, once a second, 10% lost each way", {{1400, false}}, 1, 10, 1400},
@@ -94,6 +97,9 @@ TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
         {"black hole at 1400, twice a second, 20% lost each way", {{1400, false}}, 2, 20, 1400},
         {"black hole at 1400, one echo per 400 ms, 10% lost each way", {{1400, false}}, 2.5, 10, 1400, 1},
         {"black hole at 1400, five a second one at a time, 10% lost each way", {{1400, false}}, 5, 10, 1400, 1},
+        {"black hole at 1400, twice a second 1 to 2 s late, 10% lost each way", {{1400, false}}, 2, 10, 1400, 0, 1000},
+        {"black hole at 1400, 1 to 2 s late to the IP helper, 10% lost each way", {{1400, false}}, 0, 10, 1400, 0,
+         1000, true},
     };
     for (const auto& host : hosts) {
         unsigned wrong = 0;
@@ -103,6 +109,9 @@ TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
             simulated.links = host.links;
             simulated.hostLimit = RateLimit(host.perSecond, host.burst);
             simulated.lossPercent = host.loss;
+            simulated.hostDelayMs = host.lateMs;
+            simulated.hostJitterMs = host.lateMs;
+            simulated.dropsLate = host.dropsLate;
             Quiet quiet;
             const net::PathMtu found = net::FindPathMtu(simulated, quiet);
             wrong += found.status == net::PathStatus::kFound && found.mtu != host.mtu ? 1 : 0;

@@ -125,7 +125,7 @@ const PathCase kPaths[] = {
          p.links = {{1400, false}};
          p.hostDelayMs = 1300;
      },
-     1400, 29, 50},
+     1400, 45, 16},
     {"host answers 1.3 s late through an IP helper that drops late replies, behind a router naming 1400",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
@@ -138,32 +138,32 @@ const PathCase kPaths[] = {
          p.links = {{1400, false}};
          p.hostLimit = RateLimit(1);
      },
-     1400, 48, 25},
+     1400, 39, 19},
     {"host answers twice a second behind a black hole at 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, false}};
          p.hostLimit = RateLimit(2);
      },
-     1400, 36, 9},
+     1400, 44, 15},
     {"host answers at most one echo per 400 ms behind a black hole at 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, false}};
          p.hostLimit = RateLimit(2.5, 1);
      },
-     1400, 50, 16},
+     1400, 40, 13},
     {"host answers five echoes a second, one at a time, behind a black hole at 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, false}};
          p.hostLimit = RateLimit(5, 1);
      },
-     1400, 32, 8},
+     1400, 36, 9},
     {"host answers 1 to 2 s late behind a black hole at 1400",
      [](SimulatedPath& p) {
          p.links = {{1400, false}};
          p.hostDelayMs = 1000;
          p.hostJitterMs = 1000;
      },
-     1400, 31, 54},
+     1400, 48, 18},
     {"router names 1400, and that size's first probe is lost",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
