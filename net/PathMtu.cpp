@@ -100,9 +100,18 @@ public:
                 return Finish(PathStatus::kFound);
             }
             if (sure) {
-                // Late answers may still be on their way: a probe of a size
-                // known to pass waits for them.
-                if (!Probe(passed_, std::max(Timeout(), LateWaitLeft()), false, true)) {
+                // Late answers may still be on their way: the search waits
+                // as long as they may take, then one probe of a size known
+                // to pass takes in what came meanwhile. A fast host answers
+                // that probe at once, so waiting through probes would flood
+                // it and spend the probes' bound.
+                const unsigned left = std::min(
+                    LateWaitLeft(), limits_.maxMilliseconds - std::min(elapsedMs_, limits_.maxMilliseconds));
+                if (left != 0 && !network_.Interrupted()) {
+                    network_.Pause(left);
+                    elapsedMs_ += left;
+                }
+                if (!Probe(passed_, Timeout(), false, true)) {
                     return result_;
                 }
                 continue;
@@ -167,8 +176,9 @@ private:
         listener_.OnProbe(size, echo);
         for (const LateAnswer& late : echo.late) {
             lateSeen_ = true;
-            const auto due = std::find_if(pending_.begin(), pending_.end(),
-                                          [&](const Unsettled& probe) { return probe.size == late.packetSize; });
+            const auto due = std::find_if(pending_.begin(), pending_.end(), [&](const Unsettled& probe) {
+                return probe.size == late.packetSize;
+            });
             const bool counted = due == pending_.end() || due->counted;
             if (due != pending_.end()) {
                 checkPasses_[due->pace] += due->check ? 1 : 0;
@@ -304,8 +314,7 @@ private:
     // out just as the boundary's tries did, so a host that drops answers for
     // reasons of its own drops them as often.
     [[nodiscard]] double CheckLoss(std::size_t pace) const {
-        return (checkLosses_[pace] + kPriorLosses) /
-               (checkLosses_[pace] + checkPasses_[pace] + kPriorTrials);
+        return (checkLosses_[pace] + kPriorLosses) / (checkLosses_[pace] + checkPasses_[pace] + kPriorTrials);
     }
 
     // How likely it is that the MTU is `from` or more, against it being
@@ -419,11 +428,11 @@ private:
     PerPace passes_{};             // answers that came back, by pace
     PerPace checkLosses_{};        // of those, the checks at the boundary
     PerPace checkPasses_{};
-    bool lateSeen_ = false;        // an answer came after its time-out
+    bool lateSeen_ = false;  // an answer came after its time-out
     unsigned slowestMs_ = 0;
     unsigned elapsedMs_ = 0;
-    unsigned lastAnswerMs_ = 0;    // elapsedMs_ when the last answer came
-    unsigned answerGapMs_ = 0;     // from the answer before it to that one
+    unsigned lastAnswerMs_ = 0;  // elapsedMs_ when the last answer came
+    unsigned answerGapMs_ = 0;   // from the answer before it to that one
     std::uint32_t lot_ = 0x9E3779B9U;
     std::vector<SizeRecord> records_;  // by size
     std::vector<Unsettled> pending_;   // silent probes whose answer may still come late

@@ -125,7 +125,7 @@ const PathCase kPaths[] = {
          p.links = {{1400, false}};
          p.hostDelayMs = 1300;
      },
-     1400, 45, 16},
+     1400, 45, 17},
     {"host answers 1.3 s late through an IP helper that drops late replies, behind a router naming 1400",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
@@ -163,7 +163,16 @@ const PathCase kPaths[] = {
          p.hostDelayMs = 1000;
          p.hostJitterMs = 1000;
      },
-     1400, 48, 18},
+     1400, 48, 19},
+    // Once one answer came late, the end waits for those still due: with
+    // a pause, not with probes that a fast host answers at once.
+    {"a fast host's ninth answer comes 300 ms late, behind a black hole at 1400",
+     [](SimulatedPath& p) {
+         p.links = {{1400, false}};
+         p.roundTripMs = 1;
+         p.answerLater = {{9, 300}};
+     },
+     1400, 40, 6},
     {"router names 1400, and that size's first probe is lost",
      [](SimulatedPath& p) {
          p.links = {{1500, true}, {1400, true}};
