@@ -70,8 +70,8 @@ public:
     RateLimit routerLimit;         // "fragmentation needed" each router gives
     std::map<int, int> loseFirst;  // size: how many of its first probes are lost on the way
     std::map<std::size_t, unsigned> answerLater;  // probe number (from 1): its answer comes this much later
-    int interruptAfter = -1;       // the user presses Ctrl+C after this many probes
-    std::vector<std::pair<int, unsigned>> sent;  // size and time-out of each probe
+    int interruptAfter = -1;                      // the user presses Ctrl+C after this many probes
+    std::vector<std::pair<int, unsigned>> sent;   // size and time-out of each probe
     unsigned pausedMs = 0;
     unsigned nowMs = 0;
     int opened = 0;
@@ -127,10 +127,12 @@ public:
                         answerMs = sentMs + roundTripMs;
                     }
                 } else if (hostAnswers && !LostByRule(packetSize) && hostLimit.Take(sentMs) && Arrives()) {
-                    const unsigned jitter = hostJitterMs == 0 ? 0 : static_cast<unsigned>(random_() % hostJitterMs);
+                    const unsigned jitter =
+                        hostJitterMs == 0 ? 0 : static_cast<unsigned>(random_() % hostJitterMs);
                     const auto later = answerLater.find(sent.size());
                     const unsigned extra = later != answerLater.end() ? later->second : 0;
-                    pending_.push_back({sentMs + roundTripMs + hostDelayMs + jitter + extra, sentMs, packetSize});
+                    pending_.push_back(
+                        {sentMs + roundTripMs + hostDelayMs + jitter + extra, sentMs, packetSize});
                 }
             }
         }
