@@ -14,13 +14,22 @@ quillon_missing_packages() {
 }
 
 # quillon_install_packages PACKAGE...: installs what is missing, as root or
-# through sudo; otherwise prints the one command needed and fails.
+# through sudo; otherwise prints the one command needed and fails. A package
+# index that does not download whole (a mirror in the middle of a sync) does
+# not end it: apt-get update may fail, and where the install then cannot
+# resolve (the 32-bit libraries of one suite against the 64-bit ones of
+# another), it is tried again with the release's own suite preferred. Only
+# apt-get's exit status says whether it worked.
 quillon_install_packages() {
   local missing
   missing=$(quillon_missing_packages "$@")
   [ -z "$missing" ] && return 0
-  local line="apt-get install -y --no-install-recommends $missing"
-  case " $missing " in *:i386*) line="dpkg --add-architecture i386 \&\& sudo apt-get update \&\& sudo $line" ;; esac
+  local codename
+  codename=$(. "${QUILLON_OS_RELEASE:-/etc/os-release}" 2>/dev/null && echo "${VERSION_CODENAME:-${UBUNTU_CODENAME:-}}")
+  # The one command a person can run: update (which may fail in part), then
+  # install from the release's own suite.
+  local line="sudo apt-get update; sudo apt-get install -y --no-install-recommends ${codename:+-t $codename }$missing"
+  case " $missing " in *:i386*) line="sudo dpkg --add-architecture i386; $line" ;; esac
   local run=()
   if [ "$(id -u)" -eq 0 ]; then
     run=()
@@ -28,7 +37,7 @@ quillon_install_packages() {
     run=(sudo)
   else
     echo "These packages are missing. Install them with:" >&2
-    echo "  sudo apt-get update && sudo $line" >&2
+    echo "  $line" >&2
     return 1
   fi
   echo "Installing: $missing"
@@ -37,11 +46,28 @@ quillon_install_packages() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${run[@]}" dpkg --add-architecture i386 || return 1
   fi
-  "${run[@]}" apt-get update -qq >/dev/null &&
-    "${run[@]}" apt-get install -y -qq --no-install-recommends $missing >/dev/null || {
-      echo "apt-get could not install: $missing" >&2
-      return 1
-    }
+  local log
+  log=$(mktemp) || return 1
+  if ! "${run[@]}" apt-get update -qq >"$log" 2>&1; then
+    echo "apt-get update did not fetch every package index; installing with what it has:" >&2
+    grep -E '^(E|W):' "$log" | tail -n 3 >&2
+  fi
+  local ok=1
+  if "${run[@]}" apt-get install -y -qq --no-install-recommends $missing >>"$log" 2>&1; then
+    ok=0
+  elif [ -n "$codename" ]; then
+    echo "apt-get could not resolve the install; trying again with the $codename suite preferred" >&2
+    "${run[@]}" apt-get install -y -qq --no-install-recommends -t "$codename" $missing >>"$log" 2>&1 && ok=0
+  fi
+  if [ "$ok" -ne 0 ]; then
+    echo "apt-get could not install: $missing" >&2
+    echo "Its last lines:" >&2
+    tail -n 12 "$log" | sed 's/^/  /' >&2
+    echo "Install them by hand with:" >&2
+    echo "  $line" >&2
+  fi
+  rm -f "$log"
+  return "$ok"
 }
 
 # quillon_new_prefix [MODE]: creates the Wine prefix $WINEPREFIX if it is not
