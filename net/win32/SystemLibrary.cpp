@@ -14,10 +14,22 @@ constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 void RestrictLibrarySearch() {
     // kernel32.dll is in every process; this looks it up, it loads nothing.
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    const FARPROC found = kernel != nullptr ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
+    if (kernel == nullptr) {
+        return;
+    }
+    FARPROC found = GetProcAddress(kernel, "SetDefaultDllDirectories");
     if (found != nullptr) {
         const auto setDefault = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(reinterpret_cast<void (*)()>(found));
-        setDefault(kSearchSystem32);
+        if (setDefault(kSearchSystem32) != FALSE) {
+            return;
+        }
+    }
+    // Without it (XP SP1 to 7 without that update), an empty DLL directory
+    // takes the current folder out of the search; the program's own folder
+    // still comes first there.
+    found = GetProcAddress(kernel, "SetDllDirectoryA");
+    if (found != nullptr) {
+        reinterpret_cast<BOOL(WINAPI*)(LPCSTR)>(reinterpret_cast<void (*)()>(found))("");
     }
 }
 

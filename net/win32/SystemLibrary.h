@@ -13,8 +13,10 @@ namespace quillon::net {
 // Where the system has SetDefaultDllDirectories (Windows 8, and Vista and 7
 // with update KB2533623), limits every later search for a DLL of this
 // process, also those that system DLLs make for DLLs of their own, to the
-// system folder. Elsewhere it does nothing. Called once at start-up, before
-// any DLL is loaded.
+// system folder. Elsewhere, from XP SP1 on, takes the current folder out of
+// that search (SetDllDirectory with an empty folder); the program's own
+// folder is still searched first there. Called once at start-up, before any
+// DLL is loaded.
 void RestrictLibrarySearch();
 
 // Loads `name` (such as "iphlpapi.dll") from the system folder by its full
