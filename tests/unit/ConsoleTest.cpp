@@ -436,7 +436,10 @@ TEST_F(Console, ExportWritesTheSameBytesToAFileAndSaysWhenAWriteFails) {
 }
 
 // Files by name with their bytes, where the renames named in `failing`
-// ("from>to") fail.
+// ("from>to") fail, and the one-step replace leaves what `replace` says:
+// "done", or the state a failure leaves ("names kept": both keep their
+// names; "old aside": the old one is under the backup name, the new one
+// under its own; "old gone": the old one is no more).
 struct FakeRenames final : ui::FileRenames {
     bool Rename(const std::string& from, const std::string& to) override {
         if (failing.count(from + ">" + to) != 0 || files.count(from) == 0 || files.count(to) != 0) {
@@ -447,29 +450,51 @@ struct FakeRenames final : ui::FileRenames {
         return true;
     }
     void Remove(const std::string& path) override { files.erase(path); }
+    bool Exists(const std::string& path) override { return files.count(path) != 0; }
+    bool ReplaceInOneStep(const std::string& path, const std::string& fresh, const std::string& backup) override {
+        if (replace != "names kept") {
+            files[backup] = files[path];
+            files.erase(path);
+        }
+        if (replace == "old gone") {
+            files.erase(backup);
+        }
+        return replace == "done" && Rename(fresh, path);
+    }
     std::map<std::string, std::string> files{{"new", "NEW"}, {"a.reg", "OLD"}};
     std::set<std::string> failing;
+    std::string replace;  // empty: through the renames
 };
 
-// Over an earlier file where the system cannot replace a file in one step:
-// whichever rename fails, the earlier file is there, under its name where it
-// can be put back.
+// Over an earlier file: whichever step fails, in one step or by renames, the
+// earlier file is there, under its name where it can be put back.
 TEST(ReplaceByRenames, KeepsTheEarlierFileWhicheverStepFails) {
     struct Row {
+        std::string replace;
         std::set<std::string> failing;
         ui::Replaced replaced;
         std::map<std::string, std::string> files;
     };
+    const std::map<std::string, std::string> kept{{"new", "NEW"}, {"a.reg", "OLD"}};
     for (const Row& row : std::vector<Row>{
-             {{}, ui::Replaced::kDone, {{"a.reg", "NEW"}}},
-             {{"a.reg>aside"}, ui::Replaced::kOldKept, {{"new", "NEW"}, {"a.reg", "OLD"}}},
-             {{"new>a.reg"}, ui::Replaced::kOldKept, {{"new", "NEW"}, {"a.reg", "OLD"}}},
-             {{"new>a.reg", "aside>a.reg"}, ui::Replaced::kOldAside, {{"new", "NEW"}, {"aside", "OLD"}}},
+             {"", {}, ui::Replaced::kDone, {{"a.reg", "NEW"}}},
+             {"", {"a.reg>aside"}, ui::Replaced::kOldKept, kept},
+             {"", {"new>a.reg"}, ui::Replaced::kOldKept, kept},
+             {"", {"new>a.reg", "aside>a.reg"}, ui::Replaced::kOldAside, {{"new", "NEW"}, {"aside", "OLD"}}},
+             {"done", {}, ui::Replaced::kDone, {{"a.reg", "NEW"}}},
+             {"names kept", {}, ui::Replaced::kOldKept, kept},
+             {"old aside", {}, ui::Replaced::kOldKept, kept},
+             {"old aside", {"aside>a.reg"}, ui::Replaced::kOldAside, {{"new", "NEW"}, {"aside", "OLD"}}},
+             {"old gone", {}, ui::Replaced::kDone, {{"a.reg", "NEW"}}},
          }) {
         FakeRenames renames;
         renames.failing = row.failing;
-        EXPECT_EQ(ui::ReplaceByRenames(renames, "new", "a.reg", "aside"), row.replaced) << row.failing.size();
-        EXPECT_EQ(renames.files, row.files) << row.failing.size();
+        renames.replace = row.replace;
+        const ui::Replaced replaced = row.replace.empty()
+                                          ? ui::ReplaceByRenames(renames, "new", "a.reg", "aside")
+                                          : ui::ReplaceKeepingBackup(renames, "new", "a.reg", "aside");
+        EXPECT_EQ(replaced, row.replaced) << row.replace << row.failing.size();
+        EXPECT_EQ(renames.files, row.files) << row.replace << row.failing.size();
     }
 }
 
@@ -641,6 +666,7 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         int code;
         std::string said;    // in standard output where the code is 0, else in standard error
         const char* absent;  // in neither
+        unsigned ownMtu = 0;  // "probe h": card 3 uses this MTU, and its refusals look like a router's
     } cases[] = {
         {"apply 1400 --adapter 3", "", S::kSet, 0, 0, 0, "fully.\n  card 3  {B}  in use now: 1400\nThe",
          "start"},
@@ -649,13 +675,30 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         {"apply 1400 --adapter 3", "{B}", S::kNoRights, 0, 0, 3, "{B}  in use now: 576, not 1400: " + admin,
          ""},
         {"apply 500 --adapter 3", "{B}", S::kRefused, 0, 0, 3,
-         "not 500: Windows does not put 500 into use at once (Windows 10 is reported to refuse an IPv4 MTU below",
+         "not 500: Windows does not put 500 into use at once (576 is the smallest MTU Windows documents for IPv4)",
          ""},
         {"apply 1400", "{A}", S::kRefused, 0, 0, 3,
          "{A}  in use now: 1300, not 1400: Windows does not put 1400 into use at once on this interface\n",
          ""},
-        {"apply 1400", "{B}", S::kNoInterface, 0, 0, 3,
-         "not 1400: the adapter has no IPv4 interface now (it is disabled or not connected, or IPv4 is off there)\n", ""},
+        {"apply 1400", "{B}", S::kNoInterface, 0, 0, 0,
+         "{A}  in use now: 1400\n  card 3  {B}  has no IPv4 interface now (it is disabled or not connected, or "
+         "IPv4 is off there): 1400 is stored for when Windows reads it; run apply again once the adapter is "
+         "connected to put it into use at once\n", "not 1400"},
+        {"remove", "{B}", S::kNoInterface, 1500, 0, 0, "{B}  has no IPv4 interface now", "link's MTU"},
+        // {A}'s 1300 in use, below its link's 1500, is none that it stored:
+        // plain apply lowers it but does not raise it, --adapter does.
+        {"apply 1400", "", S::kSet, 1500, 0, 0,
+         "  card 1  {A}  in use now: 1300, left as it is: something else set it below the link's 1500 (a VPN "
+         "client, netsh); 1400 is stored, and quillon-mtu-cli apply 1400 --adapter 1 puts it into use at once\n"
+         "  card 3  {B}  in use now: 1400\n", ""},
+        {"apply 1200", "", S::kSet, 1500, 0, 0, "{A}  in use now: 1200\n", "left as it is"},
+        {"apply 1400 --adapter 1", "", S::kSet, 1500, 0, 0, "{A}  in use now: 1400\n", "left as it is"},
+        {"probe h --apply", "", S::kSet, 1500, 0, 0, "{A}  in use now: 1300, left as it is", ""},
+        // {B}'s 1450 in use is not the 576 it stores: plain remove leaves it.
+        {"remove", "", S::kSet, 1500, 1450, 0,
+         "{B}  in use now: 1450, left as it is: it is not the MTU that was stored, so something else set it",
+         "the link's MTU"},
+        {"remove --adapter 3", "", S::kSet, 1500, 1450, 0, "{B}  in use now: 1500, the link's MTU", "left"},
         {"apply 1400", "{B}", S::kFailed, 0, 0, 3,
          "not 1400: Windows would not change the MTU in use (error 31)\n", ""},
         {"apply 1400", "", S::kMissing, 0, 0, 0, "fully.\nThe change takes effect when Windows restarts.\n",
@@ -673,6 +716,8 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
          "probes itself. To measure the path beyond it, put the link's MTU back (quillon-mtu-cli remove --adapter 3)",
          ""},
         {"probe h", "", S::kSet, 1500, 1400, 0, "MTU: 1400\n", "own limit"},
+        {"probe h", "", S::kSet, 1500, 0, 0, "own limit, not the path's: card 3  {B} uses an MTU of 1450", "",
+         1450},
     };
     for (const auto& c : cases) {
         reg::MemoryRegistry machine;
@@ -687,6 +732,11 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         table.routeAdapter = "{B}";
         table.inUse = {{"{A}", 1300}, {"{B}", c.learnt != 0 ? 1450U : 576U}};
         table.linkMtu = {{"{A}", c.link}, {"{B}", c.link}};
+        if (c.ownMtu != 0) {
+            network.links = {{static_cast<int>(c.ownMtu), true}};
+            network.learns = false;
+            table.inUse["{B}"] = c.ownMtu;
+        }
         table.canSetInUse = c.why != S::kMissing;
         table.refusals[c.refused] = c.why;
         Capture output;

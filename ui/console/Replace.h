@@ -1,15 +1,18 @@
 #pragma once
-// Putting a new file, written whole, in the place of an old one on a system
-// that cannot replace a file in one step (95, 98 and Me): the old one is
-// renamed aside, the new one takes its name, and then the old one is
-// deleted. Should the new one not take the name, the old one is put back.
+// Putting a new file, written whole, in the place of an old one. Where the
+// system replaces a file in one step keeping the old one's security,
+// attributes and streams (ReplaceFile, XP and later), that is done with the
+// old one kept under a backup name until the new one is in place; should a
+// step fail with the old one left under the backup name, it is put back. On
+// systems without it (95, 98 and Me) the old one is renamed aside, the new
+// one takes its name, and then the old one is deleted; should the new one
+// not take the name, the old one is put back.
 
 #include <string>
 
 namespace quillon::ui {
 
-// The file system's renames and deletions, as the console program's back
-// end makes them.
+// The file system's steps, as the console program's back end makes them.
 class FileRenames {
 public:
     FileRenames() = default;
@@ -19,6 +22,11 @@ public:
     // False where `from` could not be given the name `to`, which is not there.
     virtual bool Rename(const std::string& from, const std::string& to) = 0;
     virtual void Remove(const std::string& path) = 0;
+    virtual bool Exists(const std::string& path) = 0;
+    // `fresh` takes the place of `path`, which goes to `backup`, in one step
+    // (ReplaceFile); false where the system said no, whatever it left.
+    virtual bool ReplaceInOneStep(const std::string& path, const std::string& fresh,
+                                  const std::string& backup) = 0;
 };
 
 enum class Replaced {
@@ -30,5 +38,10 @@ enum class Replaced {
 // `aside` names no file, in the folder of `path`.
 Replaced ReplaceByRenames(FileRenames& files, const std::string& fresh, const std::string& path,
                           const std::string& aside);
+
+// The same through ReplaceInOneStep, with `backup` (no file, in the folder
+// of `path`) as the old one's name until the new one is in place.
+Replaced ReplaceKeepingBackup(FileRenames& files, const std::string& fresh, const std::string& path,
+                              const std::string& backup);
 
 }  // namespace quillon::ui

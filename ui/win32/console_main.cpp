@@ -62,13 +62,16 @@ bool WriteWhole(HANDLE handle, const std::string& bytes) {
     return true;
 }
 
-// Where `handle` is a console (redirected output is none), the text goes to
-// it in a form the console shows as written: the program's texts are in the
-// ANSI code page (adapter names from the registry, the system's reasons),
-// while a console shows another, the OEM code page unless changed. On NT the
-// text goes to the console as UTF-16; 95, 98 and Me have no working
-// WriteConsoleW, so there it is converted to the OEM code page. Elsewhere
-// the bytes go as they are.
+// Where `handle` is a console, the text goes to it in a form the console
+// shows as written: the program's texts are in the ANSI code page (adapter
+// names from the registry, the system's reasons), while a console shows
+// another, the OEM code page unless changed. On NT the text goes to the
+// console as UTF-16; 95, 98 and Me have no working WriteConsoleW, so there
+// it is converted to the OEM code page. Redirected (a file, a pipe), the text
+// goes in the console's output code page, or the OEM one where the process
+// has no console, as Windows' own console tools write it and as PowerShell
+// and findstr read it; text of a form of its own (a REGEDIT4 file, which is
+// ANSI) goes as it is.
 class ConsoleText {
 public:
     ConsoleText() {
@@ -80,11 +83,14 @@ public:
         writeWide_ = reinterpret_cast<WriteWide>(reinterpret_cast<void (*)()>(found));
     }
 
-    bool Write(HANDLE handle, const std::string& bytes) const {
+    // `asIs`: the bytes have a code page of their own and keep it where redirected.
+    bool Write(HANDLE handle, const std::string& bytes, bool asIs = false) const {
         DWORD mode = 0;
-        if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty() ||
-            GetConsoleMode(handle, &mode) == FALSE) {
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty()) {
             return WriteWhole(handle, bytes);
+        }
+        if (GetConsoleMode(handle, &mode) == FALSE) {
+            return WriteWhole(handle, asIs ? bytes : InOutputCodePage(bytes));
         }
         if (writeWide_ != nullptr) {
             return WriteWideText(handle, bytes);
@@ -99,14 +105,41 @@ private:
     // Old consoles take no more than about 64 KiB in one call.
     static constexpr std::size_t kPieceChars = 8192;
 
-    bool WriteWideText(HANDLE handle, const std::string& bytes) const {
+    // The ANSI text as UTF-16; empty where it cannot be converted.
+    static std::vector<wchar_t> Wide(const std::string& bytes) {
         const int size = static_cast<int>(bytes.size());
         const int chars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-        if (chars <= 0) {
-            return false;
+        std::vector<wchar_t> wide(chars > 0 ? static_cast<std::size_t>(chars) : 0);
+        if (chars <= 0 || MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), chars) != chars) {
+            wide.clear();
         }
-        std::vector<wchar_t> wide(static_cast<std::size_t>(chars));
-        if (MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), chars) != chars) {
+        return wide;
+    }
+
+    // The ANSI text in the console's output code page (none: the OEM one);
+    // as it is where the two are one or it cannot be converted.
+    static std::string InOutputCodePage(const std::string& bytes) {
+        UINT page = GetConsoleOutputCP();
+        if (page == 0) {
+            page = GetOEMCP();
+        }
+        const std::vector<wchar_t> wide = page != GetACP() ? Wide(bytes) : std::vector<wchar_t>();
+        if (wide.empty()) {
+            return bytes;
+        }
+        const int chars = static_cast<int>(wide.size());
+        const int size = WideCharToMultiByte(page, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
+        std::string converted(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+        if (size <= 0 ||
+            WideCharToMultiByte(page, 0, wide.data(), chars, converted.data(), size, nullptr, nullptr) != size) {
+            return bytes;
+        }
+        return converted;
+    }
+
+    bool WriteWideText(HANDLE handle, const std::string& bytes) const {
+        const std::vector<wchar_t> wide = Wide(bytes);
+        if (wide.empty()) {
             return false;
         }
         for (std::size_t at = 0; at < wide.size();) {
@@ -178,8 +211,9 @@ public:
     void Err(std::string_view text) override {
         console_.Write(GetStdHandle(STD_ERROR_HANDLE), WindowsLines(text));
     }
+    // A registry file: ANSI also where redirected.
     bool OutWhole(const std::string& text, std::string& failure) override {
-        if (console_.Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text))) {
+        if (console_.Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text), true)) {
             return true;
         }
         failure = SystemReason();
@@ -223,42 +257,60 @@ public:
     }
 
 private:
-    // MoveFileA and DeleteFileA, keeping the reason of the first rename that
-    // failed.
+    // The file system's steps, keeping the reason of the first that failed.
     struct Renames final : quillon::ui::FileRenames {
+        using ReplaceFunction = BOOL(WINAPI*)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
         bool Rename(const std::string& from, const std::string& to) override {
-            if (MoveFileA(from.c_str(), to.c_str()) != FALSE) {
-                return true;
-            }
-            if (firstError == ERROR_SUCCESS) {
-                firstError = GetLastError();
-            }
-            return false;
+            return Keep(MoveFileA(from.c_str(), to.c_str()) != FALSE);
         }
         void Remove(const std::string& path) override { DeleteFileA(path.c_str()); }
+        bool Exists(const std::string& path) override {
+            return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        }
+        bool ReplaceInOneStep(const std::string& path, const std::string& fresh,
+                              const std::string& backup) override {
+            return Keep(replaceFile(path.c_str(), fresh.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                    nullptr, nullptr) != FALSE);
+        }
+        bool Keep(bool done) {
+            if (!done && firstError == ERROR_SUCCESS) {
+                firstError = GetLastError();
+            }
+            return done;
+        }
+        ReplaceFunction replaceFile = nullptr;
         DWORD firstError = ERROR_SUCCESS;
     };
 
-    // The file `fresh` takes the name `path`. Where a file is there, NT
-    // replaces it in one step (MoveFileEx); 95, 98 and Me, which have no
-    // working MoveFileEx, rename the old one aside, the new one into its
-    // name, and then delete the old one, or put it back where the second
-    // step fails (`aside` names it where even that fails).
+    // The file `fresh` takes the name `path`. Where a file is there, XP and
+    // later replace it in one step (ReplaceFile), so that the new one keeps
+    // its security, attributes and streams; NT before XP moves the new one
+    // over it (MoveFileEx, written through); 95, 98 and Me, which have
+    // neither, rename the old one aside, the new one into its name, and then
+    // delete the old one. Either way the old one is put back where a step
+    // fails (`aside` names it where even that fails).
     static bool PutInPlace(const char* fresh, const std::string& path, bool there, const std::string& folder,
                            std::string& aside) {
         if (!there) {
             return MoveFileA(fresh, path.c_str()) != FALSE;
         }
         const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        const FARPROC found = kernel != nullptr ? GetProcAddress(kernel, "MoveFileExA") : nullptr;
-        const auto moveFileEx =
-            reinterpret_cast<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(reinterpret_cast<void (*)()>(found));
-        if (moveFileEx != nullptr) {
-            if (moveFileEx(fresh, path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE) {
-                return true;
+        Renames renames;
+        if (kernel != nullptr) {
+            quillon::net::FindFunction(kernel, "ReplaceFileA", renames.replaceFile);
+        }
+        if (renames.replaceFile == nullptr) {
+            decltype(&MoveFileExA) moveFileEx = nullptr;
+            if (kernel != nullptr) {
+                quillon::net::FindFunction(kernel, "MoveFileExA", moveFileEx);
             }
-            if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
-                return false;
+            if (moveFileEx != nullptr) {
+                if (moveFileEx(fresh, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
+                    return true;
+                }
+                if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
+                    return false;
+                }
             }
         }
         char old[MAX_PATH] = {};
@@ -266,8 +318,9 @@ private:
             return false;
         }
         DeleteFileA(old);  // only its name is wanted
-        Renames renames;
-        const quillon::ui::Replaced replaced = quillon::ui::ReplaceByRenames(renames, fresh, path, old);
+        const quillon::ui::Replaced replaced =
+            renames.replaceFile != nullptr ? quillon::ui::ReplaceKeepingBackup(renames, fresh, path, old)
+                                           : quillon::ui::ReplaceByRenames(renames, fresh, path, old);
         if (replaced == quillon::ui::Replaced::kOldAside) {
             aside = old;
         }
