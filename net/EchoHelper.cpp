@@ -6,6 +6,7 @@ namespace quillon::net {
 
 namespace {
 
+constexpr std::uint8_t kLoopbackNet = 127;  // 127.0.0.0/8
 // The echo that tells whether the IP helper honours don't-fragment goes
 // unanswered in a second on a system that sends it; one that honours the
 // flag refuses it at once.
@@ -136,7 +137,7 @@ std::optional<unsigned> LearntOnRoute(const std::vector<LearntPath>& rows, const
 }
 
 Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address& target,
-                      std::optional<unsigned> learnt) {
+                      std::optional<unsigned> learnt, const Address& local) {
     Echo echo;
     switch (answer.status) {
         case kIpSuccess:
@@ -152,7 +153,8 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
             break;
         case kIpPacketTooBig:
             echo.outcome = EchoOutcome::kTooBig;
-            echo.refusedHere = !answer.replied;
+            echo.refusedHere = !answer.replied || answer.from == Address{} || answer.from[0] == kLoopbackNet ||
+                               (answer.from == local && local != Address{});
             if (learnt && *learnt < static_cast<unsigned>(packetSize)) {
                 echo.nextHopMtu = static_cast<int>(*learnt);
                 echo.mtuLearnt = true;

@@ -98,8 +98,11 @@ std::optional<unsigned> LearntOnRoute(const std::vector<LearntPath>& rows, const
 // What the search makes of an answer of the echo function to a probe of
 // `packetSize` bytes; `learnt` is the MTU the system learnt for the path on
 // the route's interface, asked after a "too big": a size to try next.
+// `local` is the address of the route's interface (zero: not known): a "too
+// big" that this system gives without a reply, or as a reply from itself
+// (that address, a loopback or the zero address), is its own refusal.
 Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address& target,
-                      std::optional<unsigned> learnt);
+                      std::optional<unsigned> learnt, const Address& local = {});
 
 // How the first line of probe's output names each means.
 const char* MeansName(Means means);

@@ -9,6 +9,10 @@ bool Win32Prober::OpenPath(const std::string& host, PathInfo& path, std::string&
     path.address = Dotted(address_);
     echo_.Load();
     routeIndex_ = table_.RouteIndex(address_);
+    // The route interface's own address: a "too big" from it is this system's.
+    if (!ParseDotted(table_.Route(path.address).address, local_)) {
+        local_ = Address{};
+    }
     const MeansChosen chosen = ChooseMeans(*this);
     if (chosen.means == Means::kNone) {
         failure = chosen.failure;
@@ -40,7 +44,7 @@ Echo Win32Prober::Send(int packetSize, unsigned timeoutMs) {
     const std::optional<unsigned> learnt = answer.status == kIpPacketTooBig && routeIndex_
                                                ? table_.LearntMtu(address_, *routeIndex_)
                                                : std::nullopt;
-    echo = ReadHelperAnswer(answer, packetSize, address_, learnt);
+    echo = ReadHelperAnswer(answer, packetSize, address_, learnt, local_);
     echo.elapsedMs = GetTickCount() - start;
     return echo;
 }

@@ -55,6 +55,7 @@ private:
     RawSocket raw_{winsock_};
     CtrlC ctrlC_;
     Address address_{};
+    Address local_{};
     std::optional<DWORD> routeIndex_;
     Means means_ = Means::kNone;
 };

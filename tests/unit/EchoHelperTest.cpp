@@ -15,6 +15,7 @@ namespace {
 
 const net::Address kTarget = {203, 0, 113, 9};
 const net::Address kRouter = {192, 0, 2, 1};
+const net::Address kLocal = {192, 0, 2, 2};  // the route interface's own
 
 class StandInSenders final : public net::Senders {
 public:
@@ -177,6 +178,12 @@ TEST(EchoHelper, EachAnswerMeansWhatWindowsMeansByIt) {
          0,
          true,
          ""},
+        {"too big, as a reply from the zero address", {true, net::kIpPacketTooBig, {}, 0}, {},
+         EchoOutcome::kTooBig, 0, 0, true, ""},
+        {"too big, as a reply from this system's own address", {true, net::kIpPacketTooBig, kLocal, 0}, {},
+         EchoOutcome::kTooBig, 0, 0, true, ""},
+        {"too big, as a reply from the loopback", {true, net::kIpPacketTooBig, {127, 0, 0, 1}, 0}, {},
+         EchoOutcome::kTooBig, 0, 0, true, ""},
         {"too big, learnt no less than the probe",
          {false, net::kIpPacketTooBig, {}, 0},
          1400,
@@ -246,7 +253,7 @@ TEST(EchoHelper, EachAnswerMeansWhatWindowsMeansByIt) {
          "the echo failed (status 11099)"},
     };
     for (const auto& c : cases) {
-        const net::Echo echo = net::ReadHelperAnswer(c.answer, 1400, kTarget, c.learnt);
+        const net::Echo echo = net::ReadHelperAnswer(c.answer, 1400, kTarget, c.learnt, kLocal);
         EXPECT_EQ(echo.outcome, c.outcome) << c.what;
         EXPECT_EQ(echo.replySize, c.replySize) << c.what;
         EXPECT_EQ(echo.nextHopMtu, c.nextHopMtu) << c.what;

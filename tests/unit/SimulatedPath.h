@@ -61,6 +61,7 @@ public:
     // As the IP helper answers: a "too big" names no router's MTU but this
     // one, as what the system learnt for the path (0: a router's, as heard).
     int saysLearnt = 0;
+    bool learns = true;  // false: each "too big" looks like a router's, as where this system's own do
     unsigned roundTripMs = 2;
     unsigned hostDelayMs = 0;      // the host answers this much later than the round trip
     unsigned hostJitterMs = 0;     // and up to this much later again, at random
@@ -122,7 +123,7 @@ public:
                     if (narrow->routerTells && routerLimit.Take(sentMs) && Arrives()) {
                         echo.outcome = net::EchoOutcome::kTooBig;
                         echo.nextHopMtu = narrow->mtu;
-                        learnt = narrow->mtu;
+                        learnt = learns ? narrow->mtu : 0;
                         SayLearnt(echo, packetSize);
                         answerMs = sentMs + roundTripMs;
                     }

@@ -17,6 +17,9 @@ int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapt
         if (!session.Acts(family)) {
             continue;
         }
+        // What each adapter stored before this run: an MTU in use below the
+        // link's that is not this was set by something else.
+        const std::vector<settings::SlotReport> before = session.engine.List(family);
         const settings::Outcome outcome = session.engine.Apply(family, mtu, session.slot);
         switchChange = outcome.switchChange;
         failed = !Say(session.output, settings::ApplyMessage(outcome)) || failed;
@@ -24,16 +27,20 @@ int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapt
             continue;
         }
         // The adapters it was written for: the same MTU at once.
-        std::vector<settings::SlotReport> written;
+        std::vector<InUseTarget> written;
         for (settings::SlotReport& slot : session.engine.List(family)) {
             for (const settings::AdapterChange& change : outcome.adapters) {
                 if (change.index == slot.index && change.change == settings::Change::kWritten) {
-                    written.push_back(std::move(slot));
+                    unsigned stored = 0;
+                    for (const settings::SlotReport& earlier : before) {
+                        stored = earlier.index == slot.index ? StoredNumber(earlier) : stored;
+                    }
+                    written.push_back({std::move(slot), stored});
                     break;
                 }
             }
         }
-        allInUse = PutIntoUse(session, family, written, false) && allInUse;
+        allInUse = PutIntoUse(session, family, written, false, one.has_value()) && allInUse;
     }
     if (failed) {
         return kExitFailure;

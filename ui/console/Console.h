@@ -51,7 +51,8 @@ public:
     // A message whose every '%' is the next of `values`.
     void Out(std::string_view pattern, std::initializer_list<std::string_view> values);
     void Err(std::string_view pattern, std::initializer_list<std::string_view> values);
-    // Writes to standard output as Out does; false, with the reason, where
+    // Writes a registry file to standard output: on a console as Out does,
+    // redirected in its own code page (ANSI); false, with the reason, where
     // the text could not be written whole (a full disk behind a redirection).
     virtual bool OutWhole(const std::string& text, std::string& failure) = 0;
     // Writes the bytes standard output would get into the file at `path`,

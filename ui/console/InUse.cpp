@@ -1,5 +1,7 @@
 #include "ui/console/InUse.h"
 
+#include <algorithm>
+
 #include "ui/console/Adapter.h"
 #include "ui/console/Text.h"
 
@@ -8,7 +10,8 @@ namespace quillon::ui {
 namespace {
 
 constexpr unsigned kLargestMtu = 65535;
-// What Windows 10 is reported to refuse as an IPv4 MTU set at once.
+// IPv4's smallest MTU in use, as Microsoft documents it (Set-NetIPInterface
+// -NlMtuBytes).
 constexpr unsigned kSmallestTaken = 576;
 
 // Why Windows did not put `mtu` into use.
@@ -20,14 +23,10 @@ std::string Refusal(const net::MtuChange& change, unsigned mtu) {
                    "elevated prompt";
         case net::MtuSetting::kRefused:
             return mtu < kSmallestTaken
-                       ? Fill(
-                             "Windows does not put % into use at once (Windows 10 is reported to refuse an "
-                             "IPv4 MTU below 576)",
-                             {asked})
+                       ? Fill("Windows does not put % into use at once (576 is the smallest MTU Windows "
+                              "documents for IPv4)",
+                              {asked})
                        : Fill("Windows does not put % into use at once on this interface", {asked});
-        case net::MtuSetting::kNoInterface:
-            return "the adapter has no IPv4 interface now (it is disabled or not connected, or IPv4 is off "
-                   "there)";
         default:
             return Fill("Windows would not change the MTU in use (error %)", {Decimal(change.error)});
     }
@@ -49,18 +48,39 @@ unsigned StoredNumber(const settings::SlotReport& slot) {
     return number;
 }
 
-bool PutIntoUse(Session& session, settings::Family family, const std::vector<settings::SlotReport>& slots,
-                bool linkMtu) {
+bool SetElsewhere(unsigned inUse, unsigned link, unsigned storedBefore) {
+    return inUse != 0 && link != 0 && inUse < link && inUse != storedBefore;
+}
+
+bool PutIntoUse(Session& session, settings::Family family, const std::vector<InUseTarget>& targets, bool linkMtu,
+                bool chosen) {
     ConsoleOutput& output = session.output;
     bool allInUse = true;
     bool restart = family == settings::Family::k9x || session.table == nullptr;
-    for (const settings::SlotReport& slot : slots) {
+    for (const InUseTarget& target : targets) {
+        const settings::SlotReport& slot = target.slot;
         const unsigned stored = linkMtu ? 0 : StoredNumber(slot);
         if (restart || (stored == 0 && !linkMtu)) {
             continue;
         }
-        const net::MtuChange change = session.table->SetMtuInUse(slot.name, stored);
         const std::string adapter = Describe(family, slot);
+        // Plain apply lowers an MTU in use that something else set, but
+        // never raises it; plain remove leaves it.
+        if (!chosen) {
+            const unsigned now = session.table->MtuInUse(slot.name).value_or(0);
+            const unsigned link = session.table->LinkMtu(slot.name).value_or(0);
+            if (SetElsewhere(now, link, linkMtu ? StoredNumber(slot) : target.before) &&
+                (linkMtu || std::min(stored, link) > now)) {
+                output.Out(linkMtu ? "  %  in use now: %, left as it is: it is not the MTU that was stored, "
+                                     "so something else set it (a VPN client, netsh)\n"
+                                   : "  %  in use now: %, left as it is: something else set it below the "
+                                     "link's % (a VPN client, netsh); % is stored, and quillon-mtu-cli apply "
+                                     "% --adapter % puts it into use at once\n",
+                           {adapter, Decimal(now), Decimal(link), Decimal(stored), Decimal(stored), slot.slot});
+                continue;
+            }
+        }
+        const net::MtuChange change = session.table->SetMtuInUse(slot.name, stored);
         const std::string inUse = Decimal(change.inUse);
         const bool known = change.inUse != 0 && change.inUse <= kLargestMtu;
         switch (change.outcome) {
@@ -72,6 +92,16 @@ bool PutIntoUse(Session& session, settings::Family family, const std::vector<set
                            : change.aboveLink ? "  %  in use now: %, the link's MTU (% is above it)\n"
                                               : "  %  in use now: %\n",
                            {adapter, known ? std::string_view(inUse) : "unknown", Decimal(stored)});
+                break;
+            case net::MtuSetting::kNoInterface:
+                // Not connected now: nothing refused, the stored value counts
+                // once Windows reads it.
+                output.Out(linkMtu ? "  %  has no IPv4 interface now (it is disabled or not connected, or IPv4 "
+                                     "is off there): the MTU is deleted for when Windows reads it\n"
+                                   : "  %  has no IPv4 interface now (it is disabled or not connected, or IPv4 "
+                                     "is off there): % is stored for when Windows reads it; run apply again "
+                                     "once the adapter is connected to put it into use at once\n",
+                           {adapter, Decimal(stored)});
                 break;
             default: {
                 allInUse = false;

@@ -2,6 +2,8 @@
 // one probe at a time, each printed as it comes back; with --apply the figure
 // is applied as apply applies it.
 
+#include <algorithm>
+
 #include "net/PathMtu.h"
 #include "ui/console/Adapter.h"
 #include "ui/console/InUse.h"
@@ -21,7 +23,10 @@ class ProbePrinter final : public net::ProbeListener {
 public:
     explicit ProbePrinter(ConsoleOutput& output) : output_(output) {}
     void OnProbe(int packetSize, const net::Echo& echo) override {
-        refusedHere = refusedHere || (echo.outcome == net::EchoOutcome::kTooBig && echo.refusedHere);
+        if (echo.outcome == net::EchoOutcome::kTooBig) {
+            refusedHere = refusedHere || echo.refusedHere;
+            largestTooBig = std::max(largestTooBig, packetSize);
+        }
         for (const net::LateAnswer& late : echo.late) {
             output_.Out("  a late reply: the %-byte probe passed after all (% ms)\n",
                         {Decimal(late.packetSize), Decimal(late.elapsedMs)});
@@ -60,6 +65,7 @@ public:
     }
 
     bool refusedHere = false;  // this system refused a probe itself
+    int largestTooBig = 0;     // the largest probe found too big, in whatever form
 
 private:
     ConsoleOutput& output_;
@@ -80,12 +86,14 @@ void SayRoute(Session& session, const net::RouteAdapter& via, const std::optiona
 }
 
 // Where the figure is the MTU that the route's adapter stores or uses, and
-// this system refused the larger probes itself, the path was not measured
+// this system refused the larger probes itself (as it said, or since they
+// were larger than the MTU its interface uses), the path was not measured
 // beyond this machine: says so, and how to measure it.
-void SayOwnLimit(Session& session, const Adapter& route, int mtu) {
+void SayOwnLimit(Session& session, const Adapter& route, int mtu, bool refusedHere, int largestTooBig) {
     const auto figure = static_cast<unsigned>(mtu);
     const unsigned inUse = session.table->MtuInUse(route.slot.name).value_or(0);
-    if (figure != inUse && figure != StoredNumber(route.slot)) {
+    const bool aboveInUse = inUse != 0 && static_cast<unsigned>(largestTooBig) > inUse;
+    if ((!refusedHere && !aboveInUse) || (figure != inUse && figure != StoredNumber(route.slot))) {
         return;
     }
     const unsigned link = session.table->LinkMtu(route.slot.name).value_or(0);
@@ -107,12 +115,14 @@ void SayOwnLimit(Session& session, const Adapter& route, int mtu) {
 
 // Probes the path to the host, once the path is open; gives the MTU found,
 // or says why there is none.
-// `refusedHere`: this system refused a probe itself.
+// `refusedHere`: this system refused a probe itself; `largestTooBig`: the
+// largest probe found too big (0: none).
 std::optional<int> ProbePath(const std::string& host, net::Prober& network, ConsoleOutput& output,
-                             bool& refusedHere) {
+                             bool& refusedHere, int& largestTooBig) {
     ProbePrinter printer(output);
     const net::PathMtu found = net::FindPathMtu(network, printer);
     refusedHere = printer.refusedHere;
+    largestTooBig = printer.largestTooBig;
     const std::string probes = Decimal(found.probes) + (found.probes == 1 ? " probe" : " probes");
     const std::string mtu = Decimal(found.mtu);
     const char* failure = nullptr;
@@ -190,12 +200,14 @@ int RunProbe(Session& session) {
         ActOnOneFamily(session, *one);
     }
     bool refusedHere = false;
-    const std::optional<int> mtu = ProbePath(line.host, *session.prober, session.output, refusedHere);
+    int largestTooBig = 0;
+    const std::optional<int> mtu =
+        ProbePath(line.host, *session.prober, session.output, refusedHere, largestTooBig);
     if (!mtu) {
         return kExitFailure;
     }
-    if (route && refusedHere) {
-        SayOwnLimit(session, *route, *mtu);
+    if (route && session.table != nullptr) {
+        SayOwnLimit(session, *route, *mtu, refusedHere, largestTooBig);
     }
     const std::string figure = Decimal(*mtu);
     int code = kExitSuccess;

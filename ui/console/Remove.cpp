@@ -19,18 +19,19 @@ int RunRemove(Session& session) {
         if (!session.Acts(family)) {
             continue;
         }
-        // Only the adapters whose MTU this deletes get the link's back: a
-        // VPN client may have set its own adapter's.
-        std::vector<settings::SlotReport> stored;
+        // Only the adapters whose MTU this deletes get the link's back, and
+        // of those, unless --adapter names one, only where the MTU in use is
+        // the one deleted: a VPN client may have set its own adapter's.
+        std::vector<InUseTarget> stored;
         for (settings::SlotReport& slot : session.engine.List(family)) {
             if (slot.mtu && (!one || one->slot.index == slot.index)) {
-                stored.push_back(std::move(slot));
+                stored.push_back({std::move(slot), 0});
             }
         }
         failed = !Say(session.output, settings::RemoveMessage(session.engine.Remove(family, session.slot))) ||
                  failed;
         if (!failed) {
-            allInUse = PutIntoUse(session, family, stored, true) && allInUse;
+            allInUse = PutIntoUse(session, family, stored, true, one.has_value()) && allInUse;
         }
     }
     if (failed) {
