@@ -70,6 +70,29 @@ quillon_install_packages() {
   return "$ok"
 }
 
+# quillon_runs_32bit: whether this machine runs 32-bit x86 programs, as the
+# 32-bit Wine is one (some kernels and sandboxes run 64-bit programs only).
+quillon_runs_32bit() {
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# quillon_wine_setup: where the 32-bit Wine cannot run, `wine`, whose
+# wrapper would start it, becomes the 64-bit Wine for this script and all it
+# starts, and QUILLON_NO_32BIT=1 tells the tests to skip the 32-bit programs.
+quillon_wine_setup() {
+  quillon_runs_32bit && return 0
+  local shim
+  shim="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/wine64-only"
+  mkdir -p "$shim" || return 1
+  printf '%s\n' '#!/bin/sh' '# Wine as its 64-bit loader alone, for a machine that runs no 32-bit programs.' \
+    'export WINELOADER=/usr/lib/wine/wine64' '[ -n "$WINEDEBUG" ] || export WINEDEBUG=fixme-all' \
+    'exec /usr/lib/wine/wine64 "$@"' >"$shim/wine" && chmod +x "$shim/wine" || return 1
+  # wineboot, winecfg and the other tools start wine-stable.
+  ln -sf wine "$shim/wine-stable" || return 1
+  case ":$PATH:" in *":$shim:"*) ;; *) export PATH="$shim:$PATH" ;; esac
+  export QUILLON_NO_32BIT=1
+}
+
 # quillon_new_prefix [MODE]: creates the Wine prefix $WINEPREFIX if it is not
 # there yet (32-bit when WINEARCH=win32), posing as the Windows version MODE
 # (win98, winxp, win10, ...) when one is given. With no window manager on a
@@ -80,7 +103,7 @@ quillon_install_packages() {
 quillon_new_prefix() {
   : "${WINEPREFIX:?WINEPREFIX must name the prefix}"
   if [ -f "$WINEPREFIX/system.reg" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] &&
-     [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+     [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && quillon_runs_32bit; then
     echo "The Wine prefix $WINEPREFIX predates the 32-bit Wine: making it afresh" >&2
     wineserver -k 2>/dev/null
     rm -rf "$WINEPREFIX"

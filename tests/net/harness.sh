@@ -6,6 +6,14 @@
 # console program there.
 . "$here/topology.sh"
 . "$here/console.sh"
+. "$here/../../scripts/lib.sh"
+quillon_wine_setup
+# The programs of both builds where this machine runs 32-bit programs, else
+# the x64 ones alone: `clis` after the 32-bit and the x64 program given, and
+# `runs32` empty where the 32-bit ones are skipped.
+runs32=yes
+[ -z "${QUILLON_NO_32BIT:-}" ] || { runs32=; echo "SKIPPED here: the 32-bit programs, since this machine runs no 32-bit x86 programs"; }
+both() { if [ -n "$runs32" ]; then clis=("$1" "$2"); else clis=("$2"); fi; }
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ "$(id -u)" -ne 0 ] || ! ip netns add "$net-probe" 2>/dev/null; then

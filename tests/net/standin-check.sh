@@ -17,6 +17,7 @@ standin64=$1 check64=$2 standin32=$3 check32=$4 work=$5
 net=qsin$$
 . "$here/harness.sh"
 . "$here/standin.sh"
+if [ -n "$runs32" ]; then checkers=("$check64" "$check32"); else checkers=("$check64"); fi
 for file in "$standin32/iphlpapi.dll" "$check32"; do
   [ -f "$file" ] || { echo "FAIL: no $file: build the windows32 preset first"; exit 1; }
 done
@@ -125,7 +126,7 @@ nl_mtus_with() { echo "-=4294967295 192.0.2.2=$1 198.51.100.41=1400 198.51.100.4
 # The other IP-helper calls, which the stand-in forwards.
 forwarded() { grep -v '^GetIpInterfaceTable: \|^interface ' "$1"; }
 
-for checker in "$check64" "$check32"; do
+for checker in "${checkers[@]}"; do
   interfaces "$checker" >"$work/wine-$(basename "$(dirname "$(dirname "$checker")")").txt"
   run_cases "$checker" "${without_standin[@]}"
 done
@@ -133,7 +134,7 @@ for file in "$work"/wine-*.txt; do
   grep -q '^GetIpInterfaceTable: 50$' "$file" || fail "$file: Wine's own GetIpInterfaceTable did not fail"
 done
 standin_install "$WINEPREFIX" "$standin64" "$standin32" || fail "standin_install"
-for checker in "$check64" "$check32"; do
+for checker in "${checkers[@]}"; do
   build=$(basename "$(dirname "$(dirname "$checker")")")
   run_cases "$checker" "${with_standin[@]}"
   interfaces "$checker" >"$work/standin-$build.txt"
@@ -155,7 +156,7 @@ cat "$work/standin-windows.txt"
 # eth0's NlMtu as the x64 checker sets it, for both checkers; GetIfEntry stays.
 for set in 1300 1500; do
   in_client wine "$check64" mtu "$eth0" set=$set >/dev/null 2>&1
-  for checker in "$check64" "$check32"; do
+  for checker in "${checkers[@]}"; do
     build=$(basename "$(dirname "$(dirname "$checker")")")
     out=$(interfaces "$checker")
     got=$(nl_mtus <<<"$out")

@@ -12,6 +12,12 @@ shift 4
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 here=$(dirname "$0")
 . "$here/../../scripts/lib.sh"
+quillon_wine_setup
+# The 32-bit program under WOW64 needs a machine that runs 32-bit programs.
+if [ -n "${QUILLON_PROGRAM32:-}" ] && [ -n "${QUILLON_NO_32BIT:-}" ]; then
+  echo "SKIPPED: this machine runs no 32-bit x86 programs"
+  exit 77
+fi
 
 wineserver -k 2>/dev/null
 wineserver -w 2>/dev/null

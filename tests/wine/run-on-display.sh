@@ -7,6 +7,8 @@ set -uo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
 shots=$1
 shift
+. "$(dirname "$0")/../../scripts/lib.sh"
+quillon_wine_setup || exit 1
 mkdir -p "$shots"
 cd "$shots" || exit 1
 rm -f ./*.bmp

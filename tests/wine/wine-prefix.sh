@@ -5,6 +5,7 @@ set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 . "$(dirname "$0")/../../scripts/lib.sh"
+quillon_wine_setup
 case "${1:-}" in
   start)
     if quillon_new_prefix; then
