@@ -1,5 +1,5 @@
 #pragma once
-// The five routines through which every registry read, write and delete of
+// The six routines through which every registry read, write and delete of
 // the program passes. Each call opens (or creates) its key afresh, makes one
 // read, write or delete of one value and closes the key before it returns.
 //
