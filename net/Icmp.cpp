@@ -1,5 +1,6 @@
 #include "net/Icmp.h"
 
+#include "net/Mtu.h"
 #include "text/Decimal.h"
 
 #include <algorithm>
@@ -9,8 +10,8 @@ namespace quillon::net {
 
 namespace {
 
-constexpr std::size_t kIpv4HeaderBytes = 20;
-constexpr std::size_t kIcmpHeaderBytes = 8;
+constexpr auto kIpv4Header = static_cast<std::size_t>(kIpv4HeaderBytes);
+constexpr auto kIcmpHeader = static_cast<std::size_t>(kIcmpHeaderBytes);
 constexpr std::uint8_t kIcmpProtocol = 1;
 constexpr std::uint8_t kEchoReply = 0;
 constexpr std::uint8_t kDestinationUnreachable = 3;
@@ -44,11 +45,11 @@ std::uint16_t Checksum(const std::vector<std::uint8_t>& data) {
 // The length of the IPv4 header that starts the packet, if it is an ICMP
 // packet with at least an ICMP header after it.
 std::size_t IcmpAt(const std::uint8_t* packet, std::size_t length) {
-    if (length < kIpv4HeaderBytes || (packet[0] >> 4) != 4 || packet[9] != kIcmpProtocol) {
+    if (length < kIpv4Header || (packet[0] >> 4) != 4 || packet[9] != kIcmpProtocol) {
         return 0;
     }
     const std::size_t header = static_cast<std::size_t>(packet[0] & 0x0FU) * 4;
-    return header >= kIpv4HeaderBytes && length >= header + kIcmpHeaderBytes ? header : 0;
+    return header >= kIpv4Header && length >= header + kIcmpHeader ? header : 0;
 }
 
 bool SameAddress(const std::uint8_t* at, const Address& address) {
@@ -96,13 +97,13 @@ std::vector<std::uint8_t> ProbeLog::Next(int packetSize, unsigned nowMs) {
     packetSize = std::max(packetSize, kIpAndIcmpHeaders);
     ++sequence_;
     sent_.push_back({sequence_, packetSize, nowMs, false});
-    const std::size_t bytes = static_cast<std::size_t>(packetSize) - kIpv4HeaderBytes;
+    const std::size_t bytes = static_cast<std::size_t>(packetSize) - kIpv4Header;
     std::vector<std::uint8_t> packet(bytes);
     packet[0] = kEchoRequest;
     WriteBig16(&packet[4], identifier_);
     WriteBig16(&packet[6], sequence_);
-    for (std::size_t i = kIcmpHeaderBytes; i < packet.size(); ++i) {
-        packet[i] = EchoFiller(i - kIcmpHeaderBytes);
+    for (std::size_t i = kIcmpHeader; i < packet.size(); ++i) {
+        packet[i] = EchoFiller(i - kIcmpHeader);
     }
     WriteBig16(&packet[2], Checksum(packet));
     return packet;
@@ -121,13 +122,13 @@ ProbeLog::Reading ProbeLog::Read(const std::uint8_t* packet, std::size_t length,
         }
         for (Sent& probe : sent_) {
             const std::size_t sentData =
-                static_cast<std::size_t>(probe.packetSize) - kIpv4HeaderBytes - kIcmpHeaderBytes;
-            const std::size_t data = icmpBytes - kIcmpHeaderBytes;
+                static_cast<std::size_t>(probe.packetSize) - kIpv4Header - kIcmpHeader;
+            const std::size_t data = icmpBytes - kIcmpHeader;
             if (probe.sequence != ReadBig16(icmp + 6) || data > sentData) {
                 continue;
             }
             for (std::size_t i = 0; i != data; ++i) {
-                if (icmp[kIcmpHeaderBytes + i] != EchoFiller(i)) {
+                if (icmp[kIcmpHeader + i] != EchoFiller(i)) {
                     return Reading::kNothing;
                 }
             }
@@ -151,8 +152,8 @@ ProbeLog::Reading ProbeLog::Read(const std::uint8_t* packet, std::size_t length,
     }
     // An error quotes the header of the packet it is about and at least the
     // first eight bytes beyond it: here, the echo request in flight.
-    const std::uint8_t* quoted = icmp + kIcmpHeaderBytes;
-    const std::size_t quotedHeader = IcmpAt(quoted, icmpBytes - kIcmpHeaderBytes);
+    const std::uint8_t* quoted = icmp + kIcmpHeader;
+    const std::size_t quotedHeader = IcmpAt(quoted, icmpBytes - kIcmpHeader);
     Sent& inFlight = sent_.back();
     if (quotedHeader == 0 || !SameAddress(quoted + 16, target_) || quoted[quotedHeader] != kEchoRequest ||
         ReadBig16(quoted + quotedHeader + 4) != identifier_ ||

@@ -2,6 +2,8 @@
 // The sizes the probe works with, per IP version: whole packets, headers
 // included. A probe over another IP version brings its own.
 
+#include "net/Mtu.h"
+
 namespace quillon::net {
 
 struct ProbeSizes {
@@ -12,8 +14,8 @@ struct ProbeSizes {
     int smallestLink;  // the smallest MTU a link may have: a router naming less is wrong
 };
 
-// IPv4: 20 bytes of IP header and 8 of ICMP header; a link carries at least
-// 68 bytes.
-inline constexpr ProbeSizes kIpv4Probes{88, 1500, 1280, 20 + 8, 68};
+inline constexpr ProbeSizes kIpv4Probes{static_cast<int>(kSmallestStoredMtu), static_cast<int>(kLargestStoredMtu),
+                                        static_cast<int>(kSmallestIpv6Mtu), kIpv4HeaderBytes + kIcmpHeaderBytes,
+                                        static_cast<int>(kSmallestIpv4Link)};
 
 }  // namespace quillon::net

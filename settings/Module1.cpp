@@ -2,12 +2,12 @@
 
 namespace quillon::settings {
 
-void Module1::Apply(Family family) {
+void Module1::Apply(WindowsFamily family) {
     const std::string mtu = windows_.MtuText(family);
     windows_.ShowMessage(ApplyMessage(engine_.Apply(family, mtu)));
 }
 
-void Module1::Remove(Family family) {
+void Module1::Remove(WindowsFamily family) {
     const Outcome outcome = engine_.Remove(family);
     if (outcome.AllDone()) {
         windows_.SetMtuText(family, "");
@@ -15,6 +15,6 @@ void Module1::Remove(Family family) {
     windows_.ShowMessage(RemoveMessage(outcome));
 }
 
-void Module1::Retrieve(Family family) { windows_.SetMtuText(family, engine_.Retrieve(family)); }
+void Module1::Retrieve(WindowsFamily family) { windows_.SetMtuText(family, engine_.Retrieve(family)); }
 
 }  // namespace quillon::settings

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "net/Mtu.h"
 #include "text/Decimal.h"
 
 namespace quillon::settings {
@@ -75,8 +76,8 @@ std::optional<std::int32_t> RoundToInt32(const MtuNumber& number) {
 
 bool Applicable(std::string_view text) {
     const auto number = ReadAsNumber(text);
-    return text.size() <= kMtuMaxCharacters && number && Compare(*number, 88) >= 0 &&
-           Compare(*number, 1500) <= 0;
+    return text.size() <= kMtuMaxCharacters && number && Compare(*number, net::kSmallestStoredMtu) >= 0 &&
+           Compare(*number, net::kLargestStoredMtu) <= 0;
 }
 
 }  // namespace quillon::settings

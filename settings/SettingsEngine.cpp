@@ -152,9 +152,9 @@ bool SettingsEngine::EverySlotHolds(const ProbeTable& probes, Key&& key, const s
 }
 
 template <typename Key>
-void SettingsEngine::SwitchOffWhereAllHold(Outcome& outcome, Family family, const ProbeTable& probes,
+void SettingsEngine::SwitchOffWhereAllHold(Outcome& outcome, WindowsFamily family, const ProbeTable& probes,
                                            Key&& key, const std::string& name, reg::ValueType type) {
-    const bool nt = family == Family::kNt;
+    const bool nt = family == WindowsFamily::kNt;
     if (!EverySlotHolds(probes, key, name, type)) {
         // Off from an earlier Apply of every slot, it would hold the others
         // to 576 bytes.
@@ -166,8 +166,8 @@ void SettingsEngine::SwitchOffWhereAllHold(Outcome& outcome, Family family, cons
     outcome.switchRefused = !(nt ? DisablePmtuDiscoveryNt() : DisablePmtuDiscovery9x());
 }
 
-Outcome SettingsEngine::Apply(Family family, const std::string& mtu, std::int16_t only) {
-    if (family == Family::kNt) {
+Outcome SettingsEngine::Apply(WindowsFamily family, const std::string& mtu, std::int16_t only) {
+    if (family == WindowsFamily::kNt) {
         NtMtuText = mtu;
         return ApplyNt(only);
     }
@@ -175,13 +175,13 @@ Outcome SettingsEngine::Apply(Family family, const std::string& mtu, std::int16_
     return Apply9x(only);
 }
 
-Outcome SettingsEngine::Remove(Family family, std::int16_t only) {
-    return family == Family::kNt ? RemoveNt(only) : Remove9x(only);
+Outcome SettingsEngine::Remove(WindowsFamily family, std::int16_t only) {
+    return family == WindowsFamily::kNt ? RemoveNt(only) : Remove9x(only);
 }
 
-std::vector<SlotReport> SettingsEngine::List(Family family) {
+std::vector<SlotReport> SettingsEngine::List(WindowsFamily family) {
     std::vector<SlotReport> adapters;
-    if (family == Family::kNt) {
+    if (family == WindowsFamily::kNt) {
         ScanNtAdapters();
         ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
             const std::int32_t mtu =
@@ -207,9 +207,9 @@ std::vector<SlotReport> SettingsEngine::List(Family family) {
     return adapters;
 }
 
-std::vector<ToolValue> SettingsEngine::ToolValues(Family family) {
+std::vector<ToolValue> SettingsEngine::ToolValues(WindowsFamily family) {
     std::vector<ToolValue> values;
-    if (family == Family::kNt) {
+    if (family == WindowsFamily::kNt) {
         const bool serviceKeys = UsesServiceTcpipKeysNt();
         ScanNtAdapters();
         ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
@@ -228,13 +228,13 @@ std::vector<ToolValue> SettingsEngine::ToolValues(Family family) {
     return values;
 }
 
-ToolValue SettingsEngine::SwitchValue(Family family) {
-    return family == Family::kNt ? ToolValue{kTcpipParametersKey, kEnablePmtuDiscovery}
+ToolValue SettingsEngine::SwitchValue(WindowsFamily family) {
+    return family == WindowsFamily::kNt ? ToolValue{kTcpipParametersKey, kEnablePmtuDiscovery}
                                  : ToolValue{kMstcpKey, kPmtuDiscovery};
 }
 
-std::string SettingsEngine::Retrieve(Family family) {
-    if (family == Family::kNt) {
+std::string SettingsEngine::Retrieve(WindowsFamily family) {
+    if (family == WindowsFamily::kNt) {
         ScanNtAdapters();
         ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
             NtCurrentMtu =
@@ -296,7 +296,7 @@ Outcome SettingsEngine::ApplyNt(std::int16_t only) {
         }
     });
     if (only >= 0 && outcome.anyInUse && !outcome.notANumber && outcome.AllDone()) {
-        SwitchOffWhereAllHold(outcome, Family::kNt, ServiceNames, InterfaceKey, kMtu, reg::kRegDword);
+        SwitchOffWhereAllHold(outcome, WindowsFamily::kNt, ServiceNames, InterfaceKey, kMtu, reg::kRegDword);
     }
     return outcome;
 }
@@ -359,7 +359,7 @@ Outcome SettingsEngine::Apply9x(std::int16_t only) {
     });
     if (only >= 0 && outcome.anyInUse && outcome.AllDone()) {
         SwitchOffWhereAllHold(
-            outcome, Family::k9x, TransportProbes, [this](const std::string&) { return TransportKey(); },
+            outcome, WindowsFamily::k9x, TransportProbes, [this](const std::string&) { return TransportKey(); },
             kMaxMtu, reg::kRegSz);
     }
     return outcome;

@@ -23,8 +23,8 @@ namespace quillon::settings {
 inline constexpr const char* kToolTitle = "Quillon MTU Tool";
 
 // The two families of Windows, each with its own values.
-enum class Family { kNt, k9x };
-inline constexpr std::array<Family, 2> kFamilies = {Family::kNt, Family::k9x};
+enum class WindowsFamily { kNt, k9x };
+inline constexpr std::array<WindowsFamily, 2> kWindowsFamilies = {WindowsFamily::kNt, WindowsFamily::k9x};
 
 // Where each family says what it is: the key of its "ProductName".
 inline constexpr const char* kNtVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
@@ -105,18 +105,18 @@ public:
     // otherwise deletes it (it may be off from an Apply of every slot);
     // Remove deletes it, since the adapter it removed from holds none any
     // more.
-    Outcome Apply(Family family, const std::string& mtu, std::int16_t only = kEverySlot);
-    Outcome Remove(Family family, std::int16_t only = kEverySlot);
+    Outcome Apply(WindowsFamily family, const std::string& mtu, std::int16_t only = kEverySlot);
+    Outcome Remove(WindowsFamily family, std::int16_t only = kEverySlot);
     // The MTU text that the last adapter in use stores; where none is in
     // use, what the last Retrieve found.
-    std::string Retrieve(Family family);
+    std::string Retrieve(WindowsFamily family);
     // Every adapter in use with its name and stored MTU, after a scan of its own.
-    std::vector<SlotReport> List(Family family);
+    std::vector<SlotReport> List(WindowsFamily family);
     // Every value Apply or Remove may change now, the adapters' first and the
     // path-MTU-discovery switch last.
-    std::vector<ToolValue> ToolValues(Family family);
+    std::vector<ToolValue> ToolValues(WindowsFamily family);
     // The path-MTU-discovery switch of a family.
-    static ToolValue SwitchValue(Family family);
+    static ToolValue SwitchValue(WindowsFamily family);
 
     // NT family: "MTU" under each adapter's TCP/IP interface key, and on NT
     // 3.51 and 4.0, which read it elsewhere, also under the TCP/IP key of the
@@ -152,7 +152,7 @@ private:
     // Apply of one slot, once its MTU is stored: switches path-MTU discovery
     // off where every slot in use holds an MTU, else restores it.
     template <typename Key>
-    void SwitchOffWhereAllHold(Outcome& outcome, Family family, const ProbeTable& probes, Key&& key,
+    void SwitchOffWhereAllHold(Outcome& outcome, WindowsFamily family, const ProbeTable& probes, Key&& key,
                                const std::string& name, reg::ValueType type);
     // Whether "CurrentVersion" says NT 3.51 or 4.0; read once per operation.
     bool UsesServiceTcpipKeysNt();

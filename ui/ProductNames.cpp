@@ -4,10 +4,10 @@ namespace quillon::ui {
 
 ProductNames ReadProductNames(reg::Registry& registry) {
     ProductNames names;
-    for (const settings::Family family : settings::kFamilies) {
+    for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         names.Of(family) = registry
                                .GetStringValue(reg::kHkeyLocalMachine,
-                                               family == settings::Family::kNt ? settings::kNtVersionKey
+                                               family == settings::WindowsFamily::kNt ? settings::kNtVersionKey
                                                                                : settings::k9xVersionKey,
                                                settings::kProductName)
                                .value_or("");

@@ -14,11 +14,11 @@ struct ProductNames {
     std::string nt;
     std::string nineX;
 
-    [[nodiscard]] std::string& Of(settings::Family family) {
-        return family == settings::Family::kNt ? nt : nineX;
+    [[nodiscard]] std::string& Of(settings::WindowsFamily family) {
+        return family == settings::WindowsFamily::kNt ? nt : nineX;
     }
-    [[nodiscard]] const std::string& Of(settings::Family family) const {
-        return family == settings::Family::kNt ? nt : nineX;
+    [[nodiscard]] const std::string& Of(settings::WindowsFamily family) const {
+        return family == settings::WindowsFamily::kNt ? nt : nineX;
     }
 };
 ProductNames ReadProductNames(reg::Registry& registry);

@@ -29,15 +29,15 @@ public:
     // Loads Form2 on first reference.
     Form2& TheForm2();
 
-    std::string MtuText(settings::Family family) override { return MtuBox(family).Text(); }
-    void SetMtuText(settings::Family family, const std::string& text) override {
+    std::string MtuText(settings::WindowsFamily family) override { return MtuBox(family).Text(); }
+    void SetMtuText(settings::WindowsFamily family, const std::string& text) override {
         MtuBox(family).SetText(text);
     }
     void ShowMessage(const settings::Message& message) override;
 
 private:
-    TextBox& MtuBox(settings::Family family) {
-        return family == settings::Family::kNt ? TheForm1().Text3() : TheForm2().Text4();
+    TextBox& MtuBox(settings::WindowsFamily family) {
+        return family == settings::WindowsFamily::kNt ? TheForm1().Text3() : TheForm2().Text4();
     }
 
     reg::Registry& registry_;

@@ -1,5 +1,6 @@
 #include "ui/SettingsForm.h"
 
+#include "net/Mtu.h"
 #include "settings/MtuNumber.h"
 #include "ui/ControlIds.h"
 
@@ -42,10 +43,10 @@ void SettingsForm::MtuInputCheck() {
         if (settings::Compare(*value, 87) > 0) {
             apply_.SetEnabled(true);
         }
-        if (settings::Compare(*value, 1500) > 0) {
+        if (settings::Compare(*value, net::kLargestStoredMtu) > 0) {
             apply_.SetEnabled(false);
         }
-        if (settings::Compare(*value, 88) < 0) {
+        if (settings::Compare(*value, net::kSmallestStoredMtu) < 0) {
             apply_.SetEnabled(false);
         }
     } else {

@@ -181,7 +181,7 @@ TEST_P(NtVersions, ServiceKeysHoldTheMtuOnlyBeforeWindows2000) {
         << "one read of CurrentVersion";
 
     std::vector<std::string> exported;
-    for (const settings::ToolValue& value : module.Engine().ToolValues(settings::Family::kNt)) {
+    for (const settings::ToolValue& value : module.Engine().ToolValues(settings::WindowsFamily::kNt)) {
         exported.push_back(value.path + "|" + value.name);
     }
     listed.push_back(kParameters + "\\|EnablePMTUDiscovery");

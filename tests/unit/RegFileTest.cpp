@@ -23,7 +23,7 @@ reg::RawValue Value(reg::ValueType type, const std::string& bytes, State state =
 }
 
 std::string Section(const reg::RawValue& value, const std::string& path = "SYSTEM\\Interfaces\\{A}",
-                    settings::Family family = settings::Family::kNt) {
+                    settings::WindowsFamily family = settings::WindowsFamily::kNt) {
     std::string text;
     std::string error;
     EXPECT_TRUE(ui::AppendRegSection(family, "NT", {{{path, "MTU"}, value}}, text, error)) << error;
@@ -76,9 +76,9 @@ TEST(RegFile, BreaksLongDataIntoLinesAndQuotesOnlyShortTexts) {
 
 TEST(RegFile, DeletesWhatWasNotThereAndSaysWhereRegeditMayNot) {
     for (const State state : {State::kValueMissing, State::kKeyMissing}) {
-        for (const auto family : {settings::Family::kNt, settings::Family::k9x}) {
+        for (const auto family : {settings::WindowsFamily::kNt, settings::WindowsFamily::k9x}) {
             const std::string text = Section(Value(reg::kRegNone, "", state), "SYSTEM\\Tcpip\\", family);
-            const std::string older = family == settings::Family::kNt ? "Windows NT 4.0" : "Windows 95, 98 and Me";
+            const std::string older = family == settings::WindowsFamily::kNt ? "Windows NT 4.0" : "Windows 95, 98 and Me";
             EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SYSTEM\\Tcpip]\n"), std::string::npos) << text;
             EXPECT_NE(text.find("; may not delete a value"), std::string::npos) << text;
             EXPECT_NE(text.find(older), std::string::npos) << text;
@@ -105,7 +105,7 @@ TEST(RegFile, RefusesWhatItCannotWriteTrulyAndKeepsTheTextAsItWas) {
         std::string error;
         const std::vector<ui::ExportedValue> values = {{{"SYSTEM\\Good", "MTU"}, Value(reg::kRegDword, "1234")},
                                                        {{c.path, "MTU"}, c.value}};
-        EXPECT_FALSE(ui::AppendRegSection(settings::Family::kNt, "NT", values, text, error)) << c.what;
+        EXPECT_FALSE(ui::AppendRegSection(settings::WindowsFamily::kNt, "NT", values, text, error)) << c.what;
         EXPECT_NE(error.find(c.says), std::string::npos) << c.what << ": " << error;
         EXPECT_EQ(text, "REGEDIT4\n") << c.what;
     }

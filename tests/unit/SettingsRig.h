@@ -14,8 +14,8 @@ class SettingsRig final : public settings::SettingsWindows {
 public:
     explicit SettingsRig(reg::RegistryApi& platform) : routines(platform) {}
 
-    std::string MtuText(settings::Family family) override { return Box(family).Text(); }
-    void SetMtuText(settings::Family family, const std::string& text) override { Box(family).SetText(text); }
+    std::string MtuText(settings::WindowsFamily family) override { return Box(family).Text(); }
+    void SetMtuText(settings::WindowsFamily family, const std::string& text) override { Box(family).SetText(text); }
     void ShowMessage(const settings::Message& message) override {
         ui.MsgBox(message.text, ui::MessageStyle(message.notice), settings::kToolTitle);
     }
@@ -27,8 +27,8 @@ public:
     settings::Module1 module{routines, *this};
 
 private:
-    ui::headless::HeadlessTextBox& Box(settings::Family family) {
-        return family == settings::Family::kNt ? text3 : text4;
+    ui::headless::HeadlessTextBox& Box(settings::WindowsFamily family) {
+        return family == settings::WindowsFamily::kNt ? text3 : text4;
     }
 };
 

@@ -30,14 +30,14 @@ std::optional<Adapter> Pick(Session& session, const std::string& name, const net
                             std::string& all, int& named) {
     std::optional<Adapter> picked;
     named = 0;
-    for (const settings::Family family : settings::kFamilies) {
+    for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         if (!session.Acts(family)) {
             continue;
         }
         for (settings::SlotReport& slot : session.engine.List(family)) {
             const bool match = route == nullptr ? SameName(name, slot.slot) || SameName(name, slot.name) ||
                                                       SameName(name, slot.description)
-                               : family == settings::Family::k9x
+                               : family == settings::WindowsFamily::k9x
                                    ? slot.name == route->address && !route->address.empty()
                                    : SameName(slot.name, route->name);
             all += Fill("  %\n", {Describe(family, slot)});
@@ -52,10 +52,10 @@ std::optional<Adapter> Pick(Session& session, const std::string& name, const net
 
 }  // namespace
 
-std::string Describe(settings::Family family, const settings::SlotReport& slot) {
+std::string Describe(settings::WindowsFamily family, const settings::SlotReport& slot) {
     return Fill(
         slot.description.empty() ? "% %  %" : "% %  %  \"%\"",
-        {family == settings::Family::k9x ? "transport" : "card", slot.slot, slot.name, slot.description});
+        {family == settings::WindowsFamily::k9x ? "transport" : "card", slot.slot, slot.name, slot.description});
 }
 
 std::string Describe(const Adapter& adapter) { return Describe(adapter.family, adapter.slot); }
@@ -81,7 +81,7 @@ std::optional<Adapter> FindRouteAdapter(Session& session, const net::RouteAdapte
 }
 
 void ActOnOneFamily(Session& session, const Adapter& adapter) {
-    for (const settings::Family family : settings::kFamilies) {
+    for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         session.Act(family, family == adapter.family);
     }
     session.slot = adapter.slot.index;

@@ -9,12 +9,12 @@
 namespace quillon::ui {
 
 struct Adapter {
-    settings::Family family = settings::Family::kNt;
+    settings::WindowsFamily family = settings::WindowsFamily::kNt;
     settings::SlotReport slot;
 };
 
 // "card 2  {GUID}  "eth0"", as show begins its line.
-std::string Describe(settings::Family family, const settings::SlotReport& slot);
+std::string Describe(settings::WindowsFamily family, const settings::SlotReport& slot);
 std::string Describe(const Adapter& adapter);
 
 // The adapter of the families acted on that `name` names whole, in any case:

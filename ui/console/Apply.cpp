@@ -13,7 +13,7 @@ int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapt
     bool allInUse = true;
     bool failed = false;
     settings::SwitchChange switchChange = settings::SwitchChange::kNone;
-    for (const settings::Family family : settings::kFamilies) {
+    for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         if (!session.Acts(family)) {
             continue;
         }

@@ -72,7 +72,7 @@ std::optional<CommandLine> Refuse(std::string& error, std::string text) {
 
 }  // namespace
 
-const char* FamilyOption(settings::Family family) { return family == settings::Family::kNt ? "nt" : "9x"; }
+const char* FamilyOption(settings::WindowsFamily family) { return family == settings::WindowsFamily::kNt ? "nt" : "9x"; }
 
 bool IsRoute(const std::string& adapter) {
     return adapter.size() == 5 && (adapter[0] | 0x20) == 'r' && (adapter[1] | 0x20) == 'o' &&
@@ -121,7 +121,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
         }
     }
     if (given.family) {
-        for (const settings::Family family : settings::kFamilies) {
+        for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
             if (*given.family == FamilyOption(family)) {
                 line.family = family;
             }

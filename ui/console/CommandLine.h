@@ -17,7 +17,7 @@ struct CommandLine {
     std::string host;                        // probe
     std::string file;                        // export: the file to write (none: standard output)
     bool applyProbed = false;                // probe's --apply
-    std::optional<settings::Family> family;  // --family: one family only
+    std::optional<settings::WindowsFamily> family;  // --family: one family only
     std::optional<std::string> adapter;  // the one adapter to act on, as show names it; or "route" (probe)
 };
 
@@ -25,7 +25,7 @@ extern const char* const kUsage;
 extern const char* const kHelp;
 
 // How --family names a family: "nt" or "9x".
-const char* FamilyOption(settings::Family family);
+const char* FamilyOption(settings::WindowsFamily family);
 
 // Whether --adapter names the route's adapter (any case).
 bool IsRoute(const std::string& adapter);

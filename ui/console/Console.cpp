@@ -31,14 +31,14 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
     }
     settings::SettingsEngine engine(registry);
     Session session{*line, registry, output, prober, table, engine, ReadProductNames(registry)};
-    for (const settings::Family family : settings::kFamilies) {
+    for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         session.Act(family, !session.names.Of(family).empty() && line->family.value_or(family) == family);
     }
     // A probe that applies nothing needs no Windows to apply to.
     if (line->command == Command::kProbe && !line->applyProbed) {
         return RunProbe(session);
     }
-    if (!session.Acts(settings::Family::kNt) && !session.Acts(settings::Family::k9x)) {
+    if (!session.Acts(settings::WindowsFamily::kNt) && !session.Acts(settings::WindowsFamily::k9x)) {
         if (line->family) {
             output.Err(
                 {"The ", FamilyOption(*line->family), " family of Windows was not found on this machine.\n"});

@@ -9,7 +9,7 @@ namespace quillon::ui {
 
 int RunExport(Session& session) {
     std::string file = kRegFileHeader;
-    for (const settings::Family family : settings::kFamilies) {
+    for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         if (!session.Acts(family)) {
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "net/Mtu.h"
 #include "ui/console/Adapter.h"
 #include "ui/console/Text.h"
 
@@ -9,10 +10,8 @@ namespace quillon::ui {
 
 namespace {
 
-constexpr unsigned kLargestMtu = 65535;
-// IPv4's smallest MTU in use, as Microsoft documents it (Set-NetIPInterface
-// -NlMtuBytes).
-constexpr unsigned kSmallestTaken = 576;
+using net::kLargestIpv4Packet;
+using net::kSmallestIpv4InUse;
 
 // Why Windows did not put `mtu` into use.
 std::string Refusal(const net::MtuChange& change, unsigned mtu) {
@@ -22,7 +21,7 @@ std::string Refusal(const net::MtuChange& change, unsigned mtu) {
             return "Windows lets only an administrator change the MTU in use: run quillon-mtu-cli from an "
                    "elevated prompt";
         case net::MtuSetting::kRefused:
-            return mtu < kSmallestTaken
+            return mtu < kSmallestIpv4InUse
                        ? Fill("Windows does not put % into use at once (576 is the smallest MTU Windows "
                               "documents for IPv4)",
                               {asked})
@@ -52,11 +51,11 @@ bool SetElsewhere(unsigned inUse, unsigned link, unsigned storedBefore) {
     return inUse != 0 && link != 0 && inUse < link && inUse != storedBefore;
 }
 
-bool PutIntoUse(Session& session, settings::Family family, const std::vector<InUseTarget>& targets, bool linkMtu,
+bool PutIntoUse(Session& session, settings::WindowsFamily family, const std::vector<InUseTarget>& targets, bool linkMtu,
                 bool chosen) {
     ConsoleOutput& output = session.output;
     bool allInUse = true;
-    bool restart = family == settings::Family::k9x || session.table == nullptr;
+    bool restart = family == settings::WindowsFamily::k9x || session.table == nullptr;
     for (const InUseTarget& target : targets) {
         const settings::SlotReport& slot = target.slot;
         const unsigned stored = linkMtu ? 0 : StoredNumber(slot);
@@ -82,7 +81,7 @@ bool PutIntoUse(Session& session, settings::Family family, const std::vector<InU
         }
         const net::MtuChange change = session.table->SetMtuInUse(slot.name, stored);
         const std::string inUse = Decimal(change.inUse);
-        const bool known = change.inUse != 0 && change.inUse <= kLargestMtu;
+        const bool known = change.inUse != 0 && change.inUse <= kLargestIpv4Packet;
         switch (change.outcome) {
             case net::MtuSetting::kMissing:
                 restart = true;

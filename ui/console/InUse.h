@@ -28,7 +28,7 @@ bool SetElsewhere(unsigned inUse, unsigned link, unsigned storedBefore);
 // MTU something else set is not raised, nor put back to the link's. False
 // where Windows refused it on any adapter; an adapter with no interface now
 // is no refusal.
-bool PutIntoUse(Session& session, settings::Family family, const std::vector<InUseTarget>& targets, bool linkMtu,
+bool PutIntoUse(Session& session, settings::WindowsFamily family, const std::vector<InUseTarget>& targets, bool linkMtu,
                 bool chosen);
 
 // The MTU a slot stores, as a number; 0 where it stores none or not a whole number.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "net/Mtu.h"
 #include "net/PathMtu.h"
 #include "ui/console/Adapter.h"
 #include "ui/console/InUse.h"
@@ -14,9 +15,8 @@ namespace quillon::ui {
 
 namespace {
 
-// The smallest figure --apply applies: the datagram every IPv4 host must be
-// able to take whole.
-constexpr int kSmallestAppliedMtu = 576;
+// The smallest figure --apply applies.
+constexpr int kSmallestAppliedMtu = static_cast<int>(net::kSmallestIpv4InUse);
 
 // Prints each probe as it comes back.
 class ProbePrinter final : public net::ProbeListener {

@@ -74,9 +74,9 @@ std::string Data(const reg::RawValue& value) {
 
 }  // namespace
 
-bool AppendRegSection(settings::Family family, const std::string& caption,
+bool AppendRegSection(settings::WindowsFamily family, const std::string& caption,
                       const std::vector<ExportedValue>& values, std::string& text, std::string& error) {
-    const char* const older = family == settings::Family::kNt ? "Windows NT 4.0" : "Windows 95, 98 and Me";
+    const char* const older = family == settings::WindowsFamily::kNt ? "Windows NT 4.0" : "Windows 95, 98 and Me";
     std::string section = "\n; " + caption + "\n";
     for (const ExportedValue& exported : values) {
         std::string path = exported.where.path;

@@ -27,7 +27,7 @@ inline constexpr const char* kRegFileHeader =
 // Appends the part of one family, which `caption` names. False, with the
 // reason, where a value could not be read or a key cannot be named in a
 // registry file; then the file must not be written.
-bool AppendRegSection(settings::Family family, const std::string& caption,
+bool AppendRegSection(settings::WindowsFamily family, const std::string& caption,
                       const std::vector<ExportedValue>& values, std::string& text, std::string& error);
 
 }  // namespace quillon::ui

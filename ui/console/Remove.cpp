@@ -15,7 +15,7 @@ int RunRemove(Session& session) {
     }
     bool allInUse = true;
     bool failed = false;
-    for (const settings::Family family : settings::kFamilies) {
+    for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         if (!session.Acts(family)) {
             continue;
         }

@@ -30,12 +30,12 @@ struct Session {
     // The one slot apply and remove act on (--adapter), else every slot.
     std::int16_t slot = settings::SettingsEngine::kEverySlot;
 
-    [[nodiscard]] bool Acts(settings::Family family) const { return acts[Index(family)]; }
-    void Act(settings::Family family, bool on) { acts[Index(family)] = on; }
-    [[nodiscard]] const std::string& ProductName(settings::Family family) const { return names.Of(family); }
+    [[nodiscard]] bool Acts(settings::WindowsFamily family) const { return acts[Index(family)]; }
+    void Act(settings::WindowsFamily family, bool on) { acts[Index(family)] = on; }
+    [[nodiscard]] const std::string& ProductName(settings::WindowsFamily family) const { return names.Of(family); }
 
 private:
-    static std::size_t Index(settings::Family family) { return family == settings::Family::kNt ? 0 : 1; }
+    static std::size_t Index(settings::WindowsFamily family) { return family == settings::WindowsFamily::kNt ? 0 : 1; }
 };
 
 // Says what an Apply or a Remove of a family came to, as the window's

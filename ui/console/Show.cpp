@@ -14,7 +14,7 @@ namespace {
 
 // What the path-MTU-discovery switch is set to: on where nothing is stored,
 // as in Windows' own default.
-const char* SwitchState(const reg::RawValue& value, settings::Family family) {
+const char* SwitchState(const reg::RawValue& value, settings::WindowsFamily family) {
     using State = reg::RawValue::State;
     if (value.state == State::kKeyMissing || value.state == State::kValueMissing) {
         return "on (not stored, the default)";
@@ -23,7 +23,7 @@ const char* SwitchState(const reg::RawValue& value, settings::Family family) {
         return "unknown (it could not be read)";
     }
     const std::vector<std::uint8_t>& data = value.data;
-    const bool nineX = family == settings::Family::k9x;
+    const bool nineX = family == settings::WindowsFamily::k9x;
     if (!nineX && value.type == reg::kRegDword && data.size() == 4) {
         return data[0] == 0 && data[1] == 0 && data[2] == 0 && data[3] == 0 ? "off (stored)" : "on (stored)";
     }
@@ -34,9 +34,9 @@ const char* SwitchState(const reg::RawValue& value, settings::Family family) {
     return "unknown (a value of another form is stored)";
 }
 
-void ShowFamily(Session& session, settings::Family family, const std::optional<Adapter>& one) {
+void ShowFamily(Session& session, settings::WindowsFamily family, const std::optional<Adapter>& one) {
     ConsoleOutput& output = session.output;
-    const std::string_view value = family == settings::Family::k9x ? "MaxMTU" : "MTU";
+    const std::string_view value = family == settings::WindowsFamily::k9x ? "MaxMTU" : "MTU";
     for (const settings::SlotReport& slot : session.engine.List(family)) {
         if (one && one->slot.index != slot.index) {
             continue;
@@ -68,7 +68,7 @@ void ShowFamily(Session& session, settings::Family family, const std::optional<A
                                              family)});
     // One adapter's own MTU, as Retrieve would read it were it the only one.
     if (one) {
-        output.Out("MTU: %\n", {one->slot.mtu.value_or(family == settings::Family::k9x ? "" : "0")});
+        output.Out("MTU: %\n", {one->slot.mtu.value_or(family == settings::WindowsFamily::k9x ? "" : "0")});
         return;
     }
     output.Out("MTU: %\n", {session.engine.Retrieve(family)});
@@ -81,7 +81,7 @@ int RunShow(Session& session) {
     if (!ChooseAdapter(session, one)) {
         return kExitFailure;
     }
-    for (const settings::Family family : settings::kFamilies) {
+    for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         if (session.Acts(family)) {
             session.output.Out({Caption(session.ProductName(family)), "\n"});
             ShowFamily(session, family, one);
