@@ -35,20 +35,14 @@ void IcmpEcho::Load() {
         return;
     }
     loaded_ = true;
+    const auto functions = {SystemFunction("IcmpCreateFile", createFile_),
+                            SystemFunction("IcmpCloseHandle", closeHandle_),
+                            SystemFunction("IcmpSendEcho", sendEcho_)};
     ipHelperModule_ = LoadSystemLibrary("iphlpapi.dll");
-    if (ipHelperModule_ != nullptr) {
-        FindFunction(ipHelperModule_, "IcmpCreateFile", createFile_);
-        FindFunction(ipHelperModule_, "IcmpCloseHandle", closeHandle_);
-        FindFunction(ipHelperModule_, "IcmpSendEcho", sendEcho_);
-    }
     // Before XP the echo functions are in a library of their own.
-    if (createFile_ == nullptr || closeHandle_ == nullptr || sendEcho_ == nullptr) {
+    if (!FindFunctions(ipHelperModule_, functions)) {
         icmpModule_ = LoadSystemLibrary("icmp.dll");
-        if (icmpModule_ != nullptr) {
-            FindFunction(icmpModule_, "IcmpCreateFile", createFile_);
-            FindFunction(icmpModule_, "IcmpCloseHandle", closeHandle_);
-            FindFunction(icmpModule_, "IcmpSendEcho", sendEcho_);
-        }
+        FindFunctions(icmpModule_, functions);
     }
 }
 

@@ -14,22 +14,17 @@ constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 void RestrictLibrarySearch() {
     // kernel32.dll is in every process; this looks it up, it loads nothing.
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) {
+    BOOL(WINAPI * setDefault)(DWORD) = nullptr;
+    if (FindFunctions(kernel, {SystemFunction("SetDefaultDllDirectories", setDefault)}) &&
+        setDefault(kSearchSystem32) != FALSE) {
         return;
-    }
-    FARPROC found = GetProcAddress(kernel, "SetDefaultDllDirectories");
-    if (found != nullptr) {
-        const auto setDefault = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(reinterpret_cast<void (*)()>(found));
-        if (setDefault(kSearchSystem32) != FALSE) {
-            return;
-        }
     }
     // Without it (XP SP1 to 7 without that update), an empty DLL directory
     // takes the current folder out of the search; the program's own folder
     // still comes first there.
-    found = GetProcAddress(kernel, "SetDllDirectoryA");
-    if (found != nullptr) {
-        reinterpret_cast<BOOL(WINAPI*)(LPCSTR)>(reinterpret_cast<void (*)()>(found))("");
+    BOOL(WINAPI * setDirectory)(LPCSTR) = nullptr;
+    if (FindFunctions(kernel, {SystemFunction("SetDllDirectoryA", setDirectory)})) {
+        setDirectory("");
     }
 }
 
@@ -50,6 +45,16 @@ HMODULE LoadSystemLibrary(const char* name) {
     // With a full path, LOAD_WITH_ALTERED_SEARCH_PATH looks for the DLL's own
     // imports in its folder first rather than in the program's.
     return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+bool FindFunctions(HMODULE module, std::initializer_list<SystemFunction> functions) {
+    bool all = true;
+    for (const SystemFunction& function : functions) {
+        const FARPROC found = module != nullptr ? GetProcAddress(module, function.name) : nullptr;
+        std::memcpy(function.slot, &found, sizeof found);
+        all = all && found != nullptr;
+    }
+    return all;
 }
 
 }  // namespace quillon::net

@@ -8,6 +8,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <initializer_list>
+
 namespace quillon::net {
 
 // Where the system has SetDefaultDllDirectories (Windows 8, and Vista and 7
@@ -24,12 +26,19 @@ void RestrictLibrarySearch();
 // is not there or the system folder's path is too long to name it.
 HMODULE LoadSystemLibrary(const char* name);
 
-// Looks `name` up in a library loaded at run time; nullptr where it is not
-// there.
-template <typename Function>
-void FindFunction(HMODULE module, const char* name, Function& function) {
-    const FARPROC found = GetProcAddress(module, name);
-    function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
-}
+// A function looked up in a library loaded at run time: its name, and the
+// function pointer, of the function's own type, that receives it.
+struct SystemFunction {
+    template <typename Function>
+    SystemFunction(const char* functionName, Function& pointer) : name(functionName), slot(&pointer) {
+        static_assert(sizeof(Function) == sizeof(FARPROC), "a pointer to a function");
+    }
+    const char* name;
+    void* slot;
+};
+
+// Looks each function up in `module` (none: finds nothing), nullptr where it
+// is not there; true where every one is there.
+bool FindFunctions(HMODULE module, std::initializer_list<SystemFunction> functions);
 
 }  // namespace quillon::net

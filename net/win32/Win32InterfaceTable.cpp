@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "net/EchoHelper.h"
+#include "net/Mtu.h"
 #include "net/win32/SystemLibrary.h"
 
 namespace quillon::net {
 
 namespace {
 
-constexpr ULONG kLargestMtu = 65535;  // an IPv4 packet's largest size
 
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -41,16 +41,15 @@ void Win32InterfaceTable::Load() {
     }
     loaded_ = true;
     module_ = LoadSystemLibrary("iphlpapi.dll");
-    if (module_ != nullptr) {
-        FindFunction(module_, "GetBestInterface", getBestInterface_);
-        FindFunction(module_, "GetIfEntry", getIfEntry_);
-        FindFunction(module_, "GetAdaptersInfo", getAdaptersInfo_);
-        FindFunction(module_, "GetIpInterfaceTable", getIpInterfaceTable_);
-        FindFunction(module_, "GetIpPathTable", getIpPathTable_);
-        FindFunction(module_, "FreeMibTable", freeMibTable_);
-        FindFunction(module_, "GetIpInterfaceEntry", ipInterface_.getEntry);
-        FindFunction(module_, "SetIpInterfaceEntry", ipInterface_.setEntry);
-    }
+    // Each is used where it is there: the newer ones from Vista on.
+    FindFunctions(module_, {SystemFunction("GetBestInterface", getBestInterface_),
+                            SystemFunction("GetIfEntry", getIfEntry_),
+                            SystemFunction("GetAdaptersInfo", getAdaptersInfo_),
+                            SystemFunction("GetIpInterfaceTable", getIpInterfaceTable_),
+                            SystemFunction("GetIpPathTable", getIpPathTable_),
+                            SystemFunction("FreeMibTable", freeMibTable_),
+                            SystemFunction("GetIpInterfaceEntry", ipInterface_.getEntry),
+                            SystemFunction("SetIpInterfaceEntry", ipInterface_.setEntry)});
     if (freeMibTable_ == nullptr) {
         getIpInterfaceTable_ = nullptr;
         getIpPathTable_ = nullptr;
@@ -130,7 +129,7 @@ std::optional<unsigned> Win32InterfaceTable::InterfaceMtu(DWORD index) {
         for (ULONG i = 0; i != table->NumEntries; ++i) {
             // The loopback's is 0xFFFFFFFF: no MTU a probe could use.
             if (table->Table[i].InterfaceIndex == index && table->Table[i].NlMtu != 0 &&
-                table->Table[i].NlMtu <= kLargestMtu) {
+                table->Table[i].NlMtu <= kLargestIpv4Packet) {
                 mtu = table->Table[i].NlMtu;
             }
         }
@@ -146,7 +145,7 @@ std::optional<unsigned> Win32InterfaceTable::IndexLinkMtu(DWORD index) const {
     MIB_IFROW row{};
     row.dwIndex = index;
     if (getIfEntry_ != nullptr && getIfEntry_(&row) == NO_ERROR && row.dwMtu != 0 &&
-        row.dwMtu <= kLargestMtu) {
+        row.dwMtu <= kLargestIpv4Packet) {
         return static_cast<unsigned>(row.dwMtu);
     }
     return std::nullopt;

@@ -31,21 +31,12 @@ bool Winsock::Load(std::string& failure) {
         dontFragment = kDontFragmentWinsock1;
         module_ = LoadSystemLibrary("wsock32.dll");
     }
-    if (module_ != nullptr) {
-        FindFunction(module_, "WSAStartup", startup);
-        FindFunction(module_, "WSACleanup", cleanup);
-        FindFunction(module_, "WSAGetLastError", lastError);
-        FindFunction(module_, "socket", socket);
-        FindFunction(module_, "setsockopt", setOption);
-        FindFunction(module_, "sendto", sendTo);
-        FindFunction(module_, "recvfrom", receiveFrom);
-        FindFunction(module_, "select", select);
-        FindFunction(module_, "closesocket", close);
-        FindFunction(module_, "gethostbyname", hostByName);
-    }
-    if (startup == nullptr || cleanup == nullptr || lastError == nullptr || socket == nullptr ||
-        setOption == nullptr || sendTo == nullptr || receiveFrom == nullptr || select == nullptr ||
-        close == nullptr || hostByName == nullptr) {
+    if (!FindFunctions(module_, {SystemFunction("WSAStartup", startup), SystemFunction("WSACleanup", cleanup),
+                                 SystemFunction("WSAGetLastError", lastError), SystemFunction("socket", socket),
+                                 SystemFunction("setsockopt", setOption), SystemFunction("sendto", sendTo),
+                                 SystemFunction("recvfrom", receiveFrom), SystemFunction("select", select),
+                                 SystemFunction("closesocket", close),
+                                 SystemFunction("gethostbyname", hostByName)})) {
         failure =
             "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll): install TCP/IP and try "
             "again.";

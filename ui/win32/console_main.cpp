@@ -76,11 +76,10 @@ class ConsoleText {
 public:
     ConsoleText() {
         // kernel32.dll is in every process: a look-up, not a load.
-        const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        const FARPROC found = (GetVersion() & 0x80000000U) == 0 && kernel != nullptr
-                                  ? GetProcAddress(kernel, "WriteConsoleW")
-                                  : nullptr;
-        writeWide_ = reinterpret_cast<WriteWide>(reinterpret_cast<void (*)()>(found));
+        if ((GetVersion() & 0x80000000U) == 0) {
+            quillon::net::FindFunctions(GetModuleHandleA("kernel32.dll"),
+                                        {quillon::net::SystemFunction("WriteConsoleW", writeWide_)});
+        }
     }
 
     // `asIs`: the bytes have a code page of their own and keep it where redirected.
@@ -296,15 +295,9 @@ private:
         }
         const HMODULE kernel = GetModuleHandleA("kernel32.dll");
         Renames renames;
-        if (kernel != nullptr) {
-            quillon::net::FindFunction(kernel, "ReplaceFileA", renames.replaceFile);
-        }
-        if (renames.replaceFile == nullptr) {
+        if (!quillon::net::FindFunctions(kernel, {quillon::net::SystemFunction("ReplaceFileA", renames.replaceFile)})) {
             decltype(&MoveFileExA) moveFileEx = nullptr;
-            if (kernel != nullptr) {
-                quillon::net::FindFunction(kernel, "MoveFileExA", moveFileEx);
-            }
-            if (moveFileEx != nullptr) {
+            if (quillon::net::FindFunctions(kernel, {quillon::net::SystemFunction("MoveFileExA", moveFileEx)})) {
                 if (moveFileEx(fresh, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
                     return true;
                 }
