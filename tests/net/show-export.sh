@@ -112,16 +112,17 @@ planted() {
   echo "$name: show and probe beside planted iphlpapi, icmp, ws2_32 and wsock32 DLLs, none of them loaded"
 }
 # console_text PROGRAM: a reason naming the folder C:\nowhere-é (é is 0xE9 in
-# the ANSI code page) shows é on a console (Wine's console on a pseudo
-# terminal, which writes UTF-8), while redirected standard error gets 0xE9.
+# the ANSI code page, 1252) shows é on a console (Wine's console on a pseudo
+# terminal, which writes UTF-8), while redirected standard error gets 0x82,
+# é in the OEM code page (437), as Windows' own console tools write it.
 console_text() {
   local program=$1 name shown
   name=$(basename "$program")
   shown=$(in_client timeout 60 script -qec "wine '$program' export 'C:\\nowhere-é\\x.reg'" /dev/null </dev/null)
   grep -q 'written to C:\\nowhere-é\\x\.reg' <<<"$shown" || fail "$name on a console: $shown"
   in_client timeout 60 wine "$program" export 'C:\nowhere-é\x.reg' </dev/null >/dev/null 2>"$work/err"
-  LC_ALL=C grep -q $'written to C:\\\\nowhere-\xe9\\\\x' "$work/err" || fail "$name redirected: $(od -c "$work/err" | head -n 4)"
-  echo "$name: an ANSI text shown as such on a console, its bytes unchanged where redirected"
+  LC_ALL=C grep -q $'written to C:\\\\nowhere-\x82\\\\x' "$work/err" || fail "$name redirected: $(od -c "$work/err" | head -n 4)"
+  echo "$name: an ANSI text shown as such on a console, in the OEM code page where redirected"
 }
 # A disk with no room left, for export_fails.
 mkdir -p "$work/full"
@@ -135,7 +136,8 @@ dump=$dump64
 prefix_in_client "$WINEPREFIX" ""
 cards='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\NetworkCards'
 interfaces='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters\Interfaces'
-for program in "$cli32" "$cli64"; do
+both "$cli32" "$cli64"
+for program in "${clis[@]}"; do
   name=$(basename "$program")
   console_run "$program" remove
   console_run "$program" show
@@ -159,7 +161,7 @@ for program in "$cli32" "$cli64"; do
   [ "$(tail -n 1 <<<"$out")" = "MTU: 1300" ] || fail "$name show: the MTU line is not last"
   [ "$name" = quillon-mtu-cli64.exe ] && { echo "after apply 1300:"; echo "$out"; }
 done
-planted "$cli32" "$planted32"
+[ -z "$runs32" ] || planted "$cli32" "$planted32"
 planted "$cli64" "$planted64"
 console_text "$cli64"
 
@@ -177,7 +179,8 @@ in_use_cases=(
   'show|0|"wan1492"  MTU 1500 stored, above the link.s 1492: 1492 is used  in use now: 1492$'
   'remove --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU$'
 )
-for program in "$cli32" "$cli64"; do
+both "$cli32" "$cli64"
+for program in "${clis[@]}"; do
   for c in "${in_use_cases[@]}"; do
     IFS='|' read -r args want_code want <<<"$c"
     console_run "$program" $args
@@ -187,6 +190,61 @@ for program in "$cli32" "$cli64"; do
       fail "$(basename "$program") $args with the stand-in: exit $code: $out $(cat "$work/err")"
   done
 done
+# Something else's MTU in use (a VPN client's, netsh's): eth0 uses 1420 but
+# stores 1300. Plain apply lowers it and never raises it, plain remove
+# leaves it, --adapter changes it; the loopback, which NetworkCards lists
+# and GetAdaptersInfo does not, has no interface and is no refusal. "!" runs
+# a command, and $probe_env goes before the next console run only.
+serviceOf() { in_client wine reg query "$cards\\$1" /v ServiceName /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+eth0_service=$(serviceOf 2)
+elsewhere() {
+  console_run "$1" apply 1420 --adapter eth0
+  in_client wine reg add "$interfaces\\$eth0_service" /v MTU /t REG_DWORD /d 1300 /f >/dev/null 2>&1
+}
+set_by_others_cases=(
+  '!elsewhere'
+  'apply 1450|0|"eth0"  in use now: 1420, left as it is: something else set it below the link.s 1500 \(a VPN client, netsh\); 1450 is stored, and quillon-mtu-cli apply 1450 --adapter 2 puts it into use at once$'
+  'apply 1450|0|"lo"  has no IPv4 interface now \(.*\): 1450 is stored for when Windows reads it; run apply again once the adapter is connected to put it into use at once$'
+  'apply 1400|0|"eth0"  in use now: 1400$'
+  '!elsewhere'
+  'remove|0|"eth0"  in use now: 1420, left as it is: it is not the MTU that was stored'
+  '!elsewhere'
+  'apply 1450 --adapter eth0|0|"eth0"  in use now: 1450$'
+  'remove --adapter eth0|0|"eth0"  in use now: 1500, the link.s MTU$'
+  # A "too big" that comes back as a reply from the zero address is this
+  # system's own refusal, as one without a reply is.
+  'apply 1400 --adapter eth0|0|"eth0"  in use now: 1400$'
+  '!in_client ip route flush cache'
+  "!probe_env=QUILLON_STANDIN_TOO_BIG_REPLY=1"
+  "probe ${TOPOLOGY_HOST[mtu1500]}|0|^  1500 bytes: too big for what this system knows of the path$"
+  "!probe_env=QUILLON_STANDIN_TOO_BIG_REPLY=1"
+  "probe ${TOPOLOGY_HOST[mtu1500]}|0|^That is this machine.s own limit, not the path.s: card 2  .* uses an MTU of 1400"
+  'remove --adapter eth0|0|"eth0"  in use now: 1500, the link.s MTU$'
+)
+both "$cli32" "$cli64"
+for program in "${clis[@]}"; do
+  console_run "$program" remove
+  for c in "${set_by_others_cases[@]}"; do
+    case "$c" in
+      '!elsewhere') elsewhere "$program"; continue ;;
+      '!probe_env='*) probe_env=${c#!probe_env=}; continue ;;
+      '!'*) ${c:1}; continue ;;
+    esac
+    IFS='|' read -r args want_code want <<<"$c"
+    if [ -n "${probe_env:-}" ]; then
+      env_name=${probe_env%%=*}
+      declare -x "$probe_env"
+      console_run "$program" $args
+      unset "$env_name" probe_env
+    else
+      console_run "$program" $args
+    fi
+    [ "$code" = "$want_code" ] && grep -aEq "$want" <<<"$out" ||
+      fail "$(basename "$program") $args, set by others, with the stand-in: exit $code: $out $err"
+  done
+  echo "$(basename "$program"): an MTU in use set by others lowered, never raised, left by remove; the loopback no refusal"
+done
+console_run "$cli64" remove
 STANDIN_IN="ip netns exec $net-c" standin_remove "$WINEPREFIX" || fail "the IP-helper stand-in could not be removed"
 
 # changes BEFORE AFTER: the value lines that differ, one each, with < or >.
@@ -198,7 +256,8 @@ in_client ip route add "${TOPOLOGY_HOST[mtu1492]}/32" via 198.51.100.46 dev wan1
 upper() { tr 'a-z' 'A-Z' <<<"$1"; }
 params='VAL SYSTEM\CURRENTCONTROLSET\SERVICES\TCPIP\PARAMETERS'
 wan1400=$(in_client wine reg query "$cards\\3" /v ServiceName /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
-for program in "$cli32" "$cli64"; do
+both "$cli32" "$cli64"
+for program in "${clis[@]}"; do
   name=$(basename "$program")
   console_run "$program" remove
   before=$(values)
@@ -248,7 +307,6 @@ odd='{odd "name" ];=x-é}'
 reg64=/reg:64
 in_client wine reg add "$cards\\9" /v ServiceName /d "$odd" /f $reg64 >/dev/null 2>&1
 in_client wine reg add "$interfaces\\$odd" /v MTU /t REG_SZ /d 'a "quoted" \ text' /f >/dev/null 2>&1
-serviceOf() { in_client wine reg query "$cards\\$1" /v ServiceName $reg64 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
 eth0=$(serviceOf 2)
 long=$(printf 'x%.0s' $(seq 1500))
 in_client wine reg add "$interfaces\\$eth0" /v MTU /t REG_SZ /d "$long" /f >/dev/null 2>&1
@@ -257,9 +315,15 @@ in_client wine reg add "$interfaces\\$wan" /v MTU /t REG_MULTI_SZ /d 'a\0b' /f >
 lo=$(serviceOf 1)
 in_client wine reg delete "$interfaces\\$lo" /v MTU /f >/dev/null 2>&1
 in_client wine reg delete 'HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters' /v EnablePMTUDiscovery /f >/dev/null 2>&1
-round_trip "$cli32"
-export_fails "$cli32"
-export_fails "$cli64"
+# A service name with é in it: show, redirected, in the OEM code page (0x82);
+# export, a REGEDIT4 file, in the ANSI one (0xE9).
+console_run "$cli64" show
+LC_ALL=C grep -aq $'^  card 9  {odd "name" ];=x-\x82}' <<<"$out" || fail "show redirected: card 9 not in the OEM code page: $(grep -a 'card 9' <<<"$out" | od -c | head -n 3)"
+console_run "$cli64" export
+LC_ALL=C grep -aq $'Interfaces\\\\{odd "name" ];=x-\xe9}]' <<<"$out" || fail "export redirected: card 9 not in the ANSI code page"
+both "$cli32" "$cli64"
+round_trip "${clis[0]}"
+for program in "${clis[@]}"; do export_fails "$program"; done
 console_run "$cli64" export
 echo "export on the NT family (the long text cut short here):"
 sed -E 's/((78,){24}\\)$/.../' <<<"$out" | uniq
@@ -271,6 +335,12 @@ round_trip "$cli64"
 WINEPREFIX=$work/prefix64 in_client wineserver -k 2>/dev/null
 
 # ---- 9x family ----
+if [ -z "$runs32" ]; then
+  echo "SKIPPED: the 9x family, whose prefix is a 32-bit one"
+  echo "show and export on the namespaces' network: $failures failures"
+  [ "$failures" = 0 ]
+  exit
+fi
 export WINEPREFIX=$work/prefix98
 dump=$dump32
 WINEARCH=win32 prefix_in_client "$WINEPREFIX" win98

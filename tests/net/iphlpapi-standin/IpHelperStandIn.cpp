@@ -7,7 +7,8 @@
 // no path table. GetIpInterfaceTable (a stub in Wine), GetIpInterfaceEntry
 // and SetIpInterfaceEntry (not in Wine) give each IPv4 interface's NlMtu:
 // what SetIpInterfaceEntry last set, else the link's MTU; a don't-fragment
-// echo larger than the route's NlMtu is refused at once. Every other function is
+// echo larger than the route's NlMtu is refused at once (as a failed call,
+// or as a reply from the zero address). Every other function is
 // forwarded to a copy of Wine's own DLL (see forwarders.cmake). Built for the
 // tests only, never shipped.
 
@@ -510,6 +511,13 @@ DWORD SendEcho(HANDLE handle, IPAddr destination, const void* requestData, WORD 
     const ULONG nlMtu =
         dontFragment && best != nullptr && best(destination, &route) == NO_ERROR ? NlMtu(route) : 0;
     if ((learnt != 0 && packetSize > learnt) || (nlMtu != 0 && packetSize > nlMtu)) {
+        // Windows is not documented to refuse in one form rather than the
+        // other: with QUILLON_STANDIN_TOO_BIG_REPLY set, as a reply from the
+        // zero address.
+        if (GetEnvironmentVariableA("QUILLON_STANDIN_TOO_BIG_REPLY", nullptr, 0) != 0) {
+            reply->Status = IP_PACKET_TOO_BIG;
+            return 1;
+        }
         return Fail(reply, IP_PACKET_TOO_BIG);
     }
 
