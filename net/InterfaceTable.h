@@ -25,6 +25,7 @@ enum class MtuSetting {
     kNoRights,     // Windows let only an administrator change it
     kRefused,      // Windows does not take this value at once (ERROR_INVALID_PARAMETER)
     kNoInterface,  // the adapter has no IPv4 interface now (not connected, or IPv4 off)
+    kLinkUnknown,  // the link's MTU was asked for, and the system does not say it
     kFailed,       // another failure: `error` says which
     kMissing,      // this system cannot change the MTU in use (before Vista): it counts from a restart
 };

@@ -31,7 +31,7 @@ MtuChange SetInterfaceMtu(const IpInterfaceCalls& calls, NET_IFINDEX index, unsi
     change.aboveLink = mtu != 0 && linkMtu != 0 && mtu > linkMtu;
     const unsigned wanted = mtu == 0 || change.aboveLink ? linkMtu : mtu;
     if (wanted == 0) {
-        change.outcome = MtuSetting::kNoInterface;  // no link to take the MTU of
+        change.outcome = MtuSetting::kLinkUnknown;
         return change;
     }
     MIB_IPINTERFACE_ROW row{};

@@ -166,20 +166,27 @@ MtuChange Win32InterfaceTable::SetMtuInUse(const std::string& adapter, unsigned 
     if (ipInterface_.getEntry == nullptr || ipInterface_.setEntry == nullptr) {
         return MtuChange{};  // before Vista: from the next restart
     }
-    const std::optional<DWORD> index = AdapterIndex(adapter);
+    bool listed = false;
+    const std::optional<DWORD> index = AdapterIndex(adapter, &listed);
     if (!index) {
+        // Not among the adapters listed: no interface now. Where they could
+        // not be listed, that says nothing of the adapter.
         MtuChange none;
-        none.outcome = MtuSetting::kNoInterface;
+        none.outcome = listed ? MtuSetting::kNoInterface : MtuSetting::kFailed;
+        none.error = ERROR_GEN_FAILURE;
         return none;
     }
     return SetInterfaceMtu(ipInterface_, *index, mtu, IndexLinkMtu(*index).value_or(0));
 }
 
-std::optional<DWORD> Win32InterfaceTable::AdapterIndex(const std::string& adapter) {
+std::optional<DWORD> Win32InterfaceTable::AdapterIndex(const std::string& adapter, bool* listed) {
     Load();
     std::vector<unsigned char> buffer;
     if (!Adapters(buffer)) {
         return std::nullopt;
+    }
+    if (listed != nullptr) {
+        *listed = true;
     }
     // An NT adapter is known by its service name; a 9x transport by its IP
     // address, where it has one of its own (not the 0.0.0.0 of one that has

@@ -46,8 +46,9 @@ private:
     void Load();
     // The adapters as the IP helper lists them (a buffer of IP_ADAPTER_INFO).
     bool Adapters(std::vector<unsigned char>& buffer) const;
-    // The IP helper's index of an adapter named as MtuInUse names it.
-    std::optional<DWORD> AdapterIndex(const std::string& adapter);
+    // The IP helper's index of an adapter named as MtuInUse names it;
+    // `listed`, where given, says whether the adapters could be listed.
+    std::optional<DWORD> AdapterIndex(const std::string& adapter, bool* listed = nullptr);
     std::optional<unsigned> IndexLinkMtu(DWORD index) const;
 
     HMODULE module_ = nullptr;

@@ -29,9 +29,11 @@ Replaced ReplaceKeepingBackup(FileRenames& files, const std::string& fresh, cons
             return files.Rename(backup, path) ? Replaced::kOldKept : Replaced::kOldAside;
         }
         // The old one is gone altogether: the new one, whole, takes its name.
-        if (files.Rename(fresh, path)) {
-            return Replaced::kDone;
-        }
+        return files.Rename(fresh, path) ? Replaced::kDone : Replaced::kNewAside;
+    }
+    // Both keep their names: a backup ReplaceFile may have left is no file of ours.
+    if (files.Exists(backup)) {
+        files.Remove(backup);
     }
     return Replaced::kOldKept;
 }

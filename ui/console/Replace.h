@@ -33,6 +33,7 @@ enum class Replaced {
     kDone,      // `path` is the new file; the old one is gone
     kOldKept,   // `path` is the old file, as it was; `fresh` is still there
     kOldAside,  // the old file could not be put back: it is `aside`
+    kNewAside,  // the old file is gone, and the new one could not take its name: it is `fresh`
 };
 
 // `aside` names no file, in the folder of `path`.
