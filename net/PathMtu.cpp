@@ -80,6 +80,8 @@ public:
     Search(Prober& network, ProbeListener& listener, const ProbeLimits& limits)
         : network_(network), listener_(listener), limits_(limits) {}
 
+    [[nodiscard]] unsigned Milliseconds() const { return elapsedMs_; }
+
     PathMtu Run() {
         while (passed_ == 0) {
             const int size = NextFirstProbe();
@@ -441,7 +443,10 @@ private:
 }  // namespace
 
 PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeLimits& limits) {
-    return Search(network, listener, limits).Run();
+    Search search(network, listener, limits);
+    PathMtu found = search.Run();
+    found.milliseconds = search.Milliseconds();
+    return found;
 }
 
 }  // namespace quillon::net

@@ -63,6 +63,7 @@ struct PathMtu {
     int mtu = 0;         // kFound: the figure; otherwise the largest size that passed (0: none)
     int atMost = 0;      // the largest size not known for certain to be too big
     int probes = 0;      // echoes sent
+    unsigned milliseconds = 0;  // waiting for answers and pauses together
     std::string reason;  // kUnreachable, kCannotSend: what was said
 };
 

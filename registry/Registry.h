@@ -23,6 +23,8 @@ struct RawValue {
     ValueType type = kRegNone;
     std::vector<std::uint8_t> data;
     Status status = kErrorSuccess;  // kUnreadable: what the platform said
+
+    bool operator==(const RawValue& other) const = default;
 };
 
 class Registry {

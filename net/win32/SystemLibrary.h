@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <type_traits>
 
 namespace quillon::net {
 
@@ -31,7 +32,9 @@ HMODULE LoadSystemLibrary(const char* name);
 struct SystemFunction {
     template <typename Function>
     SystemFunction(const char* functionName, Function& pointer) : name(functionName), slot(&pointer) {
-        static_assert(sizeof(Function) == sizeof(FARPROC), "a pointer to a function");
+        static_assert(std::is_pointer_v<Function> && std::is_function_v<std::remove_pointer_t<Function>> &&
+                          sizeof(Function) == sizeof(FARPROC),
+                      "a pointer to a function");
     }
     const char* name;
     void* slot;

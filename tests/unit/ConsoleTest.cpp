@@ -19,68 +19,10 @@
 #include "ui/console/Console.h"
 #include "ui/console/Replace.h"
 #include "tests/support/HeadlessProgram.h"
+#include "tests/unit/ConsoleRig.h"
 
 namespace quillon::test {
 namespace {
-
-const std::string kNtVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
-const std::string k9xVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kCard = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
-const std::string kInterfaces = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
-const std::string kTransport = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
-const std::string kNotSaved =
-    "The MTU setting could not be saved. Run Quillon MTU Tool as an administrator and try again.\n";
-
-enum Machine { kNone = 0, kNt = 1, k9x = 2, kBoth = 3 };
-
-class Capture final : public ui::ConsoleOutput {
-public:
-    void Out(std::string_view text) override { out += text; }
-    void Err(std::string_view text) override { err += text; }
-    bool OutWhole(const std::string& text, std::string& failure) override {
-        if (full) {
-            failure = "the disk is full";
-            return false;
-        }
-        out += text;
-        return true;
-    }
-    bool Save(const std::string& path, const std::string& text, std::string& failure) override {
-        if (full) {
-            failure = "the disk is full. No file was left there.";
-            return false;
-        }
-        files[path] = text;
-        return true;
-    }
-    std::string out;
-    std::string err;
-    std::map<std::string, std::string> files;
-    bool full = false;  // every checked write fails
-};
-
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-// A machine with adapters on card 1 and 3 (NT) or transports 0000 and 0002
-// (9x), the second one holding an MTU of 576.
-void Seed(reg::MemoryRegistry& model, Machine machine) {
-    if ((machine & kNt) != 0) {
-        model.SeedString(kNtVersion, "ProductName", "Windows XP");
-        model.SeedString(kCard + "1", "ServiceName", "{A}");
-        model.SeedString(kCard + "3", "ServiceName", "{B}");
-        model.SeedDword(kInterfaces + "{B}", "MTU", 576);
-    }
-    if ((machine & k9x) != 0) {
-        model.SeedString(k9xVersion, "ProductName", "Windows 98");
-        model.SeedString(kTransport + "0000", "IPAddress", "10.0.0.1");
-        model.SeedString(kTransport + "0002", "IPAddress", "10.0.0.3");
-        model.SeedString(kTransport + "0002", "MaxMTU", "576");
-    }
-}
 
 class Console : public ::testing::Test {
 protected:
@@ -486,6 +428,7 @@ TEST(ReplaceByRenames, KeepsTheEarlierFileWhicheverStepFails) {
              {"old aside", {}, ui::Replaced::kOldKept, kept},
              {"old aside", {"aside>a.reg"}, ui::Replaced::kOldAside, {{"new", "NEW"}, {"aside", "OLD"}}},
              {"old gone", {}, ui::Replaced::kDone, {{"a.reg", "NEW"}}},
+             {"old gone", {"new>a.reg"}, ui::Replaced::kNewAside, {{"new", "NEW"}}},
          }) {
         FakeRenames renames;
         renames.failing = row.failing;
@@ -711,13 +654,16 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
          "{A}  in use now: 1300, not 1400: " + admin, ""},
         {"show --adapter 3", "", S::kSet, 540, 0, 0,
          "{B}  MTU 576 stored, above the link's 540: 540 is used  in use now", "restart"},
+        // {B} stores 576 but uses 1450: something else set it.
         {"probe h", "", S::kSet, 1500, 1450, 0,
-         "own limit, not the path's: card 3  {B} uses an MTU of 1450, and this system refused the larger "
-         "probes itself. To measure the path beyond it, put the link's MTU back (quillon-mtu-cli remove --adapter 3)",
-         ""},
+         "own limit, not the path's: card 3  {B} uses an MTU of 1450, which something else set (a VPN client, "
+         "netsh), and this system refused the larger probes itself; the path beyond it was not measured.\n",
+         "remove --adapter"},
         {"probe h", "", S::kSet, 1500, 1400, 0, "MTU: 1400\n", "own limit"},
-        {"probe h", "", S::kSet, 1500, 0, 0, "own limit, not the path's: card 3  {B} uses an MTU of 1450", "",
-         1450},
+        {"probe h", "", S::kSet, 1500, 0, 0,
+         "own limit, not the path's: card 3  {B} uses an MTU of 576, and this system refused the larger probes "
+         "itself. To measure the path beyond it, put the link's MTU back (quillon-mtu-cli remove --adapter 3)",
+         "", 576},
     };
     for (const auto& c : cases) {
         reg::MemoryRegistry machine;

@@ -60,16 +60,15 @@ std::string Describe(settings::WindowsFamily family, const settings::SlotReport&
 
 std::string Describe(const Adapter& adapter) { return Describe(adapter.family, adapter.slot); }
 
-std::optional<Adapter> FindAdapter(Session& session, const std::string& name) {
+std::optional<Adapter> FindAdapter(Session& session, const std::string& name, std::string& failure) {
     std::string all;
     int named = 0;
     std::optional<Adapter> picked = Pick(session, name, nullptr, all, named);
     if (!picked) {
-        session.output.Err(named == 0
-                               ? "No adapter is named '%'. Nothing was written. The adapters are:\n%"
-                               : "More than one adapter is named '%': name it by its card or transport "
-                                 "number. Nothing was written. The adapters are:\n%",
-                           {name, all.empty() ? std::string_view("  (none)\n") : std::string_view(all)});
+        failure = Fill(named == 0 ? "No adapter is named '%'. Nothing was written. The adapters are:\n%"
+                                  : "More than one adapter is named '%': name it by its card or transport "
+                                    "number. Nothing was written. The adapters are:\n%",
+                       {name, all.empty() ? std::string_view("  (none)\n") : std::string_view(all)});
     }
     return picked;
 }
@@ -87,10 +86,11 @@ void ActOnOneFamily(Session& session, const Adapter& adapter) {
     session.slot = adapter.slot.index;
 }
 
-bool ChooseAdapter(Session& session, std::optional<Adapter>& one) {
+bool ChooseAdapter(Session& session, std::optional<Adapter>& one, RunResult& result) {
     if (session.line.adapter) {
-        one = FindAdapter(session, *session.line.adapter);
+        one = FindAdapter(session, *session.line.adapter, result.failure);
         if (!one) {
+            result.exitCode = kExitFailure;
             return false;
         }
         ActOnOneFamily(session, *one);

@@ -19,9 +19,9 @@ std::string Describe(const Adapter& adapter);
 
 // The adapter of the families acted on that `name` names whole, in any case:
 // its card or transport number, service name or IP address, or its name as
-// Windows shows it. Where none or several are named, says so on standard
-// error with the list of adapters, and gives none.
-std::optional<Adapter> FindAdapter(Session& session, const std::string& name);
+// Windows shows it. Where none or several are named, gives none, and
+// `failure` says so with the list of adapters.
+std::optional<Adapter> FindAdapter(Session& session, const std::string& name, std::string& failure);
 
 // The adapter the route to the probed host leaves through, where the system
 // said and it is one of the adapters the tool knows.
@@ -31,7 +31,8 @@ std::optional<Adapter> FindRouteAdapter(Session& session, const net::RouteAdapte
 void ActOnOneFamily(Session& session, const Adapter& adapter);
 
 // The adapter --adapter names, and from then on the session acts on it only;
-// false where it names none or several (said on standard error).
-bool ChooseAdapter(Session& session, std::optional<Adapter>& one);
+// false where it names none or several: then result's failure says so, and
+// its exit code is 1.
+bool ChooseAdapter(Session& session, std::optional<Adapter>& one, RunResult& result);
 
 }  // namespace quillon::ui

@@ -1,6 +1,7 @@
 // apply MTU: what the window's Apply does, for every family acted on or for
 // the one adapter --adapter names; then the MTU put into use at once on each
-// adapter it was written for, where Windows can do that.
+// adapter it was written for, where Windows can do that. remove goes the
+// same way (ui/console/Remove.cpp).
 
 #include "ui/console/Adapter.h"
 #include "ui/console/InUse.h"
@@ -9,10 +10,23 @@
 
 namespace quillon::ui {
 
-int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapter>& one) {
-    bool allInUse = true;
+namespace {
+
+// The adapter in slot `index`, as `slots` list it.
+const settings::SlotReport* InSlot(const std::vector<settings::SlotReport>& slots, std::int16_t index) {
+    for (const settings::SlotReport& slot : slots) {
+        if (slot.index == index) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void StoreOrDelete(Session& session, const std::string* mtu, const std::optional<Adapter>& one, RunResult& result) {
+    const bool remove = mtu == nullptr;
     bool failed = false;
-    settings::SwitchChange switchChange = settings::SwitchChange::kNone;
     for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         if (!session.Acts(family)) {
             continue;
@@ -20,47 +34,91 @@ int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapt
         // What each adapter stored before this run: an MTU in use below the
         // link's that is not this was set by something else.
         const std::vector<settings::SlotReport> before = session.engine.List(family);
-        const settings::Outcome outcome = session.engine.Apply(family, mtu, session.slot);
-        switchChange = outcome.switchChange;
-        failed = !Say(session.output, settings::ApplyMessage(outcome)) || failed;
+        const reg::RawValue switchBefore = session.SwitchRaw(family);
+        const settings::Outcome outcome =
+            remove ? session.engine.Remove(family, session.slot) : session.engine.Apply(family, *mtu, session.slot);
+        FamilyResult& done = result.families.emplace_back(session.Family(family));
+        done.message = remove ? settings::RemoveMessage(outcome) : settings::ApplyMessage(outcome);
+        result.switchChange = outcome.switchChange;
+        result.changed = result.changed || !(session.SwitchRaw(family) == switchBefore);
+        const std::vector<settings::SlotReport> after = remove ? before : session.engine.List(family);
+        for (const settings::AdapterChange& change : outcome.adapters) {
+            const settings::SlotReport* now = InSlot(after, change.index);
+            const settings::SlotReport* earlier = InSlot(before, change.index);
+            if (now == nullptr) {
+                continue;
+            }
+            AdapterResult& adapter = done.adapters.emplace_back(AdapterOf(family, *now));
+            const bool held = earlier != nullptr && earlier->mtu.has_value();
+            adapter.change = change.change == settings::Change::kRefused ? ValueChange::kFailed
+                             : remove                                    ? (held ? ValueChange::kDeleted
+                                                                                 : ValueChange::kAbsent)
+                             : held && earlier->mtu == now->mtu          ? ValueChange::kUnchanged
+                                                                         : ValueChange::kWritten;
+            result.changed = result.changed || adapter.change == ValueChange::kWritten ||
+                             adapter.change == ValueChange::kDeleted;
+        }
+        failed = failed || done.message->notice != settings::Notice::kInformation;
         if (failed) {
             continue;
         }
-        // The adapters it was written for: the same MTU at once.
-        std::vector<InUseTarget> written;
-        for (settings::SlotReport& slot : session.engine.List(family)) {
-            for (const settings::AdapterChange& change : outcome.adapters) {
-                if (change.index == slot.index && change.change == settings::Change::kWritten) {
-                    unsigned stored = 0;
-                    for (const settings::SlotReport& earlier : before) {
-                        stored = earlier.index == slot.index ? StoredNumber(earlier) : stored;
-                    }
-                    written.push_back({std::move(slot), stored});
-                    break;
-                }
+        // The adapters it wrote the MTU for: the same MTU at once; those it
+        // deleted it for: the link's.
+        bool restart = family == settings::WindowsFamily::k9x || session.table == nullptr;
+        for (AdapterResult& adapter : done.adapters) {
+            if (adapter.change == ValueChange::kWritten || adapter.change == ValueChange::kUnchanged ||
+                adapter.change == ValueChange::kDeleted) {
+                const settings::SlotReport* earlier = InSlot(before, adapter.slot.index);
+                PutIntoUse(session, adapter, earlier != nullptr ? StoredNumber(*earlier) : 0, remove, one.has_value(),
+                           restart);
+                const InUseOutcome& inUse = adapter.inUse[0];
+                result.changed =
+                    result.changed || (inUse.result == InUseResult::kSet && inUse.before != adapter.ip[0].inUse);
             }
         }
-        allInUse = PutIntoUse(session, family, written, false, one.has_value()) && allInUse;
+        done.restart = restart;
     }
-    if (failed) {
-        return kExitFailure;
+    if (one && !result.families.empty()) {
+        result.one = AdapterOf(one->family, one->slot);
     }
-    if (one) {
-        session.output.Out(
-            switchChange == settings::SwitchChange::kSwitchedOff
-                ? "The MTU was stored for % only; path-MTU discovery is now off, since every adapter "
-                  "holds an MTU of its own.\n"
-                : "The MTU was stored for % only; path-MTU discovery is on (the default), since not every "
-                  "adapter holds an MTU of its own: with it off, Windows would send at most 576 bytes "
-                  "beyond the local network on those that hold none.\n",
-            {Describe(*one)});
-    }
-    return allInUse ? kExitSuccess : kExitNotInUse;
+    result.exitCode = failed ? kExitFailure : ExitOfInUse(result);
 }
 
-int RunApply(Session& session) {
+void ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapter>& one, RunResult& result) {
+    StoreOrDelete(session, &mtu, one, result);
+}
+
+void SayChange(ConsoleOutput& output, const RunResult& result) {
+    for (const FamilyResult& family : result.families) {
+        if (Say(output, *family.message)) {
+            SayInUse(output, family);
+        }
+    }
+    if (!result.one || result.exitCode == kExitFailure) {
+        return;
+    }
+    const std::string adapter = Describe(result.one->family, result.one->slot);
+    if (result.command == "remove") {
+        output.Out(
+            "The MTU was removed from % only; path-MTU discovery is on again (the default), "
+            "since not every adapter holds an MTU of its own now.\n",
+            {adapter});
+    } else {
+        output.Out(result.switchChange == settings::SwitchChange::kSwitchedOff
+                       ? "The MTU was stored for % only; path-MTU discovery is now off, since every adapter "
+                         "holds an MTU of its own.\n"
+                       : "The MTU was stored for % only; path-MTU discovery is on (the default), since not every "
+                         "adapter holds an MTU of its own: with it off, Windows would send at most 576 bytes "
+                         "beyond the local network on those that hold none.\n",
+                   {adapter});
+    }
+}
+
+void Apply(Session& session, RunResult& result) {
     std::optional<Adapter> one;
-    return ChooseAdapter(session, one) ? ApplyMtu(session, session.line.mtu, one) : kExitFailure;
+    if (ChooseAdapter(session, one, result)) {
+        ApplyMtu(session, session.line.mtu, one, result);
+    }
 }
 
 }  // namespace quillon::ui

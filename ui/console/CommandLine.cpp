@@ -1,5 +1,6 @@
 #include "ui/console/CommandLine.h"
 
+#include "net/Mtu.h"
 #include "settings/MtuNumber.h"
 #include "ui/console/Text.h"
 
@@ -7,10 +8,11 @@ namespace quillon::ui {
 
 const char* const kUsage =
     "Usage: quillon-mtu-cli COMMAND, one of\n"
-    "  show   [--family nt|9x] [--adapter A]\n"
-    "  apply MTU [--family nt|9x] [--adapter A]\n"
-    "  remove [--family nt|9x] [--adapter A]\n"
-    "  probe HOST [--apply [--family nt|9x] [--adapter A|route]]\n"
+    "  show   [--family nt|9x] [--adapter A] [--json]\n"
+    "  apply MTU [--family nt|9x] [--adapter A] [--json]\n"
+    "  remove [--family nt|9x] [--adapter A] [--json]\n"
+    "  check MTU [--family nt|9x] [--adapter A] [--json]\n"
+    "  probe HOST [--apply [--family nt|9x] [--adapter A|route]] [--json]\n"
     "  export [--family nt|9x] [FILE.reg]\n"
     "  --help (or -h, /?), --version\n";
 
@@ -23,13 +25,16 @@ const char* const kHelp =
     "           path-MTU-discovery switch\n"
     "  apply    stores MTU (88 to 1500) and switches path-MTU discovery off\n"
     "  remove   deletes the MTU and the switch\n"
+    "  check    whether each adapter stores MTU and uses no more (reads only)\n"
     "  probe    finds the MTU of the path to HOST; --apply applies it (from 576)\n"
     "  export   a registry file that puts those values back: regedit /s FILE.reg\n"
     "  --family one family of Windows only\n"
     "  --adapter one adapter, as show names it; for probe, route: the one the\n"
     "           route to HOST leaves through\n"
+    "  --json   one JSON document on standard output, the text on standard error\n"
     "\n"
-    "Exit codes: 0 done; 1 failed or found nothing to act on; 2 a wrong command\n"
+    "Exit codes: 0 done (check: complies); 1 failed, found nothing to act on, or\n"
+    "does not comply; 2 a wrong command\n"
     "line, with nothing sent or written; 3 stored, but Windows would not put it\n"
     "into use now.\n";
 
@@ -45,7 +50,7 @@ struct Verb {
 
 constexpr Verb kVerbs[] = {
     {"show", Command::kShow, 0, 0},   {"remove", Command::kRemove, 0, 0}, {"export", Command::kExport, 0, 1},
-    {"apply", Command::kApply, 1, 1}, {"probe", Command::kProbe, 1, 1},
+    {"apply", Command::kApply, 1, 1}, {"probe", Command::kProbe, 1, 1},  {"check", Command::kCheck, 1, 1},
 };
 
 // The options that take a value, as "--name VALUE" or "--name=VALUE", as given.
@@ -71,6 +76,17 @@ std::optional<CommandLine> Refuse(std::string& error, std::string text) {
 }
 
 }  // namespace
+
+unsigned WholeMtu(const std::string& text) {
+    unsigned number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || number > net::kLargestStoredMtu) {
+            return 0;
+        }
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    return number >= net::kSmallestStoredMtu && number <= net::kLargestStoredMtu ? number : 0;
+}
 
 const char* FamilyOption(settings::WindowsFamily family) { return family == settings::WindowsFamily::kNt ? "nt" : "9x"; }
 
@@ -109,6 +125,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
                 return Refuse(error, Cat({option->name, " is given twice"}));
             }
             field = value;
+        } else if (argument == "--json") {
+            if (line.json) {
+                return Refuse(error, "--json is given twice");
+            }
+            line.json = true;
         } else if (argument == "--apply") {
             if (line.applyProbed) {
                 return Refuse(error, "--apply is given twice");
@@ -145,23 +166,30 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
         return Refuse(error, Cat({"unknown command '", command, "'"}));
     }
     line.command = verb->command;
+    line.verb = verb->name;
     const std::size_t operands = words.size() - 1;
     if (operands < verb->fewest || operands > verb->most) {
         return Refuse(error, Cat({"'", command, "' takes ",
                                   verb->most == 0                   ? "no MTU or other argument"
                                   : verb->fewest == 0               ? "at most one file"
-                                  : line.command == Command::kApply ? "one MTU"
-                                                                    : "one host"}));
+                                  : line.command == Command::kProbe ? "one host"
+                                                                    : "one MTU"}));
     }
     if (operands != 0) {
-        (line.command == Command::kApply   ? line.mtu
-         : line.command == Command::kProbe ? line.host
-                                           : line.file) = words[1];
+        (line.command == Command::kProbe    ? line.host
+         : line.command == Command::kExport ? line.file
+                                            : line.mtu) = words[1];
     }
     if (line.command == Command::kApply && !settings::Applicable(line.mtu)) {
         return Refuse(error,
                       Cat({"the MTU must be a number from 88 to 1500 of at most four characters, not '",
                            line.mtu, "'"}));
+    }
+    if (line.command == Command::kCheck && !WholeMtu(line.mtu)) {
+        return Refuse(error, Cat({"check takes a whole number from 88 to 1500, not '", line.mtu, "'"}));
+    }
+    if (line.json && line.command == Command::kExport) {
+        return Refuse(error, "--json does not go with 'export', which writes a registry file");
     }
     if (line.applyProbed && line.command != Command::kProbe) {
         return Refuse(error, "--apply goes with 'probe' only");

@@ -9,14 +9,16 @@
 
 namespace quillon::ui {
 
-enum class Command { kShow, kApply, kRemove, kProbe, kExport };
+enum class Command { kShow, kApply, kRemove, kCheck, kProbe, kExport };
 
 struct CommandLine {
     Command command = Command::kShow;
-    std::string mtu;                         // apply
+    std::string verb;                        // the command as given
+    std::string mtu;                         // apply, check
     std::string host;                        // probe
     std::string file;                        // export: the file to write (none: standard output)
     bool applyProbed = false;                // probe's --apply
+    bool json = false;                       // --json: one JSON document on standard output
     std::optional<settings::WindowsFamily> family;  // --family: one family only
     std::optional<std::string> adapter;  // the one adapter to act on, as show names it; or "route" (probe)
 };
@@ -26,6 +28,10 @@ extern const char* const kHelp;
 
 // How --family names a family: "nt" or "9x".
 const char* FamilyOption(settings::WindowsFamily family);
+
+// The MTU `text` is, where it is a whole number from 88 to 1500 written in
+// digits only ("0088" is 88); else 0.
+unsigned WholeMtu(const std::string& text);
 
 // Whether --adapter names the route's adapter (any case).
 bool IsRoute(const std::string& adapter);

@@ -1,5 +1,5 @@
 // probe HOST [--apply]: the largest packet that reaches the host unfragmented,
-// one probe at a time, each printed as it comes back; with --apply the figure
+// one probe at a time, each said as it comes back; with --apply the figure
 // is applied as apply applies it.
 
 #include <algorithm>
@@ -18,119 +18,165 @@ namespace {
 // The smallest figure --apply applies.
 constexpr int kSmallestAppliedMtu = static_cast<int>(net::kSmallestIpv4InUse);
 
-// Prints each probe as it comes back.
-class ProbePrinter final : public net::ProbeListener {
-public:
-    explicit ProbePrinter(ConsoleOutput& output) : output_(output) {}
-    void OnProbe(int packetSize, const net::Echo& echo) override {
-        if (echo.outcome == net::EchoOutcome::kTooBig) {
-            refusedHere = refusedHere || echo.refusedHere;
-            largestTooBig = std::max(largestTooBig, packetSize);
-        }
-        for (const net::LateAnswer& late : echo.late) {
-            output_.Out("  a late reply: the %-byte probe passed after all (% ms)\n",
-                        {Decimal(late.packetSize), Decimal(late.elapsedMs)});
-        }
-        const std::string mtu = Decimal(echo.nextHopMtu);
-        const std::string reply = Decimal(echo.replySize);
-        const std::string ms = Decimal(echo.elapsedMs);
-        const char* what = "no answer (too big, or lost)";
-        switch (echo.outcome) {
-            case net::EchoOutcome::kPassed:
-                what = echo.replySize != 0 ? "passed (% ms; the host cut its reply to % bytes)"
-                                           : "passed (% ms)";
-                break;
-            case net::EchoOutcome::kTooBig:
-                what = echo.refusedHere
-                           ? (echo.nextHopMtu != 0 ? "too big for what this system knows of the path (MTU %)"
-                                                   : "too big for what this system knows of the path")
-                       : echo.mtuLearnt       ? "too big, this system has learnt MTU % for the path"
-                       : echo.nextHopMtu != 0 ? "too big, a router names MTU %"
-                                              : "too big, a router names no MTU";
-                break;
-            case net::EchoOutcome::kNoAnswer:
-                break;
-            case net::EchoOutcome::kUnreachable:
-                what = "unreachable: %";
-                break;
-            case net::EchoOutcome::kCannotSend:
-                what = "not sent: %";
-                break;
-        }
-        const std::string_view value = echo.outcome == net::EchoOutcome::kPassed ? std::string_view(ms)
-                                       : echo.outcome == net::EchoOutcome::kTooBig
-                                           ? std::string_view(mtu)
-                                           : std::string_view(echo.reason);
-        output_.Out("  % bytes: %\n", {Decimal(packetSize), Fill(what, {value, reply})});
+ProbeStatus StatusOf(net::PathStatus status) {
+    switch (status) {
+        case net::PathStatus::kFound:
+            return ProbeStatus::kFound;
+        case net::PathStatus::kSilent:
+            return ProbeStatus::kSilent;
+        case net::PathStatus::kUnreachable:
+            return ProbeStatus::kUnreachable;
+        case net::PathStatus::kBelowRange:
+            return ProbeStatus::kBelowRange;
+        case net::PathStatus::kCannotSend:
+            return ProbeStatus::kCannotSend;
+        case net::PathStatus::kInterrupted:
+            return ProbeStatus::kInterrupted;
+        case net::PathStatus::kOutOfBounds:
+            break;
     }
+    return ProbeStatus::kNoSureFigure;
+}
 
-    bool refusedHere = false;  // this system refused a probe itself
-    int largestTooBig = 0;     // the largest probe found too big, in whatever form
+// Where the figure is the MTU the route's adapter uses (where Windows does
+// not say, the one it stores), and this system refused the larger probes
+// itself (as it said, or since they were larger than that MTU), the path was
+// not measured beyond this machine.
+bool OwnLimit(const AdapterResult& route, int mtu, bool refusedHere, int largestTooBig) {
+    const unsigned inUse = route.ip[0].inUse;
+    const unsigned own = inUse != 0 ? inUse : route.storedMtu;
+    return own != 0 && static_cast<unsigned>(mtu) == own &&
+           (refusedHere || (inUse != 0 && static_cast<unsigned>(largestTooBig) > inUse));
+}
 
-private:
-    ConsoleOutput& output_;
-};
+}  // namespace
 
-// The line that says which adapter the route to the host leaves through.
-void SayRoute(Session& session, const net::RouteAdapter& via, const std::optional<Adapter>& route) {
-    const std::string& host = session.line.host;
-    if (route) {
-        session.output.Out("The route to % leaves through %.\n", {host, Describe(*route)});
-    } else if (!via.name.empty()) {
-        session.output.Out(
-            "The route to % leaves through the adapter % (%), none of the network cards found.\n",
-            {host, via.name, via.address});
+void ProbeProgress::Opened(const ProbeResult& probe) {
+    const bool named = probe.address != probe.host;
+    output_.Out("Probing the path to %% %, with packets of 88 to 1500 bytes that may not be fragmented:\n",
+                {probe.host, named ? " (" + probe.address + ")" : std::string(), probe.means});
+    if (probe.route) {
+        output_.Out("The route to % leaves through %.\n",
+                    {probe.host, Describe(probe.route->family, probe.route->slot)});
+    } else if (!probe.via.name.empty()) {
+        output_.Out("The route to % leaves through the adapter % (%), none of the network cards found.\n",
+                    {probe.host, probe.via.name, probe.via.address});
     } else {
-        session.output.Out("This system does not say which adapter the route to % leaves through.\n", {host});
+        output_.Out("This system does not say which adapter the route to % leaves through.\n", {probe.host});
     }
 }
 
-// Where the figure is the MTU that the route's adapter stores or uses, and
-// this system refused the larger probes itself (as it said, or since they
-// were larger than the MTU its interface uses), the path was not measured
-// beyond this machine: says so, and how to measure it.
-void SayOwnLimit(Session& session, const Adapter& route, int mtu, bool refusedHere, int largestTooBig) {
-    const auto figure = static_cast<unsigned>(mtu);
-    const unsigned inUse = session.table->MtuInUse(route.slot.name).value_or(0);
-    const bool aboveInUse = inUse != 0 && static_cast<unsigned>(largestTooBig) > inUse;
-    if ((!refusedHere && !aboveInUse) || (figure != inUse && figure != StoredNumber(route.slot))) {
+void ProbeProgress::OnProbe(int packetSize, const net::Echo& echo) {
+    if (echo.outcome == net::EchoOutcome::kTooBig) {
+        refusedHere = refusedHere || echo.refusedHere;
+        largestTooBig = std::max(largestTooBig, packetSize);
+    }
+    for (const net::LateAnswer& late : echo.late) {
+        output_.Out("  a late reply: the %-byte probe passed after all (% ms)\n",
+                    {late.packetSize, late.elapsedMs});
+    }
+    const char* what = "no answer (too big, or lost)";
+    switch (echo.outcome) {
+        case net::EchoOutcome::kPassed:
+            what = echo.replySize != 0 ? "passed (% ms; the host cut its reply to % bytes)" : "passed (% ms)";
+            break;
+        case net::EchoOutcome::kTooBig:
+            what = echo.refusedHere ? (echo.nextHopMtu != 0 ? "too big for what this system knows of the path (MTU %)"
+                                                            : "too big for what this system knows of the path")
+                   : echo.mtuLearnt       ? "too big, this system has learnt MTU % for the path"
+                   : echo.nextHopMtu != 0 ? "too big, a router names MTU %"
+                                          : "too big, a router names no MTU";
+            break;
+        case net::EchoOutcome::kNoAnswer:
+            break;
+        case net::EchoOutcome::kUnreachable:
+            what = "unreachable: %";
+            break;
+        case net::EchoOutcome::kCannotSend:
+            what = "not sent: %";
+            break;
+    }
+    const Piece value = echo.outcome == net::EchoOutcome::kPassed   ? Piece(echo.elapsedMs)
+                        : echo.outcome == net::EchoOutcome::kTooBig ? Piece(echo.nextHopMtu)
+                                                                    : Piece(echo.reason);
+    output_.Out("  % bytes: %\n", {packetSize, Fill(what, {value, echo.replySize})});
+}
+
+void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
+    // With --apply nothing is probed where nothing could be applied (the
+    // families and the adapter named are looked for first; the route's
+    // adapter once the path is open, which takes the one echo that chooses
+    // how to send), and nothing is written where no MTU was found.
+    const CommandLine& line = session.line;
+    ProbeResult& probe = result.probe.emplace();
+    probe.host = line.host;
+    result.exitCode = kExitFailure;
+    const bool toRoute = line.adapter && IsRoute(*line.adapter);
+    std::optional<Adapter> one;
+    if (session.prober == nullptr || (!toRoute && !ChooseAdapter(session, one, result))) {
         return;
     }
-    const unsigned link = session.table->LinkMtu(route.slot.name).value_or(0);
-    const std::string adapter = Describe(route);
-    if (link > figure) {
-        session.output.Out(
-            "That is this machine's own limit, not the path's: % uses an MTU of %, and this "
-            "system refused the larger probes itself. To measure the path beyond it, put the "
-            "link's MTU back (quillon-mtu-cli remove --adapter %), probe again, and apply what "
-            "it finds.\n",
-            {adapter, Decimal(figure), route.slot.slot});
-    } else {
-        session.output.Out(
-            "That is this machine's own limit, not the path's: % uses its link's MTU of %, "
-            "and this system refused the larger probes itself.\n",
-            {adapter, Decimal(figure)});
+    net::PathInfo path;
+    if (!session.prober->OpenPath(line.host, path, result.failure)) {
+        result.failure += "\n";
+        return;
+    }
+    probe.address = path.address;
+    probe.means = path.means;
+    probe.via = session.table != nullptr ? session.table->Route(path.address) : net::RouteAdapter{};
+    const std::optional<Adapter> route = FindRouteAdapter(session, probe.via);
+    if (route) {
+        ReadInUse(session, probe.route.emplace(AdapterOf(route->family, route->slot)));
+    }
+    progress.Opened(probe);
+    if (toRoute) {
+        if (!route) {
+            result.failure = "The route's adapter is none of the network cards found. Nothing was written.\n";
+            return;
+        }
+        one = route;
+        ActOnOneFamily(session, *one);
+    }
+    probe.found = net::FindPathMtu(*session.prober, progress);
+    probe.status = StatusOf(probe.found.status);
+    if (probe.status != ProbeStatus::kFound) {
+        return;
+    }
+    probe.ownLimit = probe.route && OwnLimit(*probe.route, probe.found.mtu, progress.refusedHere, progress.largestTooBig);
+    result.exitCode = kExitSuccess;
+    if (line.applyProbed && probe.found.mtu < kSmallestAppliedMtu) {
+        // The command given by hand acts on what this one would have.
+        probe.belowApplied = true;
+        probe.byHand = Decimal(probe.found.mtu);
+        if (one) {
+            probe.byHand += Cat({" --family ", FamilyOption(one->family), " --adapter ", one->slot.slot});
+        } else if (line.family) {
+            probe.byHand += Cat({" --family ", FamilyOption(*line.family)});
+        }
+        result.exitCode = kExitFailure;
+    } else if (line.applyProbed) {
+        ApplyMtu(session, Decimal(probe.found.mtu), one, result);
     }
 }
 
-// Probes the path to the host, once the path is open; gives the MTU found,
-// or says why there is none.
-// `refusedHere`: this system refused a probe itself; `largestTooBig`: the
-// largest probe found too big (0: none).
-std::optional<int> ProbePath(const std::string& host, net::Prober& network, ConsoleOutput& output,
-                             bool& refusedHere, int& largestTooBig) {
-    ProbePrinter printer(output);
-    const net::PathMtu found = net::FindPathMtu(network, printer);
-    refusedHere = printer.refusedHere;
-    largestTooBig = printer.largestTooBig;
-    const std::string probes = Decimal(found.probes) + (found.probes == 1 ? " probe" : " probes");
-    const std::string mtu = Decimal(found.mtu);
+void SayProbe(ConsoleOutput& output, const RunResult& result) {
+    if (!result.failure.empty()) {
+        output.Err(result.failure);
+        return;
+    }
+    if (!result.probe || result.probe->address.empty()) {
+        return;  // no network to probe with
+    }
+    const ProbeResult& probe = *result.probe;
+    const net::PathMtu& found = probe.found;
+    const std::string probes = Fill(found.probes == 1 ? "% probe" : "% probes", {found.probes});
+    const int mtu = found.mtu;
     const char* failure = nullptr;
     switch (found.status) {
         case net::PathStatus::kFound:
             // 1500 bytes: the path needs no change of MTU.
-            output.Out("The path to % carries packets of at most % bytes (%).\n", {host, mtu, probes});
-            return found.mtu;
+            output.Out("The path to % carries packets of at most % bytes (%).\n", {probe.host, mtu, probes});
+            break;
         case net::PathStatus::kSilent:
             failure =
                 "% did not answer even the smallest probe: it may be down, or not answer ping. Probe a "
@@ -154,86 +200,48 @@ std::optional<int> ProbePath(const std::string& host, net::Prober& network, Cons
                 "The path may lose many packets, or its host answer few: try later, or another host.\n";
             break;
     }
-    const std::string atMost = Decimal(found.atMost);
-    if (found.status == net::PathStatus::kOutOfBounds) {
-        output.Err(failure, {host, mtu, atMost, probes});
-    } else {
-        output.Err(failure, {host, found.reason});
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
-int RunProbe(Session& session) {
-    // With --apply nothing is probed where nothing could be applied (the
-    // families and the adapter named are looked for first; the route's
-    // adapter once the path is open, which takes the one echo that chooses
-    // how to send), and nothing is written where no MTU was found.
-    const CommandLine& line = session.line;
-    const bool toRoute = line.adapter && IsRoute(*line.adapter);
-    std::optional<Adapter> one;
-    if (session.prober == nullptr || (!toRoute && !ChooseAdapter(session, one))) {
-        return kExitFailure;
-    }
-    net::PathInfo path;
-    std::string failure;
-    if (!session.prober->OpenPath(line.host, path, failure)) {
-        session.output.Err({failure, "\n"});
-        return kExitFailure;
-    }
-    const bool named = path.address != line.host;
-    session.output.Out(
-        "Probing the path to %% %, with packets of 88 to 1500 bytes that may not be fragmented:\n",
-        {line.host, named ? " (" + path.address + ")" : std::string(), path.means});
-    const net::RouteAdapter via =
-        session.table != nullptr ? session.table->Route(path.address) : net::RouteAdapter{};
-    const std::optional<Adapter> route = FindRouteAdapter(session, via);
-    SayRoute(session, via, route);
-    if (toRoute) {
-        if (!route) {
-            session.output.Err(
-                "The route's adapter is none of the network cards found. Nothing was written.\n");
-            return kExitFailure;
+    if (failure != nullptr) {
+        if (found.status == net::PathStatus::kOutOfBounds) {
+            output.Err(failure, {probe.host, mtu, found.atMost, probes});
+        } else {
+            output.Err(failure, {probe.host, found.reason});
         }
-        one = route;
-        ActOnOneFamily(session, *one);
+        return;
     }
-    bool refusedHere = false;
-    int largestTooBig = 0;
-    const std::optional<int> mtu =
-        ProbePath(line.host, *session.prober, session.output, refusedHere, largestTooBig);
-    if (!mtu) {
-        return kExitFailure;
-    }
-    if (route && session.table != nullptr) {
-        SayOwnLimit(session, *route, *mtu, refusedHere, largestTooBig);
-    }
-    const std::string figure = Decimal(*mtu);
-    int code = kExitSuccess;
-    if (line.applyProbed && *mtu < kSmallestAppliedMtu) {
-        // The command given by hand acts on what this one would have.
-        std::string byHand = figure;
-        if (one) {
-            byHand += " --family ";
-            byHand += FamilyOption(one->family);
-            byHand += " --adapter ";
-            byHand += one->slot.slot;
-        } else if (line.family) {
-            byHand += " --family ";
-            byHand += FamilyOption(*line.family);
+    if (probe.ownLimit) {
+        const AdapterResult& route = *probe.route;
+        const std::string adapter = Describe(route.family, route.slot);
+        if (route.ip[0].link > static_cast<unsigned>(found.mtu) && route.storedMtu == static_cast<unsigned>(mtu)) {
+            output.Out(
+                "That is this machine's own limit, not the path's: % uses an MTU of %, and this "
+                "system refused the larger probes itself. To measure the path beyond it, put the "
+                "link's MTU back (quillon-mtu-cli remove --adapter %), probe again, and apply what "
+                "it finds.\n",
+                {adapter, mtu, route.slot.slot});
+        } else if (route.ip[0].link > static_cast<unsigned>(found.mtu)) {
+            // Not what this tool stored: a VPN client's, or netsh's.
+            output.Out(
+                "That is this machine's own limit, not the path's: % uses an MTU of %, which something "
+                "else set (a VPN client, netsh), and this system refused the larger probes itself; the "
+                "path beyond it was not measured.\n",
+                {adapter, mtu});
+        } else {
+            output.Out(
+                "That is this machine's own limit, not the path's: % uses its link's MTU of %, "
+                "and this system refused the larger probes itself.\n",
+                {adapter, mtu});
         }
-        session.output.Err(
+    }
+    if (probe.belowApplied) {
+        output.Err(
             "% was not applied: an MTU below 576, the packet every IPv4 host must take, can cut this "
             "machine off. Nothing was written. To set it anyway: quillon-mtu-cli apply %\n",
-            {figure, byHand});
-        code = kExitFailure;
-    } else if (line.applyProbed) {
-        code = ApplyMtu(session, figure, one);
+            {mtu, probe.byHand});
+    } else {
+        SayChange(output, result);
     }
     // apply's messages come first, so that "MTU: N" stays the last line.
-    session.output.Out("MTU: %\n", {figure});
-    return code;
+    output.Out("MTU: %\n", {mtu});
 }
 
 }  // namespace quillon::ui

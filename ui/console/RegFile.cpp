@@ -1,6 +1,6 @@
 #include "ui/console/RegFile.h"
 
-#include "text/Decimal.h"
+#include "ui/console/Text.h"
 
 namespace quillon::ui {
 
@@ -31,7 +31,8 @@ std::string Quoted(const std::string& text) {
         }
         quoted += c;
     }
-    return quoted + "\"";
+    quoted += '"';
+    return quoted;
 }
 
 // hex:..., hex(N):... with regedit's own line breaks.
@@ -40,7 +41,7 @@ std::string HexData(reg::ValueType type, const std::vector<std::uint8_t>& data) 
     while (digits < 8 && (type >> (4 * digits)) != 0) {
         ++digits;
     }
-    std::string text = type == reg::kRegBinary ? "hex:" : "hex(" + Hex(type, digits) + "):";
+    std::string text = type == reg::kRegBinary ? std::string("hex:") : Cat({"hex(", Hex(type, digits), "):"});
     for (std::size_t i = 0; i != data.size(); ++i) {
         if (i != 0) {
             text += i % kBytesPerLine == 0 ? ",\\\n  " : ",";
@@ -56,9 +57,9 @@ std::string HexData(reg::ValueType type, const std::vector<std::uint8_t>& data) 
 std::string Data(const reg::RawValue& value) {
     const std::vector<std::uint8_t>& data = value.data;
     if (value.type == reg::kRegDword && data.size() == 4) {
-        return "dword:" + Hex(static_cast<unsigned>(data[0]) | static_cast<unsigned>(data[1]) << 8 |
-                                  static_cast<unsigned>(data[2]) << 16 | static_cast<unsigned>(data[3]) << 24,
-                              8);
+        return Cat({"dword:", Hex(static_cast<unsigned>(data[0]) | static_cast<unsigned>(data[1]) << 8 |
+                                      static_cast<unsigned>(data[2]) << 16 | static_cast<unsigned>(data[3]) << 24,
+                                  8)});
     }
     if (value.type == reg::kRegSz && !data.empty() && data.back() == 0 && data.size() <= kLongestQuotedText) {
         bool plain = true;
@@ -77,33 +78,30 @@ std::string Data(const reg::RawValue& value) {
 bool AppendRegSection(settings::WindowsFamily family, const std::string& caption,
                       const std::vector<ExportedValue>& values, std::string& text, std::string& error) {
     const char* const older = family == settings::WindowsFamily::kNt ? "Windows NT 4.0" : "Windows 95, 98 and Me";
-    std::string section = "\n; " + caption + "\n";
+    std::string section = Cat({"\n; ", caption, "\n"});
     for (const ExportedValue& exported : values) {
         std::string path = exported.where.path;
         while (!path.empty() && path.back() == '\\') {
             path.pop_back();
         }
-        const std::string where = "\"" + exported.where.name + "\" of HKEY_LOCAL_MACHINE\\" + path;
+        bool printable = true;
         for (const char c : path) {
-            if (!Printable(static_cast<unsigned char>(c))) {
-                error = "The key of " + where + " has a character that a registry file cannot hold.";
-                return false;
-            }
+            printable = printable && Printable(static_cast<unsigned char>(c));
         }
-        if (exported.value.state == reg::RawValue::State::kUnreadable) {
-            error = "The value " + where + " could not be read (error " +
-                    text::Decimal(exported.value.status) + ").";
+        if (!printable || exported.value.state == reg::RawValue::State::kUnreadable) {
+            error = Fill(printable ? "The value \"%\" of HKEY_LOCAL_MACHINE\\% could not be read (error %)."
+                                   : "The key of \"%\" of HKEY_LOCAL_MACHINE\\% has a character that a registry "
+                                     "file cannot hold.",
+                         {exported.where.name, path, static_cast<unsigned>(exported.value.status)});
             return false;
         }
-        section += "\n[HKEY_LOCAL_MACHINE\\" + path + "]\n";
-        if (exported.value.state == reg::RawValue::State::kPresent) {
-            section += Quoted(exported.where.name) + "=" + Data(exported.value) + "\n";
-        } else {
-            section +=
-                std::string("; Not there when this file was written, so it is deleted. The regedit of ") +
-                older + "\n; may not delete a value: if it is still there, delete it by hand.\n" +
-                Quoted(exported.where.name) + "=-\n";
-        }
+        const std::string name = Quoted(exported.where.name);
+        section += exported.value.state == reg::RawValue::State::kPresent
+                       ? Fill("\n[HKEY_LOCAL_MACHINE\\%]\n%=%\n", {path, name, Data(exported.value)})
+                       : Fill("\n[HKEY_LOCAL_MACHINE\\%]\n; Not there when this file was written, so it is "
+                              "deleted. The regedit of %\n; may not delete a value: if it is still there, delete "
+                              "it by hand.\n%=-\n",
+                              {path, older, name});
     }
     text += section;
     return true;

@@ -1,7 +1,9 @@
 #pragma once
 // What every command of the console program works with: its command line,
 // the registry with the settings engine over it, the streams, the network,
-// and the families of Windows and the adapter it acts on.
+// and the families of Windows and the adapter it acts on. Each command works
+// out its results (ui/console/Results.h) with no output of its own; the
+// console then renders them, as prose (Say*) or as a JSON document.
 
 #include <array>
 #include <cstdint>
@@ -15,6 +17,7 @@
 #include "ui/ProductNames.h"
 #include "ui/console/CommandLine.h"
 #include "ui/console/Console.h"
+#include "ui/console/Results.h"
 
 namespace quillon::ui {
 
@@ -33,26 +36,72 @@ struct Session {
     [[nodiscard]] bool Acts(settings::WindowsFamily family) const { return acts[Index(family)]; }
     void Act(settings::WindowsFamily family, bool on) { acts[Index(family)] = on; }
     [[nodiscard]] const std::string& ProductName(settings::WindowsFamily family) const { return names.Of(family); }
+    // The path-MTU-discovery switch of a family as it is stored now.
+    [[nodiscard]] reg::RawValue SwitchRaw(settings::WindowsFamily family) const;
+    // A family's results with its caption and its switch as they are now.
+    [[nodiscard]] FamilyResult Family(settings::WindowsFamily family) const;
 
 private:
-    static std::size_t Index(settings::WindowsFamily family) { return family == settings::WindowsFamily::kNt ? 0 : 1; }
+    static std::size_t Index(settings::WindowsFamily family) {
+        return family == settings::WindowsFamily::kNt ? 0 : 1;
+    }
 };
+
+// An adapter's results with what it stores.
+AdapterResult AdapterOf(settings::WindowsFamily family, const settings::SlotReport& slot);
+
+// How show says the switch's state.
+const char* SwitchWords(SwitchState state);
+
+// 3 where Windows refused to put an MTU into use on any adapter, else 0.
+int ExitOfInUse(const RunResult& result);
 
 // Says what an Apply or a Remove of a family came to, as the window's
 // message box would: on standard output where it went through, on standard
 // error where it did not. False where it did not.
 bool Say(ConsoleOutput& output, const settings::Message& message);
 
-// The commands, one file each; each gives the exit code.
-int RunShow(Session& session);
-int RunApply(Session& session);
-int RunRemove(Session& session);
-int RunProbe(Session& session);
+// The commands, one file each, each filling in its results, and how each
+// is said to people.
+void Show(Session& session, RunResult& result);
+void SayShow(ConsoleOutput& output, const RunResult& result);
+void Apply(Session& session, RunResult& result);
+void Remove(Session& session, RunResult& result);
+// What apply or remove did, and probe --apply.
+void SayChange(ConsoleOutput& output, const RunResult& result);
+void Check(Session& session, RunResult& result);
+// How an adapter does not comply with `mtu`, or where it complies uses less.
+std::string HowItComplies(const AdapterResult& adapter, unsigned mtu);
+void SayCheck(ConsoleOutput& output, const RunResult& result);
+// What probe says while it runs, as prose whatever the rendering: the path
+// it opened and the route, then each probe as it comes back; and what the
+// figure's own-limit hint needs of the probes.
+class ProbeProgress final : public net::ProbeListener {
+public:
+    explicit ProbeProgress(ConsoleOutput& output) : output_(output) {}
+    void Opened(const ProbeResult& probe);
+    void OnProbe(int packetSize, const net::Echo& echo) override;
+
+    bool refusedHere = false;  // this system refused a probe itself
+    int largestTooBig = 0;     // the largest probe found too big, in whatever form
+
+private:
+    ConsoleOutput& output_;
+};
+void Probe(Session& session, ProbeProgress& progress, RunResult& result);
+void SayProbe(ConsoleOutput& output, const RunResult& result);
+// export writes its file itself: it has no results to render.
 int RunExport(Session& session);
 
 struct Adapter;
-// Applies the MTU text to every family acted on, as apply does; `one` is the
-// adapter --adapter chose, if any.
-int ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapter>& one);
+// Stores the MTU text (or with none, deletes the MTU) for every family acted
+// on, as apply (remove) does, into `result`; `one` is the adapter --adapter
+// chose, if any.
+void StoreOrDelete(Session& session, const std::string* mtu, const std::optional<Adapter>& one, RunResult& result);
+void ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adapter>& one, RunResult& result);
+
+// The document --json writes for `result`: names from the registry in
+// UTF-8, as `output` converts them.
+std::string JsonDocument(const RunResult& result, ConsoleOutput& output);
 
 }  // namespace quillon::ui

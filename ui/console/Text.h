@@ -1,21 +1,15 @@
 #pragma once
-// Messages are made of pieces joined once, which keeps the console program
-// small: one call where a chain of string additions would make a temporary
-// string for every piece.
-
-#include <initializer_list>
-#include <string>
-#include <string_view>
+// The console program's messages are made as every message of the program
+// is (text/Fill.h).
 
 #include "text/Decimal.h"
+#include "text/Fill.h"
 
 namespace quillon::ui {
 
-std::string Cat(std::initializer_list<std::string_view> pieces);
-
-// `pattern` with each '%' in it replaced by the next of `values`.
-std::string Fill(std::string_view pattern, std::initializer_list<std::string_view> values);
-
+using text::Cat;
 using text::Decimal;
+using text::Fill;
+using text::Piece;
 
 }  // namespace quillon::ui

@@ -14,6 +14,7 @@
 #include "registry/Registry.h"
 #include "registry/Win32Registry.h"
 #include "text/Decimal.h"
+#include "text/Utf8.h"
 #include "ui/console/Console.h"
 #include "ui/console/Replace.h"
 
@@ -99,11 +100,28 @@ public:
         return WriteWhole(handle, oem);
     }
 
+    // UTF-8 text: as it is where redirected; on an NT console as the console
+    // shows it (95, 98 and Me get its bytes).
+    bool WriteUtf8(HANDLE handle, const std::string& bytes) const {
+        DWORD mode = 0;
+        if (writeWide_ == nullptr || handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty() ||
+            GetConsoleMode(handle, &mode) == FALSE) {
+            return WriteWhole(handle, bytes);
+        }
+        const int size = static_cast<int>(bytes.size());
+        const int chars = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, nullptr, 0);
+        std::vector<wchar_t> wide(chars > 0 ? static_cast<std::size_t>(chars) : 0);
+        return chars > 0 && MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, wide.data(), chars) == chars
+                   ? WriteWide16(handle, wide)
+                   : WriteWhole(handle, bytes);
+    }
+
 private:
     using WriteWide = BOOL(WINAPI*)(HANDLE, const void*, DWORD, LPDWORD, LPVOID);
     // Old consoles take no more than about 64 KiB in one call.
     static constexpr std::size_t kPieceChars = 8192;
 
+public:
     // The ANSI text as UTF-16; empty where it cannot be converted.
     static std::vector<wchar_t> Wide(const std::string& bytes) {
         const int size = static_cast<int>(bytes.size());
@@ -115,6 +133,7 @@ private:
         return wide;
     }
 
+private:
     // The ANSI text in the console's output code page (none: the OEM one);
     // as it is where the two are one or it cannot be converted.
     static std::string InOutputCodePage(const std::string& bytes) {
@@ -136,8 +155,9 @@ private:
         return converted;
     }
 
-    bool WriteWideText(HANDLE handle, const std::string& bytes) const {
-        const std::vector<wchar_t> wide = Wide(bytes);
+    bool WriteWideText(HANDLE handle, const std::string& bytes) const { return WriteWide16(handle, Wide(bytes)); }
+
+    bool WriteWide16(HANDLE handle, const std::vector<wchar_t>& wide) const {
         if (wide.empty()) {
             return false;
         }
@@ -210,6 +230,52 @@ public:
     void Err(std::string_view text) override {
         console_.Write(GetStdHandle(STD_ERROR_HANDLE), WindowsLines(text));
     }
+    void OutUtf8(std::string_view text) override {
+        console_.WriteUtf8(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
+    }
+    std::string Utf8(std::string_view text) override {
+        const std::vector<wchar_t> wide = ConsoleText::Wide(std::string(text));
+        return quillon::text::Utf8Of(std::u16string(wide.begin(), wide.end()));
+    }
+    // On NT, with the Unicode call (looked up: 95, 98 and Me have it only as
+    // a stub), so that a name keeps characters the ANSI code page lacks.
+    std::optional<std::string> UnicodeString(const std::string& path, const std::string& name) override {
+        if ((GetVersion() & 0x80000000U) != 0) {
+            return std::nullopt;
+        }
+        LONG(WINAPI * openKey)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) = nullptr;
+        LONG(WINAPI * queryValue)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) = nullptr;
+        LONG(WINAPI * closeKey)(HKEY) = nullptr;
+        if (!quillon::net::FindFunctions(GetModuleHandleA("advapi32.dll"),
+                                         {quillon::net::SystemFunction("RegOpenKeyExW", openKey),
+                                          quillon::net::SystemFunction("RegQueryValueExW", queryValue),
+                                          quillon::net::SystemFunction("RegCloseKey", closeKey)})) {
+            return std::nullopt;
+        }
+        // Each with its closing NUL.
+        const std::vector<wchar_t> widePath = ConsoleText::Wide(path + '\0');
+        const std::vector<wchar_t> wideName = ConsoleText::Wide(name + '\0');
+        HKEY key = nullptr;
+        if (widePath.empty() || wideName.empty() ||
+            openKey(HKEY_LOCAL_MACHINE, widePath.data(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        // A name is short: what does not fit is not a name.
+        wchar_t value[512] = {};
+        DWORD type = 0;
+        DWORD bytes = sizeof value - sizeof(wchar_t);
+        const LONG status =
+            queryValue(key, wideName.data(), nullptr, &type, reinterpret_cast<LPBYTE>(value), &bytes);
+        closeKey(key);
+        if (status != ERROR_SUCCESS || type != REG_SZ) {
+            return std::nullopt;
+        }
+        std::size_t length = 0;
+        while (length < bytes / sizeof(wchar_t) && value[length] != L'\0') {
+            ++length;
+        }
+        return quillon::text::Utf8Of(std::u16string(value, value + length));
+    }
     // A registry file: ANSI also where redirected.
     bool OutWhole(const std::string& text, std::string& failure) override {
         if (console_.Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text), true)) {
@@ -244,8 +310,14 @@ public:
             return false;
         }
         std::string aside;
-        if (!WriteNewFile(fresh, WindowsLines(text)) || !PutInPlace(fresh, path, there, folder, aside)) {
+        bool oldGone = false;
+        if (!WriteNewFile(fresh, WindowsLines(text)) || !PutInPlace(fresh, path, there, folder, aside, oldGone)) {
             failure = SystemReason();
+            if (oldGone) {
+                // The new one, whole, is all there is: it stays.
+                failure += ". The file that was there is gone; the new one is " + aside + ".";
+                return false;
+            }
             failure += aside.empty()
                            ? kept
                            : ". The file that was there could not be put back: it is now " + aside + ".";
@@ -283,27 +355,31 @@ private:
 
     // The file `fresh` takes the name `path`. Where a file is there, XP and
     // later replace it in one step (ReplaceFile), so that the new one keeps
-    // its security, attributes and streams; NT before XP moves the new one
-    // over it (MoveFileEx, written through); 95, 98 and Me, which have
+    // its security, attributes and streams, and where that file system cannot
+    // (both keep their names) move the new one over it; NT before XP moves the
+    // new one over it (MoveFileEx, written through); 95, 98 and Me, which have
     // neither, rename the old one aside, the new one into its name, and then
     // delete the old one. Either way the old one is put back where a step
-    // fails (`aside` names it where even that fails).
+    // fails (`aside` names it where even that fails); where the old one is
+    // gone and the new one could not take its name, `oldGone` is set and
+    // `aside` names the new one.
     static bool PutInPlace(const char* fresh, const std::string& path, bool there, const std::string& folder,
-                           std::string& aside) {
+                           std::string& aside, bool& oldGone) {
         if (!there) {
             return MoveFileA(fresh, path.c_str()) != FALSE;
         }
         const HMODULE kernel = GetModuleHandleA("kernel32.dll");
         Renames renames;
-        if (!quillon::net::FindFunctions(kernel, {quillon::net::SystemFunction("ReplaceFileA", renames.replaceFile)})) {
-            decltype(&MoveFileExA) moveFileEx = nullptr;
-            if (quillon::net::FindFunctions(kernel, {quillon::net::SystemFunction("MoveFileExA", moveFileEx)})) {
-                if (moveFileEx(fresh, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
-                    return true;
-                }
-                if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
-                    return false;
-                }
+        decltype(&MoveFileExA) moveFileEx = nullptr;
+        quillon::net::FindFunctions(kernel, {quillon::net::SystemFunction("ReplaceFileA", renames.replaceFile),
+                                             quillon::net::SystemFunction("MoveFileExA", moveFileEx)});
+        const DWORD moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+        if (renames.replaceFile == nullptr && moveFileEx != nullptr) {
+            if (moveFileEx(fresh, path.c_str(), moveFlags) != FALSE) {
+                return true;
+            }
+            if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
+                return false;
             }
         }
         char old[MAX_PATH] = {};
@@ -314,8 +390,16 @@ private:
         const quillon::ui::Replaced replaced =
             renames.replaceFile != nullptr ? quillon::ui::ReplaceKeepingBackup(renames, fresh, path, old)
                                            : quillon::ui::ReplaceByRenames(renames, fresh, path, old);
+        if (replaced == quillon::ui::Replaced::kOldKept && renames.replaceFile != nullptr && moveFileEx != nullptr &&
+            moveFileEx(fresh, path.c_str(), moveFlags) != FALSE) {
+            return true;
+        }
         if (replaced == quillon::ui::Replaced::kOldAside) {
             aside = old;
+        }
+        if (replaced == quillon::ui::Replaced::kNewAside) {
+            aside = fresh;
+            oldGone = true;
         }
         SetLastError(renames.firstError);
         return replaced == quillon::ui::Replaced::kDone;

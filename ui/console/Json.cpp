@@ -1,0 +1,279 @@
+// --json: the results of a command as one JSON document (RFC 8259), in
+// UTF-8. Its names are a contract: later versions add names, never rename one.
+
+#include "ui/console/InUse.h"
+#include "ui/console/Session.h"
+#include "ui/console/Text.h"
+
+namespace quillon::ui {
+
+namespace {
+
+constexpr std::size_t kIpv4 = static_cast<std::size_t>(net::IpVersion::k4);
+
+// Appends `text`, UTF-8, as a JSON string: quotes, backslashes and control
+// characters escaped, the rest as it is.
+void AppendString(std::string& json, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    json += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (byte < 0x20) {
+            json += "\\u00";
+            json += kHex[byte >> 4];
+            json += kHex[byte & 0xF];
+        } else {
+            json += c;
+        }
+    }
+    json += '"';
+}
+
+class Writer {
+public:
+    explicit Writer(ConsoleOutput& output) : output_(output) {}
+
+    void Open(std::string_view key, char bracket) {
+        Key(key);
+        json_ += bracket;
+        comma_ = false;
+    }
+    void Close(char bracket) {
+        json_ += bracket;
+        comma_ = true;
+    }
+    void Key(std::string_view key) {
+        if (comma_) {
+            json_ += ',';
+        }
+        comma_ = true;
+        if (!key.empty()) {
+            AppendString(json_, key);
+            json_ += ':';
+        }
+    }
+    // Text of the program's own, in the ANSI code page.
+    void Text(std::string_view key, std::string_view text) {
+        Key(key);
+        AppendString(json_, output_.Utf8(text));
+    }
+    void Utf8(std::string_view key, std::string_view text) {
+        Key(key);
+        AppendString(json_, text);
+    }
+    void Raw(std::string_view key, std::string_view value) {
+        Key(key);
+        json_ += value;
+    }
+    void Number(std::string_view key, unsigned value) { Raw(key, value != 0 ? Decimal(value) : "null"); }
+    void Bool(std::string_view key, bool value) { Raw(key, value ? "true" : "false"); }
+    void Null(std::string_view key) { Raw(key, "null"); }
+    // IPv4's and IPv6's value, each a number, a text of the program's own or
+    // null; IPv6's is none yet.
+    void ByVersion(std::string_view key, unsigned ipv4) {
+        Raw(key, Cat({"{\"ipv4\":", ipv4 != 0 ? std::string_view(Decimal(ipv4)) : "null", ",\"ipv6\":null}"}));
+    }
+    void ByVersion(std::string_view key, const std::string& ipv4) {
+        Open(key, '{');
+        ipv4.empty() ? Null("ipv4") : Text("ipv4", ipv4);
+        Null("ipv6");
+        Close('}');
+    }
+
+    ConsoleOutput& output_;
+    std::string json_;
+
+private:
+    bool comma_ = false;
+};
+
+const char* ChangeName(ValueChange change) {
+    switch (change) {
+        case ValueChange::kWritten:
+            return "written";
+        case ValueChange::kUnchanged:
+            return "unchanged";
+        case ValueChange::kDeleted:
+            return "deleted";
+        case ValueChange::kAbsent:
+            return "absent";
+        case ValueChange::kFailed:
+            return "failed";
+        case ValueChange::kNone:
+            break;
+    }
+    return nullptr;
+}
+
+const char* InUseName(InUseResult result) {
+    switch (result) {
+        case InUseResult::kSet:
+            return "set";
+        case InUseResult::kRefused:
+            return "refused";
+        case InUseResult::kLeftAlone:
+            return "leftAlone";
+        case InUseResult::kRestart:
+            return "restart";
+        case InUseResult::kNotConnected:
+            return "notConnected";
+        case InUseResult::kNone:
+            break;
+    }
+    return "";
+}
+
+const char* SwitchName(SwitchState state) {
+    switch (state) {
+        case SwitchState::kDefault:
+            return "\"default\"";
+        case SwitchState::kOn:
+            return "\"on\"";
+        case SwitchState::kOff:
+            return "\"off\"";
+        case SwitchState::kUnreadable:
+        case SwitchState::kOtherForm:
+            break;
+    }
+    return "null";
+}
+
+const char* StatusName(ProbeStatus status) {
+    switch (status) {
+        case ProbeStatus::kFound:
+            return "found";
+        case ProbeStatus::kSilent:
+            return "silent";
+        case ProbeStatus::kUnreachable:
+            return "unreachable";
+        case ProbeStatus::kBelowRange:
+            return "belowRange";
+        case ProbeStatus::kCannotSend:
+            return "cannotSend";
+        case ProbeStatus::kInterrupted:
+            return "interrupted";
+        case ProbeStatus::kNoSureFigure:
+            return "noSureFigure";
+        case ProbeStatus::kNotStarted:
+            break;
+    }
+    return "notStarted";
+}
+
+// A name of a network card, read with the Unicode call where the system has it.
+void CardName(Writer& json, std::string_view key, const AdapterResult& adapter, const char* value,
+              const std::string& ansi) {
+    if (adapter.family == settings::WindowsFamily::kNt) {
+        const std::optional<std::string> wide =
+            json.output_.UnicodeString(Cat({settings::kNtVersionKey, "NetworkCards\\", adapter.slot.slot}), value);
+        if (wide) {
+            json.Utf8(key, *wide);
+            return;
+        }
+    }
+    json.Text(key, ansi);
+}
+
+void WriteAdapter(Writer& json, std::string_view key, const AdapterResult& adapter, unsigned checkedMtu = 0) {
+    const settings::SlotReport& slot = adapter.slot;
+    const bool nineX = adapter.family == settings::WindowsFamily::k9x;
+    json.Open(key, '{');
+    json.Raw("slot", Decimal(slot.index));
+    json.Text("adapter", slot.slot);  // what --adapter takes
+    if (nineX) {
+        json.Text("id", slot.slot);
+        json.Text("address", slot.name);
+    } else {
+        CardName(json, "id", adapter, "ServiceName", slot.name);
+    }
+    if (slot.description.empty()) {
+        json.Null("description");
+    } else {
+        CardName(json, "description", adapter, "Description", slot.description);
+    }
+    json.Number("storedMtu", adapter.storedMtu);
+    if (nineX && slot.mtu) {
+        json.Text("storedText", *slot.mtu);
+    } else {
+        json.Null("storedText");
+    }
+    json.ByVersion("inUse", adapter.ip[kIpv4].inUse);
+    json.ByVersion("link", adapter.ip[kIpv4].link);
+    if (const char* change = ChangeName(adapter.change)) {
+        json.Text("change", change);
+        json.ByVersion("inUseResult", std::string(InUseName(adapter.inUse[kIpv4].result)));
+        json.ByVersion("reason", Reason(adapter, net::IpVersion::k4));
+    }
+    if (adapter.compliant) {
+        json.Bool("compliant", *adapter.compliant);
+        const std::string how = HowItComplies(adapter, checkedMtu);
+        how.empty() ? json.Null("how") : json.Text("how", how);
+    }
+    json.Close('}');
+}
+
+void WriteProbe(Writer& json, const ProbeResult& probe) {
+    const net::PathMtu& found = probe.found;
+    const bool figure = probe.status == ProbeStatus::kFound;
+    const bool bounds = probe.status == ProbeStatus::kNoSureFigure;
+    json.Text("host", probe.host);
+    probe.address.empty() ? json.Null("address") : json.Text("address", probe.address);
+    json.Raw("ipVersion", "4");
+    json.Text("status", StatusName(probe.status));
+    json.Number("mtu", figure ? static_cast<unsigned>(found.mtu) : 0);
+    json.Number("atLeast", bounds ? static_cast<unsigned>(found.mtu) : 0);
+    json.Number("atMost", bounds ? static_cast<unsigned>(found.atMost) : 0);
+    json.Raw("probes", Decimal(found.probes));
+    json.Raw("seconds", Cat({Decimal(found.milliseconds / 1000), ".", Decimal(found.milliseconds % 1000 / 100)}));
+    probe.means.empty() ? json.Null("means") : json.Text("means", probe.means);
+    if (probe.route) {
+        WriteAdapter(json, "routeAdapter", *probe.route);
+    } else {
+        json.Null("routeAdapter");
+    }
+}
+
+}  // namespace
+
+std::string JsonDocument(const RunResult& result, ConsoleOutput& output) {
+    Writer json(output);
+    json.Open("", '{');
+    json.Text("command", result.command);
+    json.Raw("exitCode", Decimal(static_cast<unsigned>(result.exitCode)));
+    json.Text("version", QUILLON_VERSION);
+    json.Open("errors", '[');
+    for (const std::string& error : result.errors) {
+        json.Text("", error);
+    }
+    json.Close(']');
+    json.Bool("changed", result.changed);
+    if (result.compliant) {
+        json.Bool("compliant", *result.compliant);
+        json.Number("mtu", result.checkedMtu);
+    }
+    if (result.probe) {
+        WriteProbe(json, *result.probe);
+    }
+    json.Open("families", '[');
+    for (const FamilyResult& family : result.families) {
+        json.Open("", '{');
+        json.Text("family", FamilyOption(family.family));
+        json.Text("caption", family.caption);
+        json.Raw("pathMtuDiscovery", SwitchName(family.pathMtuDiscovery));
+        json.Open("adapters", '[');
+        for (const AdapterResult& adapter : family.adapters) {
+            WriteAdapter(json, "", adapter, result.checkedMtu);
+        }
+        json.Close(']');
+        json.Close('}');
+    }
+    json.Close(']');
+    json.Close('}');
+    json.json_ += '\n';
+    return json.json_;
+}
+
+}  // namespace quillon::ui
