@@ -72,8 +72,16 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
                 PutIntoUse(session, adapter, earlier != nullptr ? StoredNumber(*earlier) : 0, remove, one.has_value(),
                            restart);
                 const InUseOutcome& inUse = adapter.inUse[0];
-                result.changed =
-                    result.changed || (inUse.result == InUseResult::kSet && inUse.before != adapter.ip[0].inUse);
+                // Unchanged: that MTU was stored and in use already.
+                if (inUse.result == InUseResult::kSet && inUse.before != adapter.ip[0].inUse) {
+                    result.changed = true;
+                    adapter.change = remove ? adapter.change : ValueChange::kWritten;
+                }
+                // What it stores now.
+                if (remove) {
+                    adapter.slot.mtu.reset();
+                    adapter.storedMtu = 0;
+                }
             }
         }
         done.restart = restart;

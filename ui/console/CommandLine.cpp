@@ -33,10 +33,9 @@ const char* const kHelp =
     "           route to HOST leaves through\n"
     "  --json   one JSON document on standard output, the text on standard error\n"
     "\n"
-    "Exit codes: 0 done (check: complies); 1 failed, found nothing to act on, or\n"
-    "does not comply; 2 a wrong command\n"
-    "line, with nothing sent or written; 3 stored, but Windows would not put it\n"
-    "into use now.\n";
+    "Exit codes: 0 done (check: complies); 1 failed, found nothing to act on,\n"
+    "or does not comply; 2 a wrong command line, with nothing sent or written;\n"
+    "3 stored, but Windows would not put it into use now.\n";
 
 namespace {
 

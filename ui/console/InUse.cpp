@@ -81,6 +81,8 @@ void PutIntoUse(Session& session, AdapterResult& adapter, unsigned storedBefore,
     const unsigned stored = linkMtu ? 0 : adapter.storedMtu;
     outcome.linkMtu = linkMtu;
     outcome.asked = stored;
+    ReadInUse(session, adapter);
+    outcome.before = ip.inUse;
     if (restart) {
         outcome.result = InUseResult::kRestart;
         return;
@@ -89,9 +91,6 @@ void PutIntoUse(Session& session, AdapterResult& adapter, unsigned storedBefore,
         return;  // not a whole number: nothing to put into use
     }
     const std::string& name = adapter.slot.name;
-    outcome.before = session.table->MtuInUse(name).value_or(0);
-    ip.inUse = outcome.before;
-    ip.link = session.table->LinkMtu(name).value_or(0);
     // Plain apply lowers an MTU in use that something else set, but never
     // raises it; plain remove leaves it.
     if (!chosen && SetElsewhere(ip.inUse, ip.link, linkMtu ? adapter.storedMtu : storedBefore) &&
@@ -100,14 +99,15 @@ void PutIntoUse(Session& session, AdapterResult& adapter, unsigned storedBefore,
         return;
     }
     const net::MtuChange change = session.table->SetMtuInUse(name, stored);
+    if (change.outcome == net::MtuSetting::kMissing) {
+        restart = true;
+        outcome.result = InUseResult::kRestart;
+        return;  // what is in use stays as it was read
+    }
     ip.inUse = change.inUse;
     ip.link = change.linkMtu != 0 ? change.linkMtu : ip.link;
     outcome.aboveLink = change.aboveLink;
     switch (change.outcome) {
-        case net::MtuSetting::kMissing:
-            restart = true;
-            outcome.result = InUseResult::kRestart;
-            break;
         case net::MtuSetting::kSet:
             outcome.result = InUseResult::kSet;
             break;
