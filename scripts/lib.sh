@@ -25,7 +25,9 @@ quillon_install_packages() {
   missing=$(quillon_missing_packages "$@")
   [ -z "$missing" ] && return 0
   local codename
-  codename=$(. "${QUILLON_OS_RELEASE:-/etc/os-release}" 2>/dev/null && echo "${VERSION_CODENAME:-${UBUNTU_CODENAME:-}}")
+  # A derivative of Ubuntu (Mint, say) names its own release first and the
+  # Ubuntu one its packages come from in UBUNTU_CODENAME.
+  codename=$(. "${QUILLON_OS_RELEASE:-/etc/os-release}" 2>/dev/null && echo "${UBUNTU_CODENAME:-${VERSION_CODENAME:-}}")
   # The one command a person can run: update (which may fail in part), then
   # install from the release's own suite.
   local line="sudo apt-get update; sudo apt-get install -y --no-install-recommends ${codename:+-t $codename }$missing"
@@ -56,7 +58,7 @@ quillon_install_packages() {
   if "${run[@]}" apt-get install -y -qq --no-install-recommends $missing >>"$log" 2>&1; then
     ok=0
   elif [ -n "$codename" ]; then
-    echo "apt-get could not resolve the install; trying again with the $codename suite preferred" >&2
+    echo "apt-get could not install; trying again with the $codename suite preferred" >&2
     "${run[@]}" apt-get install -y -qq --no-install-recommends -t "$codename" $missing >>"$log" 2>&1 && ok=0
   fi
   if [ "$ok" -ne 0 ]; then
@@ -72,8 +74,12 @@ quillon_install_packages() {
 
 # quillon_runs_32bit: whether this machine runs 32-bit x86 programs, as the
 # 32-bit Wine is one (some kernels and sandboxes run 64-bit programs only).
+# Only the kernel's own refusal counts: a 32-bit Wine that is there but
+# broken is a fault for the tests to show, not a machine to skip on.
 quillon_runs_32bit() {
-  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+  [ -x /usr/lib/wine/wine ] || return 0
+  /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
+  ! bash -c '/usr/lib/wine/wine --version' 2>&1 | grep -q 'Exec format error'
 }
 
 # quillon_wine_setup: where the 32-bit Wine cannot run, `wine`, whose

@@ -244,6 +244,27 @@ for program in "${clis[@]}"; do
   done
   echo "$(basename "$program"): an MTU in use set by others lowered, never raised, left by remove; the loopback no refusal"
 done
+# --json with the stand-in: one document on one line each, read by Python's
+# json against the names scripts use (tests/unit/check-json.py), with card 1
+# described beyond ASCII, which the document holds in UTF-8.
+card1=$(in_client wine reg query "$cards\\1" /v Description /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+in_client wine reg add "$cards\\1" /v Description /d 'Carte réseau' /f /reg:64 >/dev/null 2>&1
+: >"$work/documents"
+for program in "${clis[@]}"; do
+  for args in "show" "apply 1400" "check 1400" "remove" "check 1400" "probe ${TOPOLOGY_HOST[mtu1400]}"; do
+    in_client ip route flush cache
+    console_run "$program" $args --json
+    printf '%s\t%s\t%s\n' "${args%% *}" "$code" "$out" >>"$work/documents"
+    [ "$(wc -l <<<"$out")" = 1 ] && [ -n "$err" ] ||
+      fail "$(basename "$program") $args --json: not one line of JSON with the prose on standard error: $out"
+  done
+  grep -q '"description":"Carte réseau"' "$work/documents" || fail "$(basename "$program"): no UTF-8 name in the documents"
+done
+python3 "$here/../unit/check-json.py" "$work/documents" || fail "--json: a document that does not read as its names say"
+codes=$(cut -f 1,2 "$work/documents" | tr '\t' ' ' | paste -sd ' ')
+grep -q '^show 0 apply 0 check 0 remove 0 check 1 probe 0' <<<"$codes" || fail "--json: exit codes $codes"
+echo "--json: $(wc -l <"$work/documents") documents read as their names say, one line each"
+in_client wine reg add "$cards\\1" /v Description /d "$card1" /f /reg:64 >/dev/null 2>&1
 console_run "$cli64" remove
 STANDIN_IN="ip netns exec $net-c" standin_remove "$WINEPREFIX" || fail "the IP-helper stand-in could not be removed"
 
