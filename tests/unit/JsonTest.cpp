@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "tests/unit/ConsoleRig.h"
 #include "tests/unit/SimulatedPath.h"
 #include "tests/unit/SimulatedTable.h"
@@ -50,7 +52,7 @@ const char* const kLines[] = {
 };
 
 TEST(Json, EveryDocumentReadsAsTheNamesSayAlsoWhenARegistryCallFails) {
-    const std::string file = ::testing::TempDir() + "quillon-json-documents.txt";
+    const std::string file = ::testing::TempDir() + "quillon-json-" + std::to_string(getpid()) + ".txt";
     std::ofstream documents(file, std::ios::binary);
     std::size_t count = 0;
     for (const char* line : kLines) {
@@ -81,11 +83,63 @@ TEST(Json, EveryDocumentReadsAsTheNamesSayAlsoWhenARegistryCallFails) {
             }
         }
     }
+    // No Windows at all: the names of each command all the same.
+    for (const char* line : {"probe h --apply --json", "check 576 --json"}) {
+        reg::MemoryRegistry empty;
+        reg::Registry registry(empty);
+        SimulatedPath path;
+        SimulatedTable table;
+        Capture output;
+        const int code = ui::RunConsole(Words(line), registry, output, &path, &table);
+        EXPECT_EQ(code, ui::kExitFailure) << line;
+        EXPECT_NE(output.out.find(std::string(line).find("probe") == 0 ? R"("status":"notStarted")"
+                                                                        : R"("compliant":false)"),
+                  std::string::npos)
+            << output.out;
+        documents << Words(line)[0] << '\t' << code << '\t' << output.out;
+    }
     documents.close();
     const std::string command = std::string("python3 ") + QUILLON_CHECK_JSON + " " + file;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     EXPECT_GT(count, 200U);
     std::remove(file.c_str());
+}
+
+// What a change did, per adapter and at the top, in the names scripts read.
+TEST(Json, SaysWhatEachChangeDid) {
+    using S = net::MtuSetting;
+    const struct {
+        const char* line;
+        S refusal;           // what Windows says to {B}'s change of the MTU in use
+        unsigned storedB;    // {B}'s MTU stored beforehand, in use 576 (0: 576 stored)
+        std::vector<const char*> said;
+        const char* absent;
+    } cases[] = {
+        {"apply 576 --adapter 3 --json", S::kSet, 0, {R"("change":"unchanged")", R"("changed":false)"}, "written"},
+        {"apply 1400 --adapter 3 --json", S::kSet, 0,
+         {R"("change":"written")", R"("changed":true)", R"("inUse":{"ipv4":1400,"ipv6":null})"}, "unchanged"},
+        {"remove --adapter 3 --json", S::kSet, 0,
+         {R"("storedMtu":null,"storedText":null,"inUse":{"ipv4":1500,)", R"("change":"deleted")", R"("changed":true)"},
+         "absent"},
+        {"remove --adapter 1 --json", S::kSet, 0, {R"("change":"absent")", R"("changed":false)"}, "deleted"},
+        {"apply 1400 --adapter 3 --json", S::kNoRights, 0,
+         {R"("exitCode":3)", R"("inUseResult":{"ipv4":"refused","ipv6":null})", "only an administrator"}, "\"set\""},
+        // 88 stored is used as 576: no MTU something else set.
+        {"apply 1400 --json", S::kSet, 88, {R"("inUseResult":{"ipv4":"set")"}, "leftAlone"},
+    };
+    for (const auto& c : cases) {
+        JsonMachine machine;
+        if (c.storedB != 0) {
+            machine.model.SeedDword(kInterfaces + "{B}", "MTU", c.storedB);
+        }
+        machine.table.refusals["{B}"] = c.refusal;
+        Capture output;
+        ui::RunConsole(Words(c.line), machine.registry, output, &machine.path, &machine.table);
+        for (const char* said : c.said) {
+            EXPECT_NE(output.out.find(said), std::string::npos) << c.line << ": " << said << "\n" << output.out;
+        }
+        EXPECT_EQ(output.out.find(c.absent), std::string::npos) << c.line << "\n" << output.out;
+    }
 }
 
 // check: what complies, what does not and how, and the summary last.

@@ -14,10 +14,13 @@ namespace {
 
 constexpr std::size_t kIpv4 = static_cast<std::size_t>(net::IpVersion::k4);
 
-// Where an adapter's interface says what it uses, the most it may use.
+// Where an adapter's interface says what it uses, the most it may use: the
+// MTU or the link's, but no less than IPv4's smallest in use, which Windows
+// uses for a smaller one stored.
 unsigned Most(const AdapterResult& adapter, unsigned mtu) {
     const unsigned link = adapter.ip[kIpv4].link;
-    return link != 0 && link < mtu ? link : mtu;
+    const unsigned most = link != 0 && link < mtu ? link : mtu;
+    return most < net::kSmallestIpv4InUse ? net::kSmallestIpv4InUse : most;
 }
 
 }  // namespace
@@ -48,7 +51,6 @@ bool Complies(const AdapterResult& adapter, unsigned mtu) {
 }  // namespace
 
 void Check(Session& session, RunResult& result) {
-    result.checkedMtu = WholeMtu(session.line.mtu);
     std::optional<Adapter> one;
     if (!ChooseAdapter(session, one, result)) {
         return;

@@ -184,7 +184,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
                       Cat({"the MTU must be a number from 88 to 1500 of at most four characters, not '",
                            line.mtu, "'"}));
     }
-    if (line.command == Command::kCheck && !WholeMtu(line.mtu)) {
+    if (line.command == Command::kCheck && WholeMtu(line.mtu) == 0) {
         return Refuse(error, Cat({"check takes a whole number from 88 to 1500, not '", line.mtu, "'"}));
     }
     if (line.json && line.command == Command::kExport) {

@@ -158,9 +158,14 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
         session.Act(family, !session.names.Of(family).empty() && line->family.value_or(family) == family);
     }
     ProseToError toError(output);
-    ConsoleOutput& prose = line->json ? toError : output;
+    ConsoleOutput* const prose = line->json ? static_cast<ConsoleOutput*>(&toError) : &output;
     RunResult result;
     result.command = line->verb;
+    result.checkedMtu = WholeMtu(line->mtu);
+    // The probe's names are in its document also where it never starts.
+    if (line->command == Command::kProbe) {
+        result.probe.emplace().host = line->host;
+    }
     // A probe that applies nothing needs no Windows to apply to.
     const bool needsWindows = !(line->command == Command::kProbe && !line->applyProbed);
     if (needsWindows && !session.Acts(settings::WindowsFamily::kNt) && !session.Acts(settings::WindowsFamily::k9x)) {
@@ -168,9 +173,9 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
                                              " family of Windows was not found on this machine.\n"})
                                       : Cat({kNoSupportedWindows, "\n"});
         result.exitCode = kExitFailure;
-        prose.Err(result.failure);
+        prose->Err(result.failure);
     } else {
-        Run(session, prose, result);
+        Run(session, *prose, result);
     }
     if (line->json) {
         result.errors = std::move(toError.errors);

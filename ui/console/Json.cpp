@@ -90,77 +90,16 @@ private:
     bool comma_ = false;
 };
 
-const char* ChangeName(ValueChange change) {
-    switch (change) {
-        case ValueChange::kWritten:
-            return "written";
-        case ValueChange::kUnchanged:
-            return "unchanged";
-        case ValueChange::kDeleted:
-            return "deleted";
-        case ValueChange::kAbsent:
-            return "absent";
-        case ValueChange::kFailed:
-            return "failed";
-        case ValueChange::kNone:
-            break;
-    }
-    return nullptr;
-}
+// The names of each result, in the order of its values.
+constexpr const char* kChangeNames[] = {nullptr, "written", "unchanged", "deleted", "absent", "failed"};
+constexpr const char* kInUseNames[] = {"", "set", "refused", "leftAlone", "restart", "notConnected"};
+constexpr const char* kSwitchNames[] = {"\"default\"", "\"on\"", "\"off\"", "null", "null"};
+constexpr const char* kStatusNames[] = {"found",       "silent",      "unreachable",  "belowRange",
+                                        "cannotSend",  "interrupted", "noSureFigure", "notStarted"};
 
-const char* InUseName(InUseResult result) {
-    switch (result) {
-        case InUseResult::kSet:
-            return "set";
-        case InUseResult::kRefused:
-            return "refused";
-        case InUseResult::kLeftAlone:
-            return "leftAlone";
-        case InUseResult::kRestart:
-            return "restart";
-        case InUseResult::kNotConnected:
-            return "notConnected";
-        case InUseResult::kNone:
-            break;
-    }
-    return "";
-}
-
-const char* SwitchName(SwitchState state) {
-    switch (state) {
-        case SwitchState::kDefault:
-            return "\"default\"";
-        case SwitchState::kOn:
-            return "\"on\"";
-        case SwitchState::kOff:
-            return "\"off\"";
-        case SwitchState::kUnreadable:
-        case SwitchState::kOtherForm:
-            break;
-    }
-    return "null";
-}
-
-const char* StatusName(ProbeStatus status) {
-    switch (status) {
-        case ProbeStatus::kFound:
-            return "found";
-        case ProbeStatus::kSilent:
-            return "silent";
-        case ProbeStatus::kUnreachable:
-            return "unreachable";
-        case ProbeStatus::kBelowRange:
-            return "belowRange";
-        case ProbeStatus::kCannotSend:
-            return "cannotSend";
-        case ProbeStatus::kInterrupted:
-            return "interrupted";
-        case ProbeStatus::kNoSureFigure:
-            return "noSureFigure";
-        case ProbeStatus::kNotStarted:
-            break;
-    }
-    return "notStarted";
+template <typename Enum, std::size_t kCount>
+const char* NameOf(const char* const (&names)[kCount], Enum value) {
+    return names[static_cast<std::size_t>(value)];
 }
 
 // A name of a network card, read with the Unicode call where the system has it.
@@ -202,9 +141,9 @@ void WriteAdapter(Writer& json, std::string_view key, const AdapterResult& adapt
     }
     json.ByVersion("inUse", adapter.ip[kIpv4].inUse);
     json.ByVersion("link", adapter.ip[kIpv4].link);
-    if (const char* change = ChangeName(adapter.change)) {
+    if (const char* change = NameOf(kChangeNames, adapter.change)) {
         json.Text("change", change);
-        json.ByVersion("inUseResult", std::string(InUseName(adapter.inUse[kIpv4].result)));
+        json.ByVersion("inUseResult", std::string(NameOf(kInUseNames, adapter.inUse[kIpv4].result)));
         json.ByVersion("reason", Reason(adapter, net::IpVersion::k4));
     }
     if (adapter.compliant) {
@@ -222,7 +161,7 @@ void WriteProbe(Writer& json, const ProbeResult& probe) {
     json.Text("host", probe.host);
     probe.address.empty() ? json.Null("address") : json.Text("address", probe.address);
     json.Raw("ipVersion", "4");
-    json.Text("status", StatusName(probe.status));
+    json.Text("status", NameOf(kStatusNames, probe.status));
     json.Number("mtu", figure ? static_cast<unsigned>(found.mtu) : 0);
     json.Number("atLeast", bounds ? static_cast<unsigned>(found.mtu) : 0);
     json.Number("atMost", bounds ? static_cast<unsigned>(found.atMost) : 0);
@@ -250,8 +189,9 @@ std::string JsonDocument(const RunResult& result, ConsoleOutput& output) {
     }
     json.Close(']');
     json.Bool("changed", result.changed);
-    if (result.compliant) {
-        json.Bool("compliant", *result.compliant);
+    // check: false also where nothing could be checked (then errors say why).
+    if (result.command == "check") {
+        json.Bool("compliant", result.compliant.value_or(false));
         json.Number("mtu", result.checkedMtu);
     }
     if (result.probe) {
@@ -262,7 +202,7 @@ std::string JsonDocument(const RunResult& result, ConsoleOutput& output) {
         json.Open("", '{');
         json.Text("family", FamilyOption(family.family));
         json.Text("caption", family.caption);
-        json.Raw("pathMtuDiscovery", SwitchName(family.pathMtuDiscovery));
+        json.Raw("pathMtuDiscovery", NameOf(kSwitchNames, family.pathMtuDiscovery));
         json.Open("adapters", '[');
         for (const AdapterResult& adapter : family.adapters) {
             WriteAdapter(json, "", adapter, result.checkedMtu);

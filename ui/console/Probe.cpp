@@ -108,8 +108,7 @@ void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
     // adapter once the path is open, which takes the one echo that chooses
     // how to send), and nothing is written where no MTU was found.
     const CommandLine& line = session.line;
-    ProbeResult& probe = result.probe.emplace();
-    probe.host = line.host;
+    ProbeResult& probe = *result.probe;
     result.exitCode = kExitFailure;
     const bool toRoute = line.adapter && IsRoute(*line.adapter);
     std::optional<Adapter> one;
