@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "net/Mtu.h"
+
 namespace quillon::net {
 
 // The adapter the route to a host leaves through, by the name the IP helper
@@ -19,12 +21,13 @@ struct RouteAdapter {
     std::string address;
 };
 
-// What came of putting an MTU into use on an adapter's IPv4 interface at once.
+// What came of putting an MTU into use at once on an adapter's interface of
+// one IP version.
 enum class MtuSetting {
     kSet,          // Windows took it; `inUse` is what the interface reads back
     kNoRights,     // Windows let only an administrator change it
     kRefused,      // Windows does not take this value at once (ERROR_INVALID_PARAMETER)
-    kNoInterface,  // the adapter has no IPv4 interface now (not connected, or IPv4 off)
+    kNoInterface,  // the adapter has no interface of that IP version now (not connected, or it is off)
     kLinkUnknown,  // the link's MTU was asked for, and the system does not say it
     kFailed,       // another failure: `error` says which
     kMissing,      // this system cannot change the MTU in use (before Vista): it counts from a restart
@@ -48,16 +51,17 @@ public:
     // The adapter the route to `address` (an IPv4 address, as PathInfo
     // gives it) leaves through.
     virtual RouteAdapter Route(const std::string& address) = 0;
-    // The IPv4 MTU the interface of an adapter uses now, the adapter named by
-    // its service name (NT) or its IP address (9x); nothing where the system
-    // or the adapter does not say.
-    virtual std::optional<unsigned> MtuInUse(const std::string& adapter) = 0;
+    // The MTU the adapter's interface of `version` uses now, the adapter
+    // named by its service name (NT) or its IP address (9x); nothing where
+    // the system or the adapter does not say; 0 where the system lists the
+    // adapter and it has no interface of that version now.
+    virtual std::optional<unsigned> MtuInUse(const std::string& adapter, IpVersion version) = 0;
     // The MTU of the adapter's link, which no stored MTU can raise; nothing
     // where the system does not say.
     virtual std::optional<unsigned> LinkMtu(const std::string& adapter) = 0;
-    // Puts `mtu` into use at once on the adapter's IPv4 interface (0: the
-    // link's MTU), never more than the link's MTU, and reads it back.
-    virtual MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) = 0;
+    // Puts `mtu` into use at once on the adapter's interface of `version`
+    // (0: the link's MTU), never more than the link's MTU, and reads it back.
+    virtual MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu, IpVersion version) = 0;
 };
 
 }  // namespace quillon::net

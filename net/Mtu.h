@@ -6,6 +6,7 @@ namespace quillon::net {
 
 // IPv4 or IPv6: each interface has an MTU of each.
 enum class IpVersion { k4, k6 };
+inline constexpr IpVersion kIpVersions[] = {IpVersion::k4, IpVersion::k6};
 
 // The MTUs the program stores: from 88 bytes up to Ethernet's 1500.
 inline constexpr unsigned kSmallestStoredMtu = 88;

@@ -21,7 +21,8 @@ MtuSetting Refusal(DWORD status) {
 
 }  // namespace
 
-MtuChange SetInterfaceMtu(const IpInterfaceCalls& calls, NET_IFINDEX index, unsigned mtu, unsigned linkMtu) {
+MtuChange SetInterfaceMtu(const IpInterfaceCalls& calls, ADDRESS_FAMILY family, NET_IFINDEX index, unsigned mtu,
+                          unsigned linkMtu) {
     MtuChange change;
     change.linkMtu = linkMtu;
     if (calls.getEntry == nullptr || calls.setEntry == nullptr) {
@@ -35,19 +36,21 @@ MtuChange SetInterfaceMtu(const IpInterfaceCalls& calls, NET_IFINDEX index, unsi
         return change;
     }
     MIB_IPINTERFACE_ROW row{};
-    row.Family = AF_INET;
+    row.Family = family;
     row.InterfaceIndex = index;
     DWORD status = calls.getEntry(&row);
     if (status == NO_ERROR) {
         change.inUse = row.NlMtu;
-        row.SitePrefixLength = 0;  // what SetIpInterfaceEntry requires of an IPv4 row
+        if (family == AF_INET) {
+            row.SitePrefixLength = 0;  // what SetIpInterfaceEntry requires of an IPv4 row
+        }
         row.NlMtu = wanted;
         status = calls.setEntry(&row);
     }
     if (status == NO_ERROR) {
         // Set: a read-back that fails leaves only what is in use unknown.
         MIB_IPINTERFACE_ROW back{};
-        back.Family = AF_INET;
+        back.Family = family;
         back.InterfaceIndex = index;
         change.outcome = MtuSetting::kSet;
         change.inUse = calls.getEntry(&back) == NO_ERROR ? back.NlMtu : 0;

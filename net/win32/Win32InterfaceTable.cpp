@@ -45,6 +45,7 @@ void Win32InterfaceTable::Load() {
     FindFunctions(module_, {SystemFunction("GetBestInterface", getBestInterface_),
                             SystemFunction("GetIfEntry", getIfEntry_),
                             SystemFunction("GetAdaptersInfo", getAdaptersInfo_),
+                            SystemFunction("GetAdaptersAddresses", getAdaptersAddresses_),
                             SystemFunction("GetIpInterfaceTable", getIpInterfaceTable_),
                             SystemFunction("GetIpPathTable", getIpPathTable_),
                             SystemFunction("FreeMibTable", freeMibTable_),
@@ -151,23 +152,40 @@ std::optional<unsigned> Win32InterfaceTable::IndexLinkMtu(DWORD index) const {
     return std::nullopt;
 }
 
-std::optional<unsigned> Win32InterfaceTable::MtuInUse(const std::string& adapter) {
-    const std::optional<DWORD> index = AdapterIndex(adapter);
-    return index ? InterfaceMtu(*index) : std::nullopt;
+std::optional<unsigned> Win32InterfaceTable::MtuInUse(const std::string& adapter, IpVersion version) {
+    bool listed = false;
+    const std::optional<DWORD> index = IndexOf(adapter, version, &listed);
+    if (version == IpVersion::k4) {
+        return index ? InterfaceMtu(*index) : std::nullopt;
+    }
+    if (!index || ipInterface_.getEntry == nullptr) {
+        return listed && ipInterface_.getEntry != nullptr ? std::optional<unsigned>(0) : std::nullopt;
+    }
+    MIB_IPINTERFACE_ROW row{};
+    row.Family = AF_INET6;
+    row.InterfaceIndex = *index;
+    const DWORD status = ipInterface_.getEntry(&row);
+    if (status == ERROR_NOT_FOUND) {
+        return 0;  // no IPv6 interface: IPv6 is off there
+    }
+    return status == NO_ERROR && row.NlMtu != 0 && row.NlMtu <= kLargestIpv4Packet
+               ? std::optional<unsigned>(row.NlMtu)
+               : std::nullopt;
 }
 
 std::optional<unsigned> Win32InterfaceTable::LinkMtu(const std::string& adapter) {
-    const std::optional<DWORD> index = AdapterIndex(adapter);
+    std::optional<DWORD> index = AdapterIndex(adapter);
+    index = index ? index : Ipv6Index(adapter);
     return index ? IndexLinkMtu(*index) : std::nullopt;
 }
 
-MtuChange Win32InterfaceTable::SetMtuInUse(const std::string& adapter, unsigned mtu) {
+MtuChange Win32InterfaceTable::SetMtuInUse(const std::string& adapter, unsigned mtu, IpVersion version) {
     Load();
     if (ipInterface_.getEntry == nullptr || ipInterface_.setEntry == nullptr) {
         return MtuChange{};  // before Vista: from the next restart
     }
     bool listed = false;
-    const std::optional<DWORD> index = AdapterIndex(adapter, &listed);
+    const std::optional<DWORD> index = IndexOf(adapter, version, &listed);
     if (!index) {
         // Not among the adapters listed: no interface now. Where they could
         // not be listed, that says nothing of the adapter.
@@ -176,7 +194,43 @@ MtuChange Win32InterfaceTable::SetMtuInUse(const std::string& adapter, unsigned 
         none.error = ERROR_GEN_FAILURE;
         return none;
     }
-    return SetInterfaceMtu(ipInterface_, *index, mtu, IndexLinkMtu(*index).value_or(0));
+    return SetInterfaceMtu(ipInterface_, version == IpVersion::k4 ? AF_INET : AF_INET6, *index, mtu,
+                           IndexLinkMtu(*index).value_or(0));
+}
+
+std::optional<DWORD> Win32InterfaceTable::IndexOf(const std::string& adapter, IpVersion version, bool* listed) {
+    return version == IpVersion::k4 ? AdapterIndex(adapter, listed) : Ipv6Index(adapter, listed);
+}
+
+std::optional<DWORD> Win32InterfaceTable::Ipv6Index(const std::string& adapter, bool* listed) {
+    Load();
+    if (getAdaptersAddresses_ == nullptr) {
+        return std::nullopt;
+    }
+    constexpr ULONG kNamesOnly = GAA_FLAG_SKIP_UNICAST | GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST |
+                                 GAA_FLAG_SKIP_DNS_SERVER;
+    std::vector<unsigned char> buffer;
+    ULONG bytes = 16384;
+    ULONG status = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt != 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.assign(bytes, 0);
+        status = getAdaptersAddresses_(AF_UNSPEC, kNamesOnly, nullptr,
+                                       reinterpret_cast<PIP_ADAPTER_ADDRESSES>(buffer.data()), &bytes);
+    }
+    if (status != ERROR_SUCCESS && status != ERROR_NO_DATA) {
+        return std::nullopt;
+    }
+    if (listed != nullptr) {
+        *listed = true;
+    }
+    for (auto* info = status == ERROR_SUCCESS ? reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data())
+                                              : nullptr;
+         info != nullptr; info = info->Next) {
+        if (SameText(adapter, info->AdapterName)) {
+            return info->Ipv6IfIndex != 0 ? info->Ipv6IfIndex : info->IfIndex;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<DWORD> Win32InterfaceTable::AdapterIndex(const std::string& adapter, bool* listed) {

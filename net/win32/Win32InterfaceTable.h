@@ -1,8 +1,10 @@
 #pragma once
 // The route and interface table as the IP helper (iphlpapi.dll, looked up at
-// run time) gives it: the adapters (GetAdaptersInfo), the interface the
+// run time) gives it: the adapters (GetAdaptersInfo; for IPv6, which an
+// adapter may have without IPv4, GetAdaptersAddresses), the interface the
 // route to a host leaves through (GetBestInterface), the MTU an interface
-// uses (GetIpInterfaceTable from Vista on, else GetIfEntry) and its link's
+// uses (IPv4: GetIpInterfaceTable from Vista on, else GetIfEntry; IPv6:
+// GetIpInterfaceEntry) and its link's
 // (GetIfEntry), the path MTUs the system learnt (GetIpPathTable), and the MTU
 // in use changed at once (net/win32/IpInterface.h).
 
@@ -30,9 +32,9 @@ public:
     ~Win32InterfaceTable() override;
 
     RouteAdapter Route(const std::string& address) override;
-    std::optional<unsigned> MtuInUse(const std::string& adapter) override;
+    std::optional<unsigned> MtuInUse(const std::string& adapter, IpVersion version) override;
     std::optional<unsigned> LinkMtu(const std::string& adapter) override;
-    MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) override;
+    MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu, IpVersion version) override;
 
     // For the probe: the index of the interface the route to `host` leaves
     // through; the IPv4 MTU of an interface, its NlMtu in the interface
@@ -49,6 +51,10 @@ private:
     // The IP helper's index of an adapter named as MtuInUse names it;
     // `listed`, where given, says whether the adapters could be listed.
     std::optional<DWORD> AdapterIndex(const std::string& adapter, bool* listed = nullptr);
+    // The index of the adapter's IPv6 interface, from GetAdaptersAddresses.
+    std::optional<DWORD> Ipv6Index(const std::string& adapter, bool* listed = nullptr);
+    // The adapter's index for `version`.
+    std::optional<DWORD> IndexOf(const std::string& adapter, IpVersion version, bool* listed = nullptr);
     std::optional<unsigned> IndexLinkMtu(DWORD index) const;
 
     HMODULE module_ = nullptr;
@@ -56,6 +62,7 @@ private:
     DWORD(WINAPI* getBestInterface_)(IPAddr, PDWORD) = nullptr;
     DWORD(WINAPI* getIfEntry_)(PMIB_IFROW) = nullptr;
     DWORD(WINAPI* getAdaptersInfo_)(PIP_ADAPTER_INFO, PULONG) = nullptr;
+    ULONG(WINAPI* getAdaptersAddresses_)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG) = nullptr;
     DWORD(WINAPI* getIpInterfaceTable_)(ADDRESS_FAMILY, PMIB_IPINTERFACE_TABLE*) = nullptr;
     DWORD(WINAPI* getIpPathTable_)(ADDRESS_FAMILY, PMIB_IPPATH_TABLE*) = nullptr;
     void(WINAPI* freeMibTable_)(PVOID) = nullptr;

@@ -610,6 +610,8 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         std::string said;    // in standard output where the code is 0, else in standard error
         const char* absent;  // in neither
         unsigned ownMtu = 0;  // "probe h": card 3 uses this MTU, and its refusals look like a router's
+        unsigned sixA = 0;    // cards 1 and 3: IPv6's MTU in use (0: Windows does not say; 1: no IPv6 interface)
+        unsigned sixB = 0;
     } cases[] = {
         {"apply 1400 --adapter 3", "", S::kSet, 0, 0, 0, "fully.\n  card 3  {B}  in use now: 1400\nThe",
          "start"},
@@ -664,6 +666,38 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
          "own limit, not the path's: card 3  {B} uses an MTU of 576, and this system refused the larger probes "
          "itself. To measure the path beyond it, put the link's MTU back (quillon-mtu-cli remove --adapter 3)",
          "", 576},
+        // IPv6 beside IPv4, by the same rules, and below 1280 not at all.
+        {"apply 1400", "", S::kSet, 1500, 0, 0,
+         "{A}  in use now: 1300, left as it is: something else set it below the link's 1500 (a VPN client, netsh); "
+         "1400 is stored, and quillon-mtu-cli apply 1400 --adapter 1 puts it into use at once\n"
+         "  card 1  {A}  IPv6 in use now: 1400, until Windows restarts\n  card 3  {B}  in use now: 1400\n"
+         "  card 3  {B}  has no IPv6 interface now",
+         "not 1400", 0, 1500, 1},
+        {"apply 1400", "", S::kSet, 1500, 0, 0,
+         "{A}  IPv6 in use now: 1280, left as it is: something else set it below the link's 1500 (a VPN client, "
+         "netsh); quillon-mtu-cli apply 1400 -6 --adapter 1 puts it into use at once\n",
+         "", 0, 1280, 1500},
+        {"apply 1200", "", S::kSet, 1500, 0, 0, "{B}  IPv6 in use now: 1500, left as it is: IPv6's smallest MTU is 1280\n",
+         "until Windows", 0, 1500, 1500},
+        {"apply 1500 -6 --adapter 3", "", S::kSet, 1492, 0, 0,
+         "  card 3  {B}  IPv6 in use now: 1492, the link's MTU (1500 is above it)\n", "MTU setting", 0, 1500, 1500},
+        {"apply 1400 -6", "{B}/6", S::kRefused, 1500, 0, 3,
+         "{B}  IPv6 in use now: 1500, not 1400: Windows does not put 1400 into use at once on this interface\n",
+         "MTU setting", 0, 1500, 1500},
+        {"apply 1400 -6", "", S::kMissing, 1500, 0, 3,
+         "{B}  IPv6 in use now: 1500, not 1400: this Windows cannot put an MTU into use at once (Windows Vista and later "
+         "can), and nothing stores IPv6's\n",
+         "restarts", 0, 1500, 1500},
+        // remove: IPv6's put back where it is the MTU deleted (none of {B}'s
+        // 576), or on the adapter named; remove -6 cannot tell.
+        {"remove", "", S::kSet, 1500, 0, 0,
+         "{B}  IPv6 in use now: 1400, left as it is: it is not the MTU that was stored", "", 0, 1, 1400},
+        {"remove --adapter 3", "", S::kSet, 1500, 0, 0, "{B}  IPv6 in use now: 1500, the link's MTU\n", "left",
+         0, 1, 1400},
+        {"remove -6", "", S::kSet, 1500, 0, 0,
+         "{B}  IPv6 in use now: 1400, left as it is: without --adapter this tool cannot tell which IPv6 MTU it "
+         "set; quillon-mtu-cli remove -6 --adapter 3 puts the link's MTU back\n",
+         "removed", 0, 1, 1400},
     };
     for (const auto& c : cases) {
         reg::MemoryRegistry machine;
@@ -682,6 +716,11 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
             network.links = {{static_cast<int>(c.ownMtu), true}};
             network.learns = false;
             table.inUse["{B}"] = c.ownMtu;
+        }
+        for (const auto& [name, six] : {std::pair("{A}", c.sixA), std::pair("{B}", c.sixB)}) {
+            if (six != 0) {
+                table.inUse6[name] = six == 1 ? 0 : six;
+            }
         }
         table.canSetInUse = c.why != S::kMissing;
         table.refusals[c.refused] = c.why;

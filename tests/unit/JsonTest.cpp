@@ -114,7 +114,16 @@ TEST(Json, SaysWhatEachChangeDid) {
         unsigned storedB;    // {B}'s MTU stored beforehand, in use 576 (0: 576 stored)
         std::vector<const char*> said;
         const char* absent;
+        unsigned sixB = 0;  // {B}'s IPv6 MTU in use (0: Windows does not say)
     } cases[] = {
+        {"apply 1400 --adapter 3 --json", S::kSet, 0,
+         {R"("inUse":{"ipv4":1400,"ipv6":1400},"link":{"ipv4":1500,"ipv6":1500})",
+          R"("inUseResult":{"ipv4":"set","ipv6":"set"})"},
+         "notConnected", 1500},
+        {"apply 1400 -6 --adapter 3 --json", S::kSet, 0,
+         {R"("storedMtu":576,)", R"("change":"untouched","inUseResult":{"ipv4":null,"ipv6":"set"})",
+          R"("changed":true)"},
+         "written", 1500},
         {"apply 576 --adapter 3 --json", S::kSet, 0, {R"("change":"unchanged")", R"("changed":false)"}, "written"},
         {"apply 1400 --adapter 3 --json", S::kSet, 0,
          {R"("change":"written")", R"("changed":true)", R"("inUse":{"ipv4":1400,"ipv6":null})"}, "unchanged"},
@@ -133,6 +142,9 @@ TEST(Json, SaysWhatEachChangeDid) {
             machine.model.SeedDword(kInterfaces + "{B}", "MTU", c.storedB);
         }
         machine.table.refusals["{B}"] = c.refusal;
+        if (c.sixB != 0) {
+            machine.table.inUse6["{B}"] = c.sixB;
+        }
         Capture output;
         ui::RunConsole(Words(c.line), machine.registry, output, &machine.path, &machine.table);
         for (const char* said : c.said) {
@@ -146,7 +158,7 @@ TEST(Json, SaysWhatEachChangeDid) {
 TEST(Check, SaysWhichAdaptersDoNotComplyAndSummarisesLast) {
     const struct {
         const char* line;
-        const char* seed;  // a 9x transport 0000 MaxMTU, or an NT {A} MTU in use, as "inUse=N"
+        const char* seed;  // a 9x transport 0000 MaxMTU, or card 3's MTU in use, as "inUse=N" ("six=N": IPv6's)
         int code;
         const char* said;  // a part of standard output (or of standard error where the code is 2)
         const char* last;  // the last line of standard output
@@ -163,14 +175,28 @@ TEST(Check, SaysWhichAdaptersDoNotComplyAndSummarisesLast) {
         {"check 0088 --adapter 0000", "88", 0, "complies", "Compliant:"},
         {"check 87", "", 2, "check takes a whole number from 88 to 1500, not '87'", ""},
         {"check 88.5", "", 2, "not '88.5'", ""},
+        // IPv6's MTU in use beside IPv4's, where IPv6 can take the MTU.
+        {"check 1400 --adapter 3", "six=1500", 1, "it stores 576, not 1400; uses 1500 now for IPv6, above 1400",
+         "Not compliant with MTU 1400: 1 of 1 adapters"},
+        {"check 576 --adapter 3", "six=1500", 0, "card 3  {B}: complies\n", "Compliant: every adapter stores"},
+        {"check 1400 -6 --adapter 3", "six=1400", 0, "card 3  {B}: complies\n",
+         "Compliant: every adapter uses no more than MTU 1400 for IPv6."},
+        {"check 1280 -6", "six=1500", 1, "card 3  {B}: does not comply: it uses 1500 now for IPv6, above 1280",
+         "Not compliant with MTU 1280: 1 of 2 adapters"},
+        {"check 1200 -6", "", 2, "with -6 the MTU must be a whole number from 1280 (IPv6's smallest MTU) to 1500, "
+         "not '1200'", ""},
+        {"show --adapter 3", "six=1400", 0, "  card 3  {B}  MTU 576  in use now: unknown, IPv6 1400\n", "MTU: 576"},
+        {"show --adapter 3", "six=0", 0, "in use now: unknown, no IPv6 interface now\n", "MTU: 576"},
+        {"show -6", "", 2, "-4 and -6 go with 'apply', 'remove' and 'check' only", ""},
     };
     for (const auto& c : cases) {
         reg::MemoryRegistry model;
         Seed(model, kBoth);
         const std::string seed = c.seed;
         SimulatedTable table;
-        if (seed.rfind("inUse=", 0) == 0) {
-            table.inUse["{B}"] = static_cast<unsigned>(std::stoul(seed.substr(6)));
+        if (seed.rfind("inUse=", 0) == 0 || seed.rfind("six=", 0) == 0) {
+            (seed[0] == 's' ? table.inUse6 : table.inUse)["{B}"] =
+                static_cast<unsigned>(std::stoul(seed.substr(seed.find('=') + 1)));
         } else if (!seed.empty()) {
             model.SeedString(kTransport + "0000", "MaxMTU", seed);
         }

@@ -16,15 +16,17 @@ public:
     std::string routeAdapter;  // what Route says
     std::string routeAddress;
     std::map<std::string, unsigned> inUse;            // MtuInUse's answers, and what SetMtuInUse sets
+    std::map<std::string, unsigned> inUse6;           // the same for IPv6 (0: no IPv6 interface)
     std::map<std::string, unsigned> linkMtu;          // LinkMtu's answers
-    std::map<std::string, net::MtuSetting> refusals;  // SetMtuInUse's refusals, by adapter
+    std::map<std::string, net::MtuSetting> refusals;  // SetMtuInUse's refusals, by adapter (IPv6: "NAME/6")
     bool canSetInUse = true;                          // false: a system before Vista
 
     net::RouteAdapter Route(const std::string&) override { return {routeAdapter, routeAddress}; }
 
-    std::optional<unsigned> MtuInUse(const std::string& serviceName) override {
-        const auto found = inUse.find(serviceName);
-        return found == inUse.end() ? std::nullopt : std::optional<unsigned>(found->second);
+    std::optional<unsigned> MtuInUse(const std::string& serviceName, net::IpVersion version) override {
+        const std::map<std::string, unsigned>& table = version == net::IpVersion::k4 ? inUse : inUse6;
+        const auto found = table.find(serviceName);
+        return found == table.end() ? std::nullopt : std::optional<unsigned>(found->second);
     }
 
     std::optional<unsigned> LinkMtu(const std::string& adapter) override {
@@ -32,19 +34,24 @@ public:
         return found == linkMtu.end() ? std::nullopt : std::optional<unsigned>(found->second);
     }
 
-    net::MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu) override {
+    net::MtuChange SetMtuInUse(const std::string& adapter, unsigned mtu, net::IpVersion version) override {
         net::MtuChange change;
-        const auto refusal = refusals.find(adapter);
+        const bool six = version == net::IpVersion::k6;
+        const auto refusal = refusals.find(six ? adapter + "/6" : adapter);
         change.outcome = !canSetInUse                ? net::MtuSetting::kMissing
                          : refusal == refusals.end() ? net::MtuSetting::kSet
                                                      : refusal->second;
         change.linkMtu = LinkMtu(adapter).value_or(0);
         change.aboveLink = mtu != 0 && change.linkMtu != 0 && mtu > change.linkMtu;
         change.error = 31;
-        if (change.outcome == net::MtuSetting::kSet) {
-            inUse[adapter] = mtu == 0 || change.aboveLink ? change.linkMtu : mtu;
+        std::map<std::string, unsigned>& table = six ? inUse6 : inUse;
+        if (six && table[adapter] == 0) {
+            change.outcome = net::MtuSetting::kNoInterface;  // as Windows says ERROR_NOT_FOUND
         }
-        change.inUse = inUse[adapter];
+        if (change.outcome == net::MtuSetting::kSet) {
+            table[adapter] = mtu == 0 || change.aboveLink ? change.linkMtu : mtu;
+        }
+        change.inUse = table[adapter];
         return change;
     }
 };

@@ -7,8 +7,8 @@ import json
 import sys
 
 SWITCH = {"on", "off", "default", None}
-CHANGE = {"written", "unchanged", "deleted", "absent", "failed"}
-IN_USE = {"set", "refused", "leftAlone", "restart", "notConnected", None}
+CHANGE = {"written", "unchanged", "deleted", "absent", "failed", "untouched"}
+IN_USE = {"set", "refused", "leftAlone", "restart", "notConnected", "tooSmall", "notPutBack", None}
 STATUS = {"found", "silent", "unreachable", "belowRange", "cannotSend", "interrupted", "noSureFigure",
           "notStarted"}
 

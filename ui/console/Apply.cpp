@@ -6,6 +6,7 @@
 #include "ui/console/Adapter.h"
 #include "ui/console/InUse.h"
 #include "ui/console/Session.h"
+#include "ui/console/CommandLine.h"
 #include "ui/console/Text.h"
 
 namespace quillon::ui {
@@ -34,6 +35,27 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
         // What each adapter stored before this run: an MTU in use below the
         // link's that is not this was set by something else.
         const std::vector<settings::SlotReport> before = session.engine.List(family);
+        bool restart = family == settings::WindowsFamily::k9x || session.table == nullptr;
+        if (!session.Ip(net::IpVersion::k4)) {
+            // -6: the MTU in use for IPv6 only; the registry and the switch
+            // stay as they are.
+            if (!session.ActsFor6(family)) {
+                continue;
+            }
+            FamilyResult& done = result.families.emplace_back(session.Family(family));
+            for (const settings::SlotReport& slot : before) {
+                if (!one || one->slot.index == slot.index) {
+                    AdapterResult& adapter = done.adapters.emplace_back(AdapterOf(family, slot));
+                    adapter.change = ValueChange::kUntouched;
+                    PutIntoUse(session, adapter, remove ? 0 : WholeMtu(*mtu), remove, adapter.storedMtu,
+                               one.has_value(), restart);
+                    const InUseOutcome& inUse = adapter.inUse[kIpv6];
+                    result.changed = result.changed || (inUse.result == InUseResult::kSet &&
+                                                        inUse.before != adapter.ip[kIpv6].inUse);
+                }
+            }
+            continue;
+        }
         const reg::RawValue switchBefore = session.SwitchRaw(family);
         const settings::Outcome outcome =
             remove ? session.engine.Remove(family, session.slot) : session.engine.Apply(family, *mtu, session.slot);
@@ -64,18 +86,19 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
         }
         // The adapters it wrote the MTU for: the same MTU at once; those it
         // deleted it for: the link's.
-        bool restart = family == settings::WindowsFamily::k9x || session.table == nullptr;
         for (AdapterResult& adapter : done.adapters) {
             if (adapter.change == ValueChange::kWritten || adapter.change == ValueChange::kUnchanged ||
                 adapter.change == ValueChange::kDeleted) {
                 const settings::SlotReport* earlier = InSlot(before, adapter.slot.index);
-                PutIntoUse(session, adapter, earlier != nullptr ? StoredNumber(*earlier) : 0, remove, one.has_value(),
-                           restart);
-                const InUseOutcome& inUse = adapter.inUse[0];
-                // Unchanged: that MTU was stored and in use already.
-                if (inUse.result == InUseResult::kSet && inUse.before != adapter.ip[0].inUse) {
-                    result.changed = true;
-                    adapter.change = remove ? adapter.change : ValueChange::kWritten;
+                PutIntoUse(session, adapter, adapter.storedMtu, remove, earlier != nullptr ? StoredNumber(*earlier) : 0,
+                           one.has_value(), restart);
+                for (const std::size_t at : {kIpv4, kIpv6}) {
+                    const InUseOutcome& inUse = adapter.inUse[at];
+                    // Unchanged: that MTU was stored and in use already.
+                    if (inUse.result == InUseResult::kSet && inUse.before != adapter.ip[at].inUse) {
+                        result.changed = true;
+                        adapter.change = remove ? adapter.change : ValueChange::kWritten;
+                    }
                 }
                 // What it stores now.
                 if (remove) {
@@ -89,6 +112,10 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
     if (one && !result.families.empty()) {
         result.one = AdapterOf(one->family, one->slot);
     }
+    if (result.families.empty()) {
+        result.failure = kNoIpv6On9x;
+        failed = true;
+    }
     result.exitCode = failed ? kExitFailure : ExitOfInUse(result);
 }
 
@@ -98,11 +125,12 @@ void ApplyMtu(Session& session, const std::string& mtu, const std::optional<Adap
 
 void SayChange(ConsoleOutput& output, const RunResult& result) {
     for (const FamilyResult& family : result.families) {
-        if (Say(output, *family.message)) {
+        // -6 stores nothing: there is no message of the window's to say.
+        if (!family.message || Say(output, *family.message)) {
             SayInUse(output, family);
         }
     }
-    if (!result.one || result.exitCode == kExitFailure) {
+    if (!result.one || result.exitCode == kExitFailure || !result.families.front().message) {
         return;
     }
     const std::string adapter = Describe(result.one->family, result.one->slot);

@@ -12,30 +12,36 @@ namespace quillon::ui {
 
 namespace {
 
-constexpr std::size_t kIpv4 = static_cast<std::size_t>(net::IpVersion::k4);
-
 // Where an adapter's interface says what it uses, the most it may use: the
-// MTU or the link's, but no less than IPv4's smallest in use, which Windows
-// uses for a smaller one stored.
-unsigned Most(const AdapterResult& adapter, unsigned mtu) {
-    const unsigned link = adapter.ip[kIpv4].link;
+// MTU or the link's, but for IPv4 no less than its smallest in use, which
+// Windows uses for a smaller one stored.
+unsigned Most(const AdapterResult& adapter, unsigned mtu, std::size_t at) {
+    const unsigned link = adapter.ip[at].link;
     const unsigned most = link != 0 && link < mtu ? link : mtu;
-    return most < net::kSmallestIpv4InUse ? net::kSmallestIpv4InUse : most;
+    return at == kIpv4 && most < net::kSmallestIpv4InUse ? net::kSmallestIpv4InUse : most;
+}
+
+// Whether an IP version is checked: the ones acted on, and IPv6 only for an
+// MTU it can take.
+bool Checks(const AdapterResult& adapter, std::size_t at, unsigned mtu) {
+    return adapter.checks[at] && (at == kIpv4 || mtu >= net::kSmallestIpv6Mtu);
 }
 
 }  // namespace
 
 std::string HowItComplies(const AdapterResult& adapter, unsigned mtu) {
-    const unsigned inUse = adapter.ip[kIpv4].inUse;
-    const unsigned most = Most(adapter, mtu);
     std::string how;
-    if (adapter.storedMtu != mtu) {
+    if (adapter.checks[kIpv4] && adapter.storedMtu != mtu) {
         how = adapter.slot.mtu ? Fill("stores %, not %", {*adapter.slot.mtu, mtu})
                                : Fill("stores no MTU, not %", {mtu});
     }
-    if (inUse != 0 && inUse != most) {
-        how += Fill(inUse > most ? "%uses % now, above %" : "%uses % now, below % (something else set it)",
-                    {how.empty() ? "" : "; ", inUse, most});
+    for (const std::size_t at : {kIpv4, kIpv6}) {
+        const unsigned inUse = adapter.ip[at].inUse;
+        const unsigned most = Most(adapter, mtu, at);
+        if (Checks(adapter, at, mtu) && inUse != 0 && inUse != most) {
+            how += Fill(inUse > most ? "%uses % now%, above %" : "%uses % now%, below % (something else set it)",
+                        {how.empty() ? "" : "; ", inUse, at == kIpv6 ? " for IPv6" : "", most});
+        }
     }
     return how;
 }
@@ -44,8 +50,11 @@ namespace {
 
 // An adapter with no interface now complies on what it stores.
 bool Complies(const AdapterResult& adapter, unsigned mtu) {
-    const unsigned inUse = adapter.ip[kIpv4].inUse;
-    return adapter.storedMtu == mtu && inUse <= Most(adapter, mtu);
+    bool complies = !adapter.checks[kIpv4] || adapter.storedMtu == mtu;
+    for (const std::size_t at : {kIpv4, kIpv6}) {
+        complies = complies && (!Checks(adapter, at, mtu) || adapter.ip[at].inUse <= Most(adapter, mtu, at));
+    }
+    return complies;
 }
 
 }  // namespace
@@ -58,7 +67,7 @@ void Check(Session& session, RunResult& result) {
     bool all = true;
     bool any = false;
     for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
-        if (!session.Acts(family)) {
+        if (!session.ActsFor6(family)) {
             continue;
         }
         FamilyResult& checked = result.families.emplace_back(session.Family(family));
@@ -66,6 +75,7 @@ void Check(Session& session, RunResult& result) {
             if (!one || one->slot.index == slot.index) {
                 AdapterResult& adapter = checked.adapters.emplace_back(AdapterOf(family, slot));
                 ReadInUse(session, adapter);
+                adapter.checks = {session.Ip(net::IpVersion::k4), session.Ip(net::IpVersion::k6)};
                 adapter.compliant = Complies(adapter, result.checkedMtu);
                 all = all && *adapter.compliant;
                 any = true;
@@ -73,11 +83,12 @@ void Check(Session& session, RunResult& result) {
         }
     }
     if (!any) {
-        result.failure = "No network adapter was found: there is nothing to check.\n";
+        result.failure = result.families.empty() ? kNoIpv6On9x : "No network adapter was found: there is nothing to check.\n";
         result.exitCode = kExitFailure;
         return;
     }
     result.compliant = all;
+    result.checks6Only = !session.Ip(net::IpVersion::k4);
     result.exitCode = all ? kExitSuccess : kExitFailure;
 }
 
@@ -107,7 +118,9 @@ void SayCheck(ConsoleOutput& output, const RunResult& result) {
     }
     const unsigned mtu = result.checkedMtu;
     if (bad == 0) {
-        output.Out("Compliant: every adapter stores MTU % and uses no more.\n", {mtu});
+        output.Out(result.checks6Only ? "Compliant: every adapter uses no more than MTU % for IPv6.\n"
+                                      : "Compliant: every adapter stores MTU % and uses no more.\n",
+                   {mtu});
     } else {
         output.Out("Not compliant with MTU %: % of % adapters: %.\n", {mtu, bad, count, failing});
     }

@@ -9,9 +9,9 @@ namespace quillon::ui {
 const char* const kUsage =
     "Usage: quillon-mtu-cli COMMAND, one of\n"
     "  show   [--family nt|9x] [--adapter A] [--json]\n"
-    "  apply MTU [--family nt|9x] [--adapter A] [--json]\n"
-    "  remove [--family nt|9x] [--adapter A] [--json]\n"
-    "  check MTU [--family nt|9x] [--adapter A] [--json]\n"
+    "  apply MTU [-4|-6] [--family nt|9x] [--adapter A] [--json]\n"
+    "  remove [-4|-6] [--family nt|9x] [--adapter A] [--json]\n"
+    "  check MTU [-4|-6] [--family nt|9x] [--adapter A] [--json]\n"
     "  probe HOST [--apply [--family nt|9x] [--adapter A|route]] [--json]\n"
     "  export [--family nt|9x] [FILE.reg]\n"
     "  --help (or -h, /?), --version\n";
@@ -19,7 +19,8 @@ const char* const kUsage =
 const char* const kHelp =
     "Sets, shows and removes the MTU of the network adapters: of every one, or\n"
     "of the one --adapter names. On Vista and later apply and remove also change\n"
-    "the MTU in use at once; elsewhere changes take effect when Windows restarts.\n"
+    "the MTU in use at once, for IPv4 and IPv6; elsewhere changes take effect\n"
+    "when Windows restarts.\n"
     "\n"
     "  show     each adapter's stored MTU and the one in use now, and the\n"
     "           path-MTU-discovery switch\n"
@@ -31,6 +32,8 @@ const char* const kHelp =
     "  --family one family of Windows only\n"
     "  --adapter one adapter, as show names it; for probe, route: the one the\n"
     "           route to HOST leaves through\n"
+    "  -4, -6   apply, remove and check for that IP version only; -6 stores\n"
+    "           nothing and leaves the switch alone\n"
     "  --json   one JSON document on standard output, the text on standard error\n"
     "\n"
     "Exit codes: 0 done (check: complies); 1 failed, found nothing to act on,\n"
@@ -134,6 +137,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
                 return Refuse(error, "--apply is given twice");
             }
             line.applyProbed = true;
+        } else if (argument == "-4" || argument == "-6") {
+            if (line.ipVersion) {
+                return Refuse(error, "-4 or -6 is given twice");
+            }
+            line.ipVersion = argument[1] == '4' ? net::IpVersion::k4 : net::IpVersion::k6;
         } else if (argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9')) {
             return Refuse(error, Cat({"unknown option '", argument, "'"}));
         } else {
@@ -186,6 +194,17 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
     }
     if (line.command == Command::kCheck && WholeMtu(line.mtu) == 0) {
         return Refuse(error, Cat({"check takes a whole number from 88 to 1500, not '", line.mtu, "'"}));
+    }
+    if (line.ipVersion && line.command != Command::kApply && line.command != Command::kRemove &&
+        line.command != Command::kCheck) {
+        return Refuse(error, "-4 and -6 go with 'apply', 'remove' and 'check' only");
+    }
+    // IPv6 cannot take less than its smallest MTU, and -6 stores nothing
+    // that Windows could use instead.
+    if (line.ipVersion == net::IpVersion::k6 && !line.mtu.empty() && WholeMtu(line.mtu) < net::kSmallestIpv6Mtu) {
+        return Refuse(error, Cat({"with -6 the MTU must be a whole number from 1280 (IPv6's smallest MTU) to 1500, "
+                                  "not '",
+                                  line.mtu, "'"}));
     }
     if (line.json && line.command == Command::kExport) {
         return Refuse(error, "--json does not go with 'export', which writes a registry file");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "net/Mtu.h"
 #include "settings/SettingsEngine.h"
 
 namespace quillon::ui {
@@ -21,6 +22,7 @@ struct CommandLine {
     bool json = false;                       // --json: one JSON document on standard output
     std::optional<settings::WindowsFamily> family;  // --family: one family only
     std::optional<std::string> adapter;  // the one adapter to act on, as show names it; or "route" (probe)
+    std::optional<net::IpVersion> ipVersion;  // -4, -6: the one IP version apply, remove and check act on
 };
 
 extern const char* const kUsage;

@@ -10,7 +10,7 @@ namespace quillon::ui {
 
 namespace {
 
-constexpr std::size_t kIpv4 = static_cast<std::size_t>(net::IpVersion::k4);
+const char* VersionName(net::IpVersion version) { return version == net::IpVersion::k4 ? "IPv4" : "IPv6"; }
 
 // Why Windows did not put `mtu` into use.
 std::string Refusal(const InUseOutcome& outcome) {
@@ -27,6 +27,9 @@ std::string Refusal(const InUseOutcome& outcome) {
                               "documents for IPv4)",
                               {asked})
                        : Fill("Windows does not put % into use at once on this interface", {asked});
+        case net::MtuSetting::kMissing:
+            return "this Windows cannot put an MTU into use at once (Windows Vista and later can), and nothing "
+                   "stores IPv6's";
         default:
             return Fill("Windows would not change the MTU in use (error %)", {outcome.error});
     }
@@ -37,7 +40,8 @@ bool Known(unsigned mtu) { return mtu != 0 && mtu <= net::kLargestIpv4Packet; }
 }  // namespace
 
 std::string Reason(const AdapterResult& adapter, net::IpVersion version) {
-    const InUseOutcome& outcome = adapter.inUse[static_cast<std::size_t>(version)];
+    const std::size_t at = static_cast<std::size_t>(version);
+    const InUseOutcome& outcome = adapter.inUse[at];
     switch (outcome.result) {
         case InUseResult::kRefused:
             return Refusal(outcome);
@@ -45,9 +49,14 @@ std::string Reason(const AdapterResult& adapter, net::IpVersion version) {
             return outcome.linkMtu ? "it is not the MTU that was stored, so something else set it (a VPN client, "
                                      "netsh)"
                                    : Fill("something else set it below the link's % (a VPN client, netsh)",
-                                          {adapter.ip[static_cast<std::size_t>(version)].link});
+                                          {adapter.ip[at].link});
         case InUseResult::kNotConnected:
-            return "no IPv4 interface now (it is disabled or not connected, or IPv4 is off there)";
+            return Fill("no % interface now (it is disabled or not connected, or % is off there)",
+                        {VersionName(version), VersionName(version)});
+        case InUseResult::kTooSmall:
+            return "IPv6's smallest MTU is 1280";
+        case InUseResult::kNotPutBack:
+            return "without --adapter this tool cannot tell which IPv6 MTU it set";
         default:
             return std::string();
     }
@@ -74,96 +83,140 @@ bool SetElsewhere(unsigned inUse, unsigned link, unsigned storedBefore) {
     return inUse != 0 && link != 0 && inUse < link && inUse != ours;
 }
 
-void PutIntoUse(Session& session, AdapterResult& adapter, unsigned storedBefore, bool linkMtu, bool chosen,
-                bool& restart) {
-    InUseOutcome& outcome = adapter.inUse[kIpv4];
-    IpState& ip = adapter.ip[kIpv4];
-    const unsigned stored = linkMtu ? 0 : adapter.storedMtu;
-    outcome.linkMtu = linkMtu;
-    outcome.asked = stored;
+void PutIntoUse(Session& session, AdapterResult& adapter, unsigned asked, bool linkMtu, unsigned storedBefore,
+                bool chosen, bool& restart) {
     ReadInUse(session, adapter);
-    outcome.before = ip.inUse;
-    if (restart) {
-        outcome.result = InUseResult::kRestart;
-        return;
-    }
-    if (stored == 0 && !linkMtu) {
-        return;  // not a whole number: nothing to put into use
-    }
-    const std::string& name = adapter.slot.name;
-    // Plain apply lowers an MTU in use that something else set, but never
-    // raises it; plain remove leaves it.
-    if (!chosen && SetElsewhere(ip.inUse, ip.link, linkMtu ? adapter.storedMtu : storedBefore) &&
-        (linkMtu || std::min(stored, ip.link) > ip.inUse)) {
-        outcome.result = InUseResult::kLeftAlone;
-        return;
-    }
-    const net::MtuChange change = session.table->SetMtuInUse(name, stored);
-    if (change.outcome == net::MtuSetting::kMissing) {
-        restart = true;
-        outcome.result = InUseResult::kRestart;
-        return;  // what is in use stays as it was read
-    }
-    ip.inUse = change.inUse;
-    ip.link = change.linkMtu != 0 ? change.linkMtu : ip.link;
-    outcome.aboveLink = change.aboveLink;
-    switch (change.outcome) {
-        case net::MtuSetting::kSet:
-            outcome.result = InUseResult::kSet;
-            break;
-        case net::MtuSetting::kNoInterface:
-            // Not connected now: nothing refused, the stored value counts
-            // once Windows reads it.
-            outcome.result = InUseResult::kNotConnected;
-            break;
-        default:
-            outcome.result = InUseResult::kRefused;
-            outcome.asked = linkMtu ? change.linkMtu : stored;
+    const bool ipv4Too = session.Ip(net::IpVersion::k4);
+    for (const net::IpVersion version : net::kIpVersions) {
+        const bool six = version == net::IpVersion::k6;
+        // 95, 98 and Me have no IPv6 of Windows' own.
+        if (!session.Ip(version) || (six && ipv4Too && adapter.family == settings::WindowsFamily::k9x)) {
+            continue;
+        }
+        InUseOutcome& outcome = adapter.inUse[static_cast<std::size_t>(version)];
+        IpState& ip = adapter.ip[static_cast<std::size_t>(version)];
+        outcome.linkMtu = linkMtu;
+        outcome.asked = linkMtu ? 0 : asked;
+        outcome.before = ip.inUse;
+        if (restart) {
+            // IPv4's stored MTU counts from the next restart; nothing keeps
+            // IPv6's, so with -6 nothing was done.
+            if (!six) {
+                outcome.result = InUseResult::kRestart;
+            } else if (!ipv4Too) {
+                outcome.result = InUseResult::kRefused;
+                outcome.refusal = net::MtuSetting::kMissing;
+            }
+            continue;
+        }
+        // Not a whole number: nothing to put into use. Where Windows does not
+        // say IPv6's MTU in use, it has no row to change either, unless -6
+        // asks for it alone.
+        if ((asked == 0 && !linkMtu) || (six && ipv4Too && ip.inUse == 0 && !ip.none)) {
+            continue;
+        }
+        if (six && (ip.none || (!linkMtu && asked < net::kSmallestIpv6Mtu) || (linkMtu && !chosen && !ipv4Too))) {
+            outcome.result = ip.none ? InUseResult::kNotConnected
+                             : linkMtu ? InUseResult::kNotPutBack
+                                       : InUseResult::kTooSmall;
+            continue;
+        }
+        // Plain apply lowers an MTU in use that something else set, but never
+        // raises it; plain remove leaves it.
+        if (!chosen && SetElsewhere(ip.inUse, ip.link, storedBefore) &&
+            (linkMtu || std::min(asked, ip.link) > ip.inUse)) {
+            outcome.result = InUseResult::kLeftAlone;
+            continue;
+        }
+        const net::MtuChange change = session.table->SetMtuInUse(adapter.slot.name, outcome.asked, version);
+        if (change.outcome == net::MtuSetting::kMissing) {
+            // Before Vista: what is in use stays as it was read.
+            restart = !six;
+            outcome.result = six ? InUseResult::kRefused : InUseResult::kRestart;
             outcome.refusal = change.outcome;
-            outcome.error = change.error;
-            break;
+            continue;
+        }
+        ip.inUse = change.inUse;
+        ip.link = change.linkMtu != 0 ? change.linkMtu : ip.link;
+        outcome.aboveLink = change.aboveLink;
+        switch (change.outcome) {
+            case net::MtuSetting::kSet:
+                outcome.result = InUseResult::kSet;
+                break;
+            case net::MtuSetting::kNoInterface:
+                // Not connected now: nothing refused, the stored value counts
+                // once Windows reads it.
+                outcome.result = InUseResult::kNotConnected;
+                break;
+            default:
+                outcome.result = InUseResult::kRefused;
+                outcome.asked = linkMtu ? change.linkMtu : asked;
+                outcome.refusal = change.outcome;
+                outcome.error = change.error;
+                break;
+        }
     }
 }
 
 void SayInUse(ConsoleOutput& output, const FamilyResult& family) {
     for (const AdapterResult& adapter : family.adapters) {
-        const InUseOutcome& outcome = adapter.inUse[kIpv4];
-        const unsigned inUse = adapter.ip[kIpv4].inUse;
         const std::string line = Describe(adapter.family, adapter.slot);
         const unsigned stored = adapter.storedMtu;
-        switch (outcome.result) {
-            case InUseResult::kSet:
-                output.Out(outcome.linkMtu     ? "  %  in use now: %, the link's MTU\n"
-                           : outcome.aboveLink ? "  %  in use now: %, the link's MTU (% is above it)\n"
-                                               : "  %  in use now: %\n",
-                           {line, Known(inUse) ? Piece(inUse) : Piece("unknown"), stored});
-                break;
-            case InUseResult::kNotConnected:
-                output.Out(outcome.linkMtu ? "  %  has %: the MTU is deleted for when Windows reads it\n"
-                                           : "  %  has %: % is stored for when Windows reads it; run apply again "
-                                             "once the adapter is connected to put it into use at once\n",
-                           {line, Reason(adapter, net::IpVersion::k4), stored});
-                break;
-            case InUseResult::kLeftAlone:
-                output.Out(outcome.linkMtu ? "  %  in use now: %, left as it is: %\n"
-                                           : "  %  in use now: %, left as it is: %; % is stored, and "
-                                             "quillon-mtu-cli apply % --adapter % puts it into use at once\n",
-                           {line, inUse, Reason(adapter, net::IpVersion::k4), stored, stored,
-                            adapter.slot.slot});
-                break;
-            case InUseResult::kRefused: {
-                const Piece asked = outcome.asked != 0 ? Piece(outcome.asked) : Piece("the link's MTU");
-                const std::string why = Reason(adapter, net::IpVersion::k4);
-                if (Known(inUse)) {
-                    output.Err("  %  in use now: %, not %: %\n", {line, inUse, asked, why});
-                } else {
-                    output.Err("  %  % is not in use: %\n", {line, asked, why});
+        for (const net::IpVersion version : net::kIpVersions) {
+            const std::size_t at = static_cast<std::size_t>(version);
+            const bool six = version == net::IpVersion::k6;
+            const InUseOutcome& outcome = adapter.inUse[at];
+            const unsigned inUse = adapter.ip[at].inUse;
+            const Piece shown = Known(inUse) ? Piece(inUse) : Piece("unknown");
+            // IPv4's lines say nothing of their IP version; nothing stores IPv6's MTU.
+            const char* const v = six ? "IPv6 " : "";
+            const std::string why = Reason(adapter, version);
+            switch (outcome.result) {
+                case InUseResult::kSet:
+                    output.Out(outcome.linkMtu     ? "  %  %in use now: %, the link's MTU\n"
+                               : outcome.aboveLink ? "  %  %in use now: %, the link's MTU (% is above it)\n"
+                               : six               ? "  %  %in use now: %, until Windows restarts\n"
+                                                   : "  %  %in use now: %\n",
+                               {line, v, shown, outcome.asked});
+                    break;
+                case InUseResult::kNotConnected:
+                    output.Out(six               ? "  %  has %\n"
+                               : outcome.linkMtu ? "  %  has %: the MTU is deleted for when Windows reads it\n"
+                                                 : "  %  has %: % is stored for when Windows reads it; run apply "
+                                                   "again once the adapter is connected to put it into use at once\n",
+                               {line, why, stored});
+                    break;
+                case InUseResult::kNotPutBack:
+                    output.Out("  %  %in use now: %, left as it is: %; quillon-mtu-cli remove -6 --adapter % puts "
+                               "the link's MTU back\n",
+                               {line, v, shown, why, adapter.slot.slot});
+                    break;
+                case InUseResult::kLeftAlone:
+                case InUseResult::kTooSmall:
+                    if (outcome.linkMtu || outcome.result == InUseResult::kTooSmall) {
+                        output.Out("  %  %in use now: %, left as it is: %\n", {line, v, shown, why});
+                    } else {
+                        output.Out(six ? "  %  %in use now: %, left as it is: %; quillon-mtu-cli apply % -6 "
+                                         "--adapter % puts it into use at once\n"
+                                       : "  %  %in use now: %, left as it is: %; % is stored, and "
+                                         "quillon-mtu-cli apply % --adapter % puts it into use at once\n",
+                                   {line, v, shown, why, outcome.asked, six ? Piece(adapter.slot.slot) : Piece(outcome.asked),
+                                    adapter.slot.slot});
+                    }
+                    break;
+                case InUseResult::kRefused: {
+                    const Piece asked = outcome.asked != 0 ? Piece(outcome.asked) : Piece("the link's MTU");
+                    if (Known(inUse)) {
+                        output.Err("  %  %in use now: %, not %: %\n", {line, v, inUse, asked, why});
+                    } else {
+                        output.Err("  %  %% is not in use: %\n", {line, v, asked, why});
+                    }
+                    break;
                 }
-                break;
+                case InUseResult::kNone:
+                case InUseResult::kRestart:
+                    break;
             }
-            case InUseResult::kNone:
-            case InUseResult::kRestart:
-                break;
         }
     }
     if (family.restart) {

@@ -13,15 +13,17 @@ namespace quillon::ui {
 // 0 where the system does not say.
 bool SetElsewhere(unsigned inUse, unsigned link, unsigned storedBefore);
 
-// Puts the adapter's stored MTU (`storedBefore`: what it stored before this
-// run), or with `linkMtu` its link's MTU, into use for IPv4, and reads it
-// back into adapter.ip. Unless the adapter was `chosen` by name, an MTU
-// something else set is not raised, nor put back to the link's. Where this
-// system cannot (Windows before Vista), says kRestart and sets `restart`;
-// once `restart` is set (as the caller sets it for the 9x family and where
-// no table is known), nothing more is asked.
-void PutIntoUse(Session& session, AdapterResult& adapter, unsigned storedBefore, bool linkMtu, bool chosen,
-                bool& restart);
+// Puts `asked` (0: not a whole number, nothing to put into use), or with
+// `linkMtu` the link's MTU, into use for each IP version acted on, and reads
+// it back into adapter.ip; `storedBefore` is the MTU the adapter stored
+// before this run. Unless the adapter was `chosen` by name, an MTU something
+// else set is not raised, nor put back to the link's; IPv6 takes nothing
+// below its smallest MTU, and remove -6 puts back only a `chosen` adapter's.
+// Where this system cannot (Windows before Vista), says kRestart for IPv4
+// and sets `restart`; once `restart` is set (as the caller sets it for the 9x
+// family and where no table is known), nothing more is asked.
+void PutIntoUse(Session& session, AdapterResult& adapter, unsigned asked, bool linkMtu, unsigned storedBefore,
+                bool chosen, bool& restart);
 
 // Why the MTU was not put into use for that IP version (refused, left as it
 // is, not connected); empty where it was, or nothing was asked.
@@ -31,8 +33,8 @@ std::string Reason(const AdapterResult& adapter, net::IpVersion version);
 // restart line, as apply and remove print them.
 void SayInUse(ConsoleOutput& output, const FamilyResult& family);
 
-// What the adapter's interface uses now and its link's MTU, into adapter.ip,
-// where the system says.
+// What the adapter's interfaces use now, IPv4's and IPv6's, and its link's
+// MTU, into adapter.ip, where the system says.
 void ReadInUse(Session& session, AdapterResult& adapter);
 
 // The MTU a slot stores, as a number; 0 where it stores none or not a whole number.

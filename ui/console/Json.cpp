@@ -9,8 +9,6 @@ namespace quillon::ui {
 
 namespace {
 
-constexpr std::size_t kIpv4 = static_cast<std::size_t>(net::IpVersion::k4);
-
 // Appends `text`, UTF-8, as a JSON string: quotes, backslashes and control
 // characters escaped, the rest as it is.
 void AppendString(std::string& json, std::string_view text) {
@@ -71,15 +69,18 @@ public:
     void Number(std::string_view key, unsigned value) { Raw(key, value != 0 ? Decimal(value) : "null"); }
     void Bool(std::string_view key, bool value) { Raw(key, value ? "true" : "false"); }
     void Null(std::string_view key) { Raw(key, "null"); }
-    // IPv4's and IPv6's value, each a number, a text of the program's own or
-    // null; IPv6's is none yet.
-    void ByVersion(std::string_view key, unsigned ipv4) {
-        Raw(key, Cat({"{\"ipv4\":", ipv4 != 0 ? std::string_view(Decimal(ipv4)) : "null", ",\"ipv6\":null}"}));
+    // IPv4's and IPv6's value, each a number or a text of the program's own,
+    // null where there is none.
+    void ByVersion(std::string_view key, unsigned ipv4, unsigned ipv6) {
+        Open(key, '{');
+        Number("ipv4", ipv4);
+        Number("ipv6", ipv6);
+        Close('}');
     }
-    void ByVersion(std::string_view key, const std::string& ipv4) {
+    void ByVersion(std::string_view key, const std::string& ipv4, const std::string& ipv6) {
         Open(key, '{');
         ipv4.empty() ? Null("ipv4") : Text("ipv4", ipv4);
-        Null("ipv6");
+        ipv6.empty() ? Null("ipv6") : Text("ipv6", ipv6);
         Close('}');
     }
 
@@ -91,8 +92,9 @@ private:
 };
 
 // The names of each result, in the order of its values.
-constexpr const char* kChangeNames[] = {nullptr, "written", "unchanged", "deleted", "absent", "failed"};
-constexpr const char* kInUseNames[] = {"", "set", "refused", "leftAlone", "restart", "notConnected"};
+constexpr const char* kChangeNames[] = {nullptr, "written", "unchanged", "deleted", "absent", "failed", "untouched"};
+constexpr const char* kInUseNames[] = {"",        "set",          "refused",  "leftAlone",
+                                       "restart", "notConnected", "tooSmall", "notPutBack"};
 constexpr const char* kSwitchNames[] = {"\"default\"", "\"on\"", "\"off\"", "null", "null"};
 constexpr const char* kStatusNames[] = {"found",       "silent",      "unreachable",  "belowRange",
                                         "cannotSend",  "interrupted", "noSureFigure", "notStarted"};
@@ -139,12 +141,15 @@ void WriteAdapter(Writer& json, std::string_view key, const AdapterResult& adapt
     } else {
         json.Null("storedText");
     }
-    json.ByVersion("inUse", adapter.ip[kIpv4].inUse);
-    json.ByVersion("link", adapter.ip[kIpv4].link);
+    const IpState& ipv4 = adapter.ip[kIpv4];
+    const IpState& ipv6 = adapter.ip[kIpv6];
+    json.ByVersion("inUse", ipv4.inUse, ipv6.inUse);
+    json.ByVersion("link", ipv4.link, ipv6.link);
     if (const char* change = NameOf(kChangeNames, adapter.change)) {
         json.Text("change", change);
-        json.ByVersion("inUseResult", std::string(NameOf(kInUseNames, adapter.inUse[kIpv4].result)));
-        json.ByVersion("reason", Reason(adapter, net::IpVersion::k4));
+        json.ByVersion("inUseResult", NameOf(kInUseNames, adapter.inUse[kIpv4].result),
+                       NameOf(kInUseNames, adapter.inUse[kIpv6].result));
+        json.ByVersion("reason", Reason(adapter, net::IpVersion::k4), Reason(adapter, net::IpVersion::k6));
     }
     if (adapter.compliant) {
         json.Bool("compliant", *adapter.compliant);

@@ -15,10 +15,15 @@
 
 namespace quillon::ui {
 
+// Where each IP version's value is kept in the arrays below.
+inline constexpr std::size_t kIpv4 = static_cast<std::size_t>(net::IpVersion::k4);
+inline constexpr std::size_t kIpv6 = static_cast<std::size_t>(net::IpVersion::k6);
+
 // What an interface says now for one IP version; 0 where the system does not say.
 struct IpState {
     unsigned inUse = 0;
     unsigned link = 0;
+    bool none = false;  // the adapter has no interface of this IP version now
 };
 
 // What apply or remove did to an adapter's stored MTU.
@@ -29,6 +34,7 @@ enum class ValueChange {
     kDeleted,    // remove deleted its value
     kAbsent,     // remove found nothing to delete
     kFailed,     // the write or delete was refused
+    kUntouched,  // -6: the stored MTU was left as it is
 };
 
 // What putting the MTU into use at once did, for one IP version.
@@ -39,6 +45,8 @@ enum class InUseResult {
     kLeftAlone,     // something else set the MTU in use: `reason`
     kRestart,       // this system cannot: it counts from the next restart
     kNotConnected,  // the adapter has no interface of this IP version now
+    kTooSmall,      // IPv6: the MTU is below IPv6's smallest, so IPv6's is left as it is
+    kNotPutBack,    // IPv6, remove -6 without --adapter: which MTU this tool set is not known
 };
 
 struct InUseOutcome {
@@ -59,6 +67,7 @@ struct AdapterResult {
     ValueChange change = ValueChange::kNone;
     std::array<InUseOutcome, 2> inUse;
     std::optional<bool> compliant;  // check
+    std::array<bool, 2> checks{};   // check: by net::IpVersion, whether it was checked
 };
 
 // The path-MTU-discovery switch, as stored.
@@ -116,6 +125,7 @@ struct RunResult {
     std::optional<ProbeResult> probe;
     std::optional<bool> compliant;  // check
     unsigned checkedMtu = 0;        // check
+    bool checks6Only = false;       // check -6
     // What the run said on standard error, a message each, for the JSON document.
     std::vector<std::string> errors;
 };

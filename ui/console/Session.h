@@ -34,6 +34,13 @@ struct Session {
     std::int16_t slot = settings::SettingsEngine::kEverySlot;
 
     [[nodiscard]] bool Acts(settings::WindowsFamily family) const { return acts[Index(family)]; }
+    // Whether a family is acted on, with -6 too: 95, 98 and Me have no IPv6
+    // of Windows' own.
+    [[nodiscard]] bool ActsFor6(settings::WindowsFamily family) const {
+        return Acts(family) && (Ip(net::IpVersion::k4) || family == settings::WindowsFamily::kNt);
+    }
+    // Whether the IP version is acted on: both, unless -4 or -6 names one.
+    [[nodiscard]] bool Ip(net::IpVersion version) const { return line.ipVersion.value_or(version) == version; }
     void Act(settings::WindowsFamily family, bool on) { acts[Index(family)] = on; }
     [[nodiscard]] const std::string& ProductName(settings::WindowsFamily family) const { return names.Of(family); }
     // The path-MTU-discovery switch of a family as it is stored now.
@@ -46,6 +53,9 @@ private:
         return family == settings::WindowsFamily::kNt ? 0 : 1;
     }
 };
+
+// What -6 says where only the 9x family is there.
+inline constexpr char kNoIpv6On9x[] = "Windows 95, 98 and Me have no IPv6 of their own: with -6 there is nothing to act on.\n";
 
 // An adapter's results with what it stores.
 AdapterResult AdapterOf(settings::WindowsFamily family, const settings::SlotReport& slot);

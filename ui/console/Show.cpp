@@ -10,12 +10,6 @@
 
 namespace quillon::ui {
 
-namespace {
-
-constexpr std::size_t kIpv4 = static_cast<std::size_t>(net::IpVersion::k4);
-
-}  // namespace
-
 const char* SwitchWords(SwitchState state) {
     switch (state) {
         case SwitchState::kDefault:
@@ -33,9 +27,21 @@ const char* SwitchWords(SwitchState state) {
 }
 
 void ReadInUse(Session& session, AdapterResult& adapter) {
-    if (session.table != nullptr) {
-        adapter.ip[kIpv4].inUse = session.table->MtuInUse(adapter.slot.name).value_or(0);
-        adapter.ip[kIpv4].link = session.table->LinkMtu(adapter.slot.name).value_or(0);
+    if (session.table == nullptr) {
+        return;
+    }
+    const unsigned link = session.table->LinkMtu(adapter.slot.name).value_or(0);
+    for (const net::IpVersion version : net::kIpVersions) {
+        // 95, 98 and Me have no IPv6 of Windows' own.
+        if (version == net::IpVersion::k6 && adapter.family == settings::WindowsFamily::k9x) {
+            continue;
+        }
+        IpState& ip = adapter.ip[static_cast<std::size_t>(version)];
+        const std::optional<unsigned> inUse = session.table->MtuInUse(adapter.slot.name, version);
+        ip.inUse = inUse.value_or(0);
+        ip.none = inUse == 0u;
+        // IPv6's link where its interface says what it uses.
+        ip.link = version == net::IpVersion::k4 || ip.inUse != 0 ? link : 0;
     }
 }
 
@@ -66,22 +72,30 @@ void SayShow(ConsoleOutput& output, const RunResult& result) {
         const std::string_view value = family.family == settings::WindowsFamily::k9x ? "MaxMTU" : "MTU";
         for (const AdapterResult& adapter : family.adapters) {
             const IpState& ip = adapter.ip[kIpv4];
+            const IpState& ipv6 = adapter.ip[kIpv6];
             const settings::SlotReport& slot = adapter.slot;
             const Piece inUse = ip.inUse != 0 ? Piece(ip.inUse) : Piece("unknown");
+            // IPv6's MTU in use after IPv4's, where Windows says it.
+            const std::string tail = Cat({ipv6.none          ? ", no IPv6 interface now"
+                                          : ipv6.inUse != 0 ? std::string_view(Fill(", IPv6 %", {ipv6.inUse}))
+                                                            : "",
+                                          "\n"});
+            std::string said;
             // A stored MTU above the link's is never used: the link's is.
             if (ip.link != 0 && adapter.storedMtu > ip.link) {
                 const unsigned link = ip.link;
-                output.Out("  %  % % stored, above the link's %: % is used  in use now: %\n",
-                           {Describe(family.family, slot), value, *slot.mtu, link, link, inUse});
-                continue;
+                said = Fill("  %  % % stored, above the link's %: % is used  in use now: %",
+                            {Describe(family.family, slot), value, *slot.mtu, link, link, inUse});
+            } else {
+                // Stored "1400" and 1400 in use are the same; stored "0088" and 88 are not.
+                const bool differs = ip.inUse != 0 && slot.mtu && *slot.mtu != Decimal(ip.inUse);
+                said = Fill(slot.mtu ? (differs ? "  %  % %  in use now: % (% from the next restart)"
+                                                : "  %  % %  in use now: %")
+                                     : "  %  no % stored  in use now: %",
+                            {Describe(family.family, slot), value, slot.mtu ? Piece(*slot.mtu) : inUse, inUse,
+                             slot.mtu ? Piece(*slot.mtu) : Piece("")});
             }
-            // Stored "1400" and 1400 in use are the same; stored "0088" and 88 are not.
-            const bool differs = ip.inUse != 0 && slot.mtu && *slot.mtu != Decimal(ip.inUse);
-            output.Out(slot.mtu ? (differs ? "  %  % %  in use now: % (% from the next restart)\n"
-                                           : "  %  % %  in use now: %\n")
-                                : "  %  no % stored  in use now: %\n",
-                       {Describe(family.family, slot), value, slot.mtu ? Piece(*slot.mtu) : inUse, inUse,
-                        slot.mtu ? Piece(*slot.mtu) : Piece("")});
+            output.Out({said, tail});
         }
         output.Out("  path-MTU discovery (%): %\n", {family.switchName, SwitchWords(family.pathMtuDiscovery)});
         output.Out("MTU: %\n", {family.retrieve});
