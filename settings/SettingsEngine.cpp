@@ -74,8 +74,6 @@ bool BeforeWindows2000(const std::optional<std::string>& version) {
     return majorDigits != 0 && (!point || minorDigits != 0) && major < 5;
 }
 
-std::string InterfaceKey(const std::string& serviceName) { return kInterfacesKey + serviceName; }
-
 std::string ServiceTcpipKey(const std::string& serviceName) {
     return kServicesKey + serviceName + kServiceTcpipSubkey;
 }
@@ -137,13 +135,12 @@ bool SettingsEngine::ForEachChosenSlot(const ProbeTable& probes, std::int16_t on
            chosenInUse;
 }
 
-template <typename Key>
-bool SettingsEngine::EverySlotHolds(const ProbeTable& probes, Key&& key, const std::string& name,
+bool SettingsEngine::EverySlotHolds(bool nt, const ProbeTable& probes, const std::string& name,
                                     reg::ValueType type) {
     bool every = true;
     ForEachSlotInUse(probes, [&](const std::string& probe) {
         if (every) {
-            const reg::RawValue value = registry_.GetRawValue(kHkeyLocalMachine, key(probe), name);
+            const reg::RawValue value = registry_.GetRawValue(kHkeyLocalMachine, MtuKey(nt, probe), name);
             every =
                 value.state == reg::RawValue::State::kPresent && value.type == type && !value.data.empty();
         }
@@ -151,79 +148,106 @@ bool SettingsEngine::EverySlotHolds(const ProbeTable& probes, Key&& key, const s
     return every;
 }
 
-template <typename Key>
-void SettingsEngine::SwitchOffWhereAllHold(Outcome& outcome, WindowsFamily family, const ProbeTable& probes,
-                                           Key&& key, const std::string& name, reg::ValueType type) {
-    const bool nt = family == WindowsFamily::kNt;
-    if (!EverySlotHolds(probes, key, name, type)) {
-        // Off from an earlier Apply of every slot, it would hold the others
-        // to 576 bytes.
-        outcome.switchChange = SwitchChange::kRestored;
-        outcome.switchRefused = !(nt ? RestorePmtuDiscoveryNt() : RestorePmtuDiscovery9x());
-        return;
-    }
-    outcome.switchChange = SwitchChange::kSwitchedOff;
-    outcome.switchRefused = !(nt ? DisablePmtuDiscoveryNt() : DisablePmtuDiscovery9x());
+std::string SettingsEngine::MtuKey(bool nt, const std::string& probe) const {
+    return nt ? kInterfacesKey + probe : TransportKey();
 }
 
 Outcome SettingsEngine::Apply(WindowsFamily family, const std::string& mtu, std::int16_t only) {
-    if (family == WindowsFamily::kNt) {
-        NtMtuText = mtu;
-        return ApplyNt(only);
-    }
-    MtuText9x = mtu;
-    return Apply9x(only);
+    std::string& text = family == WindowsFamily::kNt ? NtMtuText : MtuText9x;
+    text = mtu;
+    return ApplyOrRemove(family, &text, only);
 }
 
 Outcome SettingsEngine::Remove(WindowsFamily family, std::int16_t only) {
-    return family == WindowsFamily::kNt ? RemoveNt(only) : Remove9x(only);
+    return ApplyOrRemove(family, nullptr, only);
+}
+
+Outcome SettingsEngine::ApplyOrRemove(WindowsFamily family, const std::string* mtu, std::int16_t only) {
+    const bool nt = family == WindowsFamily::kNt;
+    const bool apply = mtu != nullptr;
+    Outcome outcome;
+    const bool serviceKeys = nt && UsesServiceTcpipKeysNt();
+    // A transport that Apply wrote has an "IPAddress" text; Remove also
+    // visits one that only has a "DriverDate" text.
+    const ProbeTable& probes = ScanSlots(nt, !apply);
+    const std::string& name = nt ? kMtu : kMaxMtu;
+    // NT stores the text as a number; 9x as it is.
+    const std::optional<std::int32_t> number = nt && apply ? ConvertMtuNt(*mtu) : std::nullopt;
+    // Off: apply's switch; on again: the default.
+    const auto switchOff = [&](bool off) {
+        return off ? (nt ? DisablePmtuDiscoveryNt() : DisablePmtuDiscovery9x())
+                   : (nt ? RestorePmtuDiscoveryNt() : RestorePmtuDiscovery9x());
+    };
+    outcome.anyInUse = ForEachChosenSlot(probes, only, [&](const std::string& probe) {
+        if (nt && apply && !number) {
+            outcome.notANumber = true;
+            return;
+        }
+        const auto change = [&](const std::string& key) {
+            return !apply ? registry_.DeleteValue(kHkeyLocalMachine, key, name)
+                   : nt   ? registry_.SetDwordValue(kHkeyLocalMachine, key, name, *number)
+                          : registry_.SetStringValue(kHkeyLocalMachine, key, name, *mtu);
+        };
+        bool done = change(MtuKey(nt, probe));
+        if (serviceKeys) {
+            done &= change(ServiceTcpipKey(probe));
+        }
+        outcome.adapters.push_back(
+            {SlotIndex, probe, !done ? Change::kRefused : apply ? Change::kWritten : Change::kDeleted});
+        if (only < 0) {
+            outcome.switchRefused |= !switchOff(apply);
+        }
+    });
+    if (only < 0 || !outcome.AllDone() || (apply && (!outcome.anyInUse || outcome.notANumber))) {
+        return outcome;
+    }
+    // Apply of one slot, once its MTU is stored: path-MTU discovery goes
+    // off where every slot in use holds an MTU, else the default (on) is
+    // restored, since off from an earlier Apply of every slot it would hold
+    // the others to 576 bytes. Remove of one slot: the adapter holds no MTU
+    // any more, so the switch must not stay off.
+    const bool off = apply && EverySlotHolds(nt, probes, name, nt ? reg::kRegDword : reg::kRegSz);
+    outcome.switchChange = off ? SwitchChange::kSwitchedOff : SwitchChange::kRestored;
+    outcome.switchRefused = !switchOff(off);
+    return outcome;
 }
 
 std::vector<SlotReport> SettingsEngine::List(WindowsFamily family) {
     std::vector<SlotReport> adapters;
-    if (family == WindowsFamily::kNt) {
-        ScanNtAdapters();
-        ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
-            const std::int32_t mtu =
-                registry_.GetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu);
-            adapters.push_back(
-                SlotReport{SlotIndex, text::Decimal(CardNumbers[Cell()]), serviceName,
-                           mtu != 0 ? std::optional(text::Decimal(mtu)) : std::nullopt,
-                           registry_.GetStringValue(kHkeyLocalMachine, CardKeyPaths[Cell()], kDescription)
-                               .value_or("")});
-        });
-        return adapters;
-    }
-    ScanTransports9x(kIpAddress);
-    ForEachSlotInUse(TransportProbes, [&](const std::string& ipAddress) {
-        auto mtu = registry_.GetStringValue(kHkeyLocalMachine, TransportKey(), kMaxMtu);
-        if (mtu && mtu->empty()) {
-            mtu.reset();
+    const bool nt = family == WindowsFamily::kNt;
+    ForEachSlotInUse(ScanSlots(nt, false), [&](const std::string& probe) {
+        // NT stores a number, 0 where none is stored; 9x a text.
+        std::optional<std::string> mtu;
+        if (nt) {
+            const std::int32_t number = registry_.GetDwordValue(kHkeyLocalMachine, MtuKey(nt, probe), kMtu);
+            if (number != 0) {
+                mtu = text::Decimal(number);
+            }
+        } else {
+            mtu = registry_.GetStringValue(kHkeyLocalMachine, TransportKey(), kMaxMtu);
+            if (mtu && mtu->empty()) {
+                mtu.reset();
+            }
         }
         adapters.push_back(SlotReport{
-            SlotIndex, TransportIndexes[Cell()], ipAddress, mtu,
-            registry_.GetStringValue(kHkeyLocalMachine, TransportKey(), kDriverDesc).value_or("")});
+            SlotIndex, nt ? text::Decimal(CardNumbers[Cell()]) : TransportIndexes[Cell()], probe, std::move(mtu),
+            registry_.GetStringValue(kHkeyLocalMachine, nt ? CardKeyPaths[Cell()] : TransportKey(),
+                                     nt ? kDescription : kDriverDesc)
+                .value_or("")});
     });
     return adapters;
 }
 
 std::vector<ToolValue> SettingsEngine::ToolValues(WindowsFamily family) {
     std::vector<ToolValue> values;
-    if (family == WindowsFamily::kNt) {
-        const bool serviceKeys = UsesServiceTcpipKeysNt();
-        ScanNtAdapters();
-        ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
-            values.push_back({kInterfacesKey + serviceName, kMtu});
-            if (serviceKeys) {
-                values.push_back({ServiceTcpipKey(serviceName), kMtu});
-            }
-        });
-    } else {
-        ScanTransports9x(kDriverDate, kIpAddress);
-        ForEachSlotInUse(TransportProbes, [&](const std::string&) {
-            values.push_back({TransportKey(), kMaxMtu});
-        });
-    }
+    const bool nt = family == WindowsFamily::kNt;
+    const bool serviceKeys = nt && UsesServiceTcpipKeysNt();
+    ForEachSlotInUse(ScanSlots(nt, true), [&](const std::string& probe) {
+        values.push_back({MtuKey(nt, probe), nt ? kMtu : kMaxMtu});
+        if (serviceKeys) {
+            values.push_back({ServiceTcpipKey(probe), kMtu});
+        }
+    });
     values.push_back(SwitchValue(family));
     return values;
 }
@@ -234,19 +258,22 @@ ToolValue SettingsEngine::SwitchValue(WindowsFamily family) {
 }
 
 std::string SettingsEngine::Retrieve(WindowsFamily family) {
-    if (family == WindowsFamily::kNt) {
-        ScanNtAdapters();
-        ForEachSlotInUse(ServiceNames, [&](const std::string& serviceName) {
-            NtCurrentMtu =
-                text::Decimal(registry_.GetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu));
-        });
-        return NtCurrentMtu;
-    }
-    ScanTransports9x(kIpAddress);
-    ForEachSlotInUse(TransportProbes, [&](const std::string&) {
-        CurrentMaxMtu9x = registry_.GetStringValue(kHkeyLocalMachine, TransportKey(), kMaxMtu).value_or("");
+    const bool nt = family == WindowsFamily::kNt;
+    std::string& current = nt ? NtCurrentMtu : CurrentMaxMtu9x;
+    ForEachSlotInUse(ScanSlots(nt, false), [&](const std::string& probe) {
+        current = nt ? text::Decimal(registry_.GetDwordValue(kHkeyLocalMachine, MtuKey(nt, probe), kMtu))
+                     : registry_.GetStringValue(kHkeyLocalMachine, TransportKey(), kMaxMtu).value_or("");
     });
-    return CurrentMaxMtu9x;
+    return current;
+}
+
+const SettingsEngine::ProbeTable& SettingsEngine::ScanSlots(bool nt, bool anyTransport) {
+    if (nt) {
+        ScanNtAdapters();
+        return ServiceNames;
+    }
+    ScanTransports9x(anyTransport ? kDriverDate : kIpAddress, anyTransport ? kIpAddress : nullptr);
+    return TransportProbes;
 }
 
 // ---- NT family ----
@@ -276,53 +303,6 @@ bool SettingsEngine::UsesServiceTcpipKeysNt() {
     return BeforeWindows2000(registry_.GetStringValue(kHkeyLocalMachine, kNtVersionKey, kCurrentVersion));
 }
 
-Outcome SettingsEngine::ApplyNt(std::int16_t only) {
-    Outcome outcome;
-    const bool serviceKeys = UsesServiceTcpipKeysNt();
-    ScanNtAdapters();
-    outcome.anyInUse = ForEachChosenSlot(ServiceNames, only, [&](const std::string& serviceName) {
-        const std::optional<std::int32_t> mtu = ConvertMtuNt(NtMtuText);
-        if (!mtu) {
-            outcome.notANumber = true;
-            return;
-        }
-        bool written = registry_.SetDwordValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu, *mtu);
-        if (serviceKeys) {
-            written &= registry_.SetDwordValue(kHkeyLocalMachine, ServiceTcpipKey(serviceName), kMtu, *mtu);
-        }
-        outcome.adapters.push_back({SlotIndex, serviceName, written ? Change::kWritten : Change::kRefused});
-        if (only < 0) {
-            outcome.switchRefused |= !DisablePmtuDiscoveryNt();
-        }
-    });
-    if (only >= 0 && outcome.anyInUse && !outcome.notANumber && outcome.AllDone()) {
-        SwitchOffWhereAllHold(outcome, WindowsFamily::kNt, ServiceNames, InterfaceKey, kMtu, reg::kRegDword);
-    }
-    return outcome;
-}
-
-Outcome SettingsEngine::RemoveNt(std::int16_t only) {
-    Outcome outcome;
-    const bool serviceKeys = UsesServiceTcpipKeysNt();
-    ScanNtAdapters();
-    outcome.anyInUse = ForEachChosenSlot(ServiceNames, only, [&](const std::string& serviceName) {
-        bool deleted = registry_.DeleteValue(kHkeyLocalMachine, kInterfacesKey + serviceName, kMtu);
-        if (serviceKeys) {
-            deleted &= registry_.DeleteValue(kHkeyLocalMachine, ServiceTcpipKey(serviceName), kMtu);
-        }
-        outcome.adapters.push_back({SlotIndex, serviceName, deleted ? Change::kDeleted : Change::kRefused});
-        if (only < 0) {
-            outcome.switchRefused |= !RestorePmtuDiscoveryNt();
-        }
-    });
-    // One adapter that holds no MTU any more: the switch must not stay off.
-    if (only >= 0 && outcome.AllDone()) {
-        outcome.switchChange = SwitchChange::kRestored;
-        outcome.switchRefused = !RestorePmtuDiscoveryNt();
-    }
-    return outcome;
-}
-
 // ---- 9x family ----
 
 std::string SettingsEngine::TransportKey() const { return kNetTransKey + TransportIndexes[Cell()]; }
@@ -345,43 +325,6 @@ bool SettingsEngine::DisablePmtuDiscovery9x() {
 
 bool SettingsEngine::RestorePmtuDiscovery9x() {
     return registry_.DeleteValue(kHkeyLocalMachine, kMstcpKey, kPmtuDiscovery);
-}
-
-Outcome SettingsEngine::Apply9x(std::int16_t only) {
-    Outcome outcome;
-    ScanTransports9x(kIpAddress);
-    outcome.anyInUse = ForEachChosenSlot(TransportProbes, only, [&](const std::string& ipAddress) {
-        const bool written = registry_.SetStringValue(kHkeyLocalMachine, TransportKey(), kMaxMtu, MtuText9x);
-        outcome.adapters.push_back({SlotIndex, ipAddress, written ? Change::kWritten : Change::kRefused});
-        if (only < 0) {
-            outcome.switchRefused |= !DisablePmtuDiscovery9x();
-        }
-    });
-    if (only >= 0 && outcome.anyInUse && outcome.AllDone()) {
-        SwitchOffWhereAllHold(
-            outcome, WindowsFamily::k9x, TransportProbes, [this](const std::string&) { return TransportKey(); },
-            kMaxMtu, reg::kRegSz);
-    }
-    return outcome;
-}
-
-Outcome SettingsEngine::Remove9x(std::int16_t only) {
-    Outcome outcome;
-    // A transport that Apply wrote has an "IPAddress" text; one that only
-    // has a "DriverDate" text is visited as well.
-    ScanTransports9x(kDriverDate, kIpAddress);
-    outcome.anyInUse = ForEachChosenSlot(TransportProbes, only, [&](const std::string& probe) {
-        const bool deleted = registry_.DeleteValue(kHkeyLocalMachine, TransportKey(), kMaxMtu);
-        outcome.adapters.push_back({SlotIndex, probe, deleted ? Change::kDeleted : Change::kRefused});
-        if (only < 0) {
-            outcome.switchRefused |= !RestorePmtuDiscovery9x();
-        }
-    });
-    if (only >= 0 && outcome.AllDone()) {
-        outcome.switchChange = SwitchChange::kRestored;
-        outcome.switchRefused = !RestorePmtuDiscovery9x();
-    }
-    return outcome;
 }
 
 }  // namespace quillon::settings

@@ -135,25 +135,25 @@ public:
 private:
     using ProbeTable = std::array<std::optional<std::string>, kCells>;
 
-    Outcome ApplyNt(std::int16_t only);
-    Outcome Apply9x(std::int16_t only);
-    Outcome RemoveNt(std::int16_t only);
-    Outcome Remove9x(std::int16_t only);
+    // Apply (with the text to store) and Remove (with none), the same way
+    // for both families.
+    Outcome ApplyOrRemove(WindowsFamily family, const std::string* mtu, std::int16_t only);
 
     template <typename Visit>
     bool ForEachSlotInUse(const ProbeTable& probes, Visit&& visit);
     // The slots in use that Apply and Remove act on: every one, or `only`.
     template <typename Visit>
     bool ForEachChosenSlot(const ProbeTable& probes, std::int16_t only, Visit&& visit);
-    // Whether every slot in use holds a value `name` of `type` under the key
-    // that `key` gives.
-    template <typename Key>
-    bool EverySlotHolds(const ProbeTable& probes, Key&& key, const std::string& name, reg::ValueType type);
-    // Apply of one slot, once its MTU is stored: switches path-MTU discovery
-    // off where every slot in use holds an MTU, else restores it.
-    template <typename Key>
-    void SwitchOffWhereAllHold(Outcome& outcome, WindowsFamily family, const ProbeTable& probes, Key&& key,
-                               const std::string& name, reg::ValueType type);
+    // Whether every slot in use holds a value `name` of `type` under its
+    // MTU's key.
+    bool EverySlotHolds(bool nt, const ProbeTable& probes, const std::string& name, reg::ValueType type);
+    // Scans the family's slots; gives the texts that say which are in use.
+    // 9x: `anyTransport` also counts one with only a "DriverDate" text, as
+    // Remove does.
+    const ProbeTable& ScanSlots(bool nt, bool anyTransport);
+    // The key of the slot's MTU: the adapter's interface key (NT), the
+    // transport's class key (9x).
+    std::string MtuKey(bool nt, const std::string& probe) const;
     // Whether "CurrentVersion" says NT 3.51 or 4.0; read once per operation.
     bool UsesServiceTcpipKeysNt();
     std::string TransportKey() const;
