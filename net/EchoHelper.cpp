@@ -1,6 +1,6 @@
 #include "net/EchoHelper.h"
 
-#include "text/Decimal.h"
+#include "text/Fill.h"
 
 namespace quillon::net {
 
@@ -15,8 +15,6 @@ constexpr unsigned kTrialTimeoutMs = 1000;
 constexpr unsigned kLargestTrial = 65500;
 // The IP_STATUS codes start here; a smaller number is a system error.
 constexpr std::uint32_t kIpStatusBase = 11000;
-
-std::string Says(const Address& from, const char* what) { return Dotted(from) + " says " + what; }
 
 // What a status of the echo function says, where the probe knows it.
 const char* StatusWords(std::uint32_t status) {
@@ -47,17 +45,17 @@ const char* StatusWords(std::uint32_t status) {
     }
 }
 
-// "status 11050", or "error 5" for a system error in place of a status.
-std::string StatusNumber(std::uint32_t status) {
-    return (status < kIpStatusBase ? "error " : "status ") + text::Decimal(status);
-}
+// "status" as in "status 11050", or "error" as in "error 5" for a system
+// error in place of a status.
+const char* StatusKind(std::uint32_t status) { return status < kIpStatusBase ? "error" : "status"; }
 
 // A status in words, with who said it and its number.
 std::string Said(const HelperAnswer& answer) {
     const char* words = StatusWords(answer.status);
-    const std::string what = words != nullptr ? words : "the echo failed";
-    return (answer.replied ? Dotted(answer.from) + " says " + what : what) + " (" +
-           StatusNumber(answer.status) + ")";
+    return text::Fill(
+        answer.replied ? "% says % (% %)" : "%% (% %)",
+        {answer.replied ? Dotted(answer.from) : std::string(), words != nullptr ? words : "the echo failed",
+         StatusKind(answer.status), answer.status});
 }
 
 // Why the trial echo was not sent, and what to try.
@@ -85,8 +83,8 @@ std::string TrialFailure(const HelperAnswer& trial) {
         default:
             break;
     }
-    return "The first echo to the host, through the IP helper's echo function, failed: " + Said(trial) +
-           ". " + advice;
+    return text::Fill("The first echo to the host, through the IP helper's echo function, failed: %. %",
+                      {Said(trial), advice});
 }
 
 }  // namespace
@@ -107,13 +105,15 @@ MeansChosen ChooseMeans(Senders& senders) {
         }
         // Only an echo that went out says that the flag is not honoured.
         if ((trial.replied && trial.status == kIpSuccess) || trial.status == kIpReqTimedOut) {
-            why = "this system's IP helper does not honour don't-fragment (it sent an echo larger than the " +
-                  text::Decimal(*mtu) + "-byte MTU of the interface)";
+            why = text::Fill(
+                "this system's IP helper does not honour don't-fragment (it sent an echo larger "
+                "than the %-byte MTU of the interface)",
+                {*mtu});
         } else if (senders.RawSocketNeedsRights()) {
             chosen.failure = TrialFailure(trial);
             return chosen;
         } else {
-            why = "an echo through this system's IP helper failed: " + Said(trial);
+            why = text::Cat({"an echo through this system's IP helper failed: ", Said(trial)});
         }
     }
     std::string rawFailure;
@@ -121,7 +121,8 @@ MeansChosen ChooseMeans(Senders& senders) {
         chosen.means = Means::kRawSocket;
         return chosen;
     }
-    chosen.failure = "This system cannot send an unfragmented probe: " + why + ", and " + rawFailure;
+    chosen.failure =
+        text::Cat({"This system cannot send an unfragmented probe: ", why, ", and ", rawFailure});
     return chosen;
 }
 
@@ -172,14 +173,16 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
         case kIpTimeExceeded: {
             echo.outcome = EchoOutcome::kUnreachable;
             const char* what = StatusWords(answer.status);
-            echo.reason = answer.replied ? Says(answer.from, what) : std::string("this system says ") + what;
+            echo.reason = text::Fill(
+                "% says %", {answer.replied ? Dotted(answer.from) : std::string("this system"), what});
             break;
         }
         default: {
             echo.outcome = EchoOutcome::kCannotSend;
             const char* words = StatusWords(answer.status);
-            echo.reason = "the echo failed (" + StatusNumber(answer.status) +
-                          (words != nullptr ? std::string(": ") + words : std::string()) + ")";
+            echo.reason = text::Fill("the echo failed (% %%%)",
+                                     {StatusKind(answer.status), answer.status, words != nullptr ? ": " : "",
+                                      words != nullptr ? words : ""});
             break;
         }
     }

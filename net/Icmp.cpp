@@ -1,7 +1,7 @@
 #include "net/Icmp.h"
 
 #include "net/Mtu.h"
-#include "text/Decimal.h"
+#include "text/Fill.h"
 
 #include <algorithm>
 #include <array>
@@ -71,7 +71,7 @@ std::string UnreachableCode(std::uint8_t code) {
         case 13:
             return "communication with the host is administratively prohibited";
         default:
-            return "the host is unreachable (code " + text::Decimal(code) + ")";
+            return text::Fill("the host is unreachable (code %)", {code});
     }
 }
 
@@ -169,9 +169,10 @@ ProbeLog::Reading ProbeLog::Read(const std::uint8_t* packet, std::size_t length,
         Address sender{};
         std::copy(packet + 12, packet + 16, sender.begin());
         echo.outcome = EchoOutcome::kUnreachable;
-        echo.reason = Dotted(sender) + " says " +
-                      (icmp[0] == kTimeExceeded ? std::string("the probe's time to live ran out")
-                                                : UnreachableCode(icmp[1]));
+        echo.reason =
+            text::Fill("% says %", {Dotted(sender), icmp[0] == kTimeExceeded
+                                                        ? std::string("the probe's time to live ran out")
+                                                        : UnreachableCode(icmp[1])});
     }
     return Reading::kInFlight;
 }
@@ -179,8 +180,7 @@ ProbeLog::Reading ProbeLog::Read(const std::uint8_t* packet, std::size_t length,
 std::uint8_t EchoFiller(std::size_t offset) { return static_cast<std::uint8_t>('a' + offset % 23); }
 
 std::string Dotted(const Address& address) {
-    return text::Decimal(address[0]) + "." + text::Decimal(address[1]) + "." + text::Decimal(address[2]) +
-           "." + text::Decimal(address[3]);
+    return text::Fill("%.%.%.%", {address[0], address[1], address[2], address[3]});
 }
 
 bool ParseDotted(const std::string& text, Address& address) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "net/win32/CtrlC.h"
-#include "text/Decimal.h"
+#include "text/Fill.h"
 
 namespace quillon::net {
 
@@ -34,17 +34,19 @@ bool RawSocket::Open(const Address& target, std::string& failure) {
     if (socket_ == INVALID_SOCKET) {
         const int error = winsock_.lastError();
         failure =
-            "it would not open a raw ICMP socket (Windows Sockets error " + text::Decimal(error) + "). " +
-            (error == WSAEACCES ? "A raw socket needs administrator rights: run quillon-mtu-cli from an "
-                                  "elevated prompt (as an administrator) and try again."
-                                : "This version of Windows cannot probe the path.");
+            text::Fill("it would not open a raw ICMP socket (Windows Sockets error %). %",
+                       {error, error == WSAEACCES
+                                   ? "A raw socket needs administrator rights: run quillon-mtu-cli from an "
+                                     "elevated prompt (as an administrator) and try again."
+                                   : "This version of Windows cannot probe the path."});
         return false;
     }
     const DWORD on = 1;
     if (winsock_.setOption(socket_, IPPROTO_IP, winsock_.dontFragment, reinterpret_cast<const char*>(&on),
                            sizeof on) != 0) {
-        failure = "it would not set don't-fragment on a raw ICMP socket (Windows Sockets error " +
-                  text::Decimal(winsock_.lastError()) + ").";
+        failure =
+            text::Fill("it would not set don't-fragment on a raw ICMP socket (Windows Sockets error %).",
+                       {winsock_.lastError()});
         return false;
     }
     return true;
@@ -73,13 +75,13 @@ Echo RawSocket::Send(int packetSize, unsigned timeoutMs) {
         if (error == WSAEMSGSIZE) {
             echo.outcome = EchoOutcome::kTooBig;
             echo.refusedHere = true;
-        } else if (error == WSAENETUNREACH || error == WSAEHOSTUNREACH) {
-            echo.outcome = EchoOutcome::kUnreachable;
-            echo.reason =
-                "this system has no route to the host (Windows Sockets error " + text::Decimal(error) + ")";
         } else {
-            echo.outcome = EchoOutcome::kCannotSend;
-            echo.reason = "the probe could not be sent (Windows Sockets error " + text::Decimal(error) + ")";
+            const bool unreachable = error == WSAENETUNREACH || error == WSAEHOSTUNREACH;
+            echo.outcome = unreachable ? EchoOutcome::kUnreachable : EchoOutcome::kCannotSend;
+            echo.reason =
+                text::Fill(unreachable ? "this system has no route to the host (Windows Sockets error %)"
+                                       : "the probe could not be sent (Windows Sockets error %)",
+                           {error});
         }
         echo.elapsedMs = GetTickCount() - start;
         return echo;

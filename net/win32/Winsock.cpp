@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "net/win32/SystemLibrary.h"
-#include "text/Decimal.h"
+#include "text/Fill.h"
 
 namespace quillon::net {
 
@@ -46,7 +46,7 @@ bool Winsock::Load(std::string& failure) {
     const WORD version = dontFragment == kDontFragmentWinsock2 ? MAKEWORD(2, 0) : MAKEWORD(1, 1);
     const int status = startup(version, &data);
     if (status != 0) {
-        failure = "Windows Sockets would not start (error " + text::Decimal(status) + ").";
+        failure = text::Fill("Windows Sockets would not start (error %).", {status});
         return false;
     }
     started_ = true;
@@ -60,9 +60,10 @@ bool Winsock::Resolve(const std::string& host, Address& address, std::string& fa
     const hostent* entry = host.empty() ? nullptr : hostByName(host.c_str());
     if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
         entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
-        failure = "The name '" + host + "' did not resolve to an IPv4 address (Windows Sockets error " +
-                  text::Decimal(entry == nullptr ? lastError() : 0) +
-                  "). Check the name, or give the host's address.";
+        failure = text::Fill(
+            "The name '%' did not resolve to an IPv4 address (Windows Sockets error %). Check "
+            "the name, or give the host's address.",
+            {host, entry == nullptr ? lastError() : 0});
         return false;
     }
     std::memcpy(address.data(), entry->h_addr_list[0], address.size());
