@@ -13,7 +13,7 @@
 #include "net/win32/Win32Prober.h"
 #include "registry/Registry.h"
 #include "registry/Win32Registry.h"
-#include "text/Decimal.h"
+#include "text/Fill.h"
 #include "text/Utf8.h"
 #include "ui/console/Console.h"
 #include "ui/console/Replace.h"
@@ -42,7 +42,8 @@ std::string SystemReason() {
                            text[length - 1] == ' ')) {
         --length;
     }
-    return std::string(text, length) + " (Windows error " + quillon::text::Decimal(error) + ")";
+    return quillon::text::Fill("% (Windows error %)",
+                               {std::string_view(text, length), static_cast<unsigned>(error)});
 }
 
 // Where it fails, the last error says why, also for a handle that is none
@@ -200,7 +201,8 @@ std::string FolderOf(const std::string& path) {
         return ".";
     }
     // "C:" alone names the drive's current folder.
-    return end == 2 && path[1] == ':' ? path.substr(0, 2) + "." : path.substr(0, end);
+    return end == 2 && path[1] == ':' ? quillon::text::Cat({std::string_view(path).substr(0, 2), "."})
+                                      : path.substr(0, end);
 }
 
 // Writes `bytes` into the file `path`, which is there (empty), and makes sure
@@ -290,41 +292,35 @@ public:
     bool Save(const std::string& path, const std::string& text, std::string& failure) override {
         const DWORD attributes = GetFileAttributesA(path.c_str());
         const bool there = attributes != INVALID_FILE_ATTRIBUTES;
-        const std::string kept =
-            there ? ". The file that was there is as it was." : ". No file was left there.";
+        std::string folder;
+        char fresh[MAX_PATH] = {};
+        bool written = false;  // the new file is there, to be deleted where it does not take the name
+        std::string aside;
+        bool oldGone = false;
         // A read-only file, or a folder, is refused as writing into it would be.
         if (there && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
             SetLastError(ERROR_ACCESS_DENIED);
-            failure = SystemReason() + kept;
-            return false;
-        }
-        const std::string folder = FolderOf(path);
-        char fresh[MAX_PATH] = {};
-        if (GetTempFileNameA(folder.c_str(), "qmt", 0, fresh) == 0) {
+        } else if (folder = FolderOf(path); GetTempFileNameA(folder.c_str(), "qmt", 0, fresh) == 0) {
             // A folder that is not there is said as such, not as a bad name.
             const DWORD error = GetLastError();
             if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
                 SetLastError(error);
             }
-            failure = SystemReason() + kept;
-            return false;
+        } else if (written = true; WriteNewFile(fresh, WindowsLines(text)) &&
+                                   PutInPlace(fresh, path, there, folder, aside, oldGone)) {
+            return true;
         }
-        std::string aside;
-        bool oldGone = false;
-        if (!WriteNewFile(fresh, WindowsLines(text)) || !PutInPlace(fresh, path, there, folder, aside, oldGone)) {
-            failure = SystemReason();
-            if (oldGone) {
-                // The new one, whole, is all there is: it stays.
-                failure += ". The file that was there is gone; the new one is " + aside + ".";
-                return false;
-            }
-            failure += aside.empty()
-                           ? kept
-                           : ". The file that was there could not be put back: it is now " + aside + ".";
+        // Where the old one is gone, the new one, whole, is all there is: it stays.
+        failure = quillon::text::Cat(
+            {SystemReason(),
+             aside.empty() ? (there ? ". The file that was there is as it was." : ". No file was left there.")
+             : oldGone     ? ". The file that was there is gone; the new one is "
+                           : ". The file that was there could not be put back: it is now ",
+             aside, aside.empty() ? "" : "."});
+        if (written && !oldGone) {
             DeleteFileA(fresh);
-            return false;
         }
-        return true;
+        return false;
     }
 
 private:
