@@ -1,5 +1,7 @@
 #include "ui/ProductNames.h"
 
+#include "text/Fill.h"
+
 namespace quillon::ui {
 
 ProductNames ReadProductNames(reg::Registry& registry) {
@@ -16,7 +18,7 @@ ProductNames ReadProductNames(reg::Registry& registry) {
 }
 
 std::string Caption(const std::string& productName) {
-    return std::string(settings::kToolTitle) + " (" + productName + ")";
+    return text::Cat({settings::kToolTitle, " (", productName, ")"});
 }
 
 }  // namespace quillon::ui

@@ -53,8 +53,9 @@ bool OwnLimit(const AdapterResult& route, int mtu, bool refusedHere, int largest
 
 void ProbeProgress::Opened(const ProbeResult& probe) {
     const bool named = probe.address != probe.host;
-    output_.Out("Probing the path to %% %, with packets of 88 to 1500 bytes that may not be fragmented:\n",
-                {probe.host, named ? " (" + probe.address + ")" : std::string(), probe.means});
+    output_.Out("Probing the path to %%%% %, with packets of 88 to 1500 bytes that may not be fragmented:\n",
+                {probe.host, named ? " (" : "", named ? std::string_view(probe.address) : std::string_view(),
+                 named ? ")" : "", probe.means});
     if (probe.route) {
         output_.Out("The route to % leaves through %.\n",
                     {probe.host, Describe(probe.route->family, probe.route->slot)});
