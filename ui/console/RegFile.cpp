@@ -13,53 +13,39 @@ constexpr unsigned char kDelete = 0x7F;
 
 const char* const kHexDigits = "0123456789abcdef";
 
-std::string Hex(unsigned value, int digits) {
-    std::string text(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, value >>= 4) {
-        text[static_cast<std::size_t>(i)] = kHexDigits[value & 0xFU];
+// Appends `value` as `digits` hexadecimal digits.
+void AppendHex(std::string& text, unsigned value, int digits) {
+    while (digits-- > 0) {
+        text += kHexDigits[(value >> (4 * digits)) & 0xFU];
     }
-    return text;
 }
 
 bool Printable(unsigned char c) { return c >= kFirstPrintable && c != kDelete; }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
+void AppendQuoted(std::string& text, std::string_view unquoted) {
+    text += '"';
+    for (const char c : unquoted) {
         if (c == '\\' || c == '"') {
-            quoted += '\\';
+            text += '\\';
         }
-        quoted += c;
+        text += c;
     }
-    quoted += '"';
-    return quoted;
-}
-
-// hex:..., hex(N):... with regedit's own line breaks.
-std::string HexData(reg::ValueType type, const std::vector<std::uint8_t>& data) {
-    int digits = 1;
-    while (digits < 8 && (type >> (4 * digits)) != 0) {
-        ++digits;
-    }
-    std::string text = type == reg::kRegBinary ? std::string("hex:") : Cat({"hex(", Hex(type, digits), "):"});
-    for (std::size_t i = 0; i != data.size(); ++i) {
-        if (i != 0) {
-            text += i % kBytesPerLine == 0 ? ",\\\n  " : ",";
-        }
-        text += Hex(data[i], 2);
-    }
-    return text;
+    text += '"';
 }
 
 // A text with one NUL at its end and nothing unprintable before it is
 // written as a quoted string, which regedit stores with that NUL; anything
-// else goes byte for byte.
-std::string Data(const reg::RawValue& value) {
+// else goes byte for byte, as hex:..., hex(N):... with regedit's own line
+// breaks.
+void AppendData(std::string& text, const reg::RawValue& value) {
     const std::vector<std::uint8_t>& data = value.data;
     if (value.type == reg::kRegDword && data.size() == 4) {
-        return Cat({"dword:", Hex(static_cast<unsigned>(data[0]) | static_cast<unsigned>(data[1]) << 8 |
-                                      static_cast<unsigned>(data[2]) << 16 | static_cast<unsigned>(data[3]) << 24,
-                                  8)});
+        text += "dword:";
+        AppendHex(text,
+                  static_cast<unsigned>(data[0]) | static_cast<unsigned>(data[1]) << 8 |
+                      static_cast<unsigned>(data[2]) << 16 | static_cast<unsigned>(data[3]) << 24,
+                  8);
+        return;
     }
     if (value.type == reg::kRegSz && !data.empty() && data.back() == 0 && data.size() <= kLongestQuotedText) {
         bool plain = true;
@@ -67,10 +53,28 @@ std::string Data(const reg::RawValue& value) {
             plain = plain && Printable(data[i]);
         }
         if (plain) {
-            return Quoted(std::string(data.begin(), data.end() - 1));
+            AppendQuoted(text, std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
+            return;
         }
     }
-    return HexData(value.type, data);
+    const reg::ValueType type = value.type;
+    if (type == reg::kRegBinary) {
+        text += "hex:";
+    } else {
+        int digits = 1;
+        while (digits < 8 && (type >> (4 * digits)) != 0) {
+            ++digits;
+        }
+        text += "hex(";
+        AppendHex(text, type, digits);
+        text += "):";
+    }
+    for (std::size_t i = 0; i != data.size(); ++i) {
+        if (i != 0) {
+            text += i % kBytesPerLine == 0 ? ",\\\n  " : ",";
+        }
+        AppendHex(text, data[i], 2);
+    }
 }
 
 }  // namespace
@@ -95,9 +99,14 @@ bool AppendRegSection(settings::WindowsFamily family, const std::string& caption
                          {exported.where.name, path, static_cast<unsigned>(exported.value.status)});
             return false;
         }
-        const std::string name = Quoted(exported.where.name);
+        std::string name;
+        AppendQuoted(name, exported.where.name);
+        if (exported.value.state == reg::RawValue::State::kPresent) {
+            name += '=';
+            AppendData(name, exported.value);
+        }
         section += exported.value.state == reg::RawValue::State::kPresent
-                       ? Fill("\n[HKEY_LOCAL_MACHINE\\%]\n%=%\n", {path, name, Data(exported.value)})
+                       ? Fill("\n[HKEY_LOCAL_MACHINE\\%]\n%\n", {path, name})
                        : Fill("\n[HKEY_LOCAL_MACHINE\\%]\n; Not there when this file was written, so it is "
                               "deleted. The regedit of %\n; may not delete a value: if it is still there, delete "
                               "it by hand.\n%=-\n",
