@@ -13,10 +13,12 @@ int RunExport(Session& session) {
         if (!session.Acts(family)) {
             continue;
         }
-        std::vector<ExportedValue> values;
-        for (const settings::ToolValue& value : session.engine.ToolValues(family)) {
-            values.push_back(
-                {value, session.registry.GetRawValue(reg::kHkeyLocalMachine, value.path, value.name)});
+        std::vector<settings::ToolValue> tools = session.engine.ToolValues(family);
+        std::vector<ExportedValue> values(tools.size());
+        for (std::size_t i = 0; i != tools.size(); ++i) {
+            values[i].value =
+                session.registry.GetRawValue(reg::kHkeyLocalMachine, tools[i].path, tools[i].name);
+            values[i].where = std::move(tools[i]);
         }
         std::string unreadable;
         if (!AppendRegSection(family, Caption(session.ProductName(family)), values, file, unreadable)) {
