@@ -4,6 +4,8 @@
 
 namespace quillon::text {
 
+Piece::Piece(const char* value) : Piece(std::string_view(value)) {}
+
 std::string Cat(std::initializer_list<std::string_view> pieces) {
     std::size_t size = 0;
     for (const std::string_view piece : pieces) {
