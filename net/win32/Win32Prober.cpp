@@ -29,14 +29,10 @@ std::optional<unsigned> Win32Prober::RouteMtu() {
 }
 
 Echo Win32Prober::Send(int packetSize, unsigned timeoutMs) {
-    if (means_ != Means::kEchoHelper) {
+    // Where the IP helper sends, the raw socket was never opened: for a probe
+    // too small to send it says so as it does for its own.
+    if (means_ != Means::kEchoHelper || packetSize < kIpAndIcmpHeaders) {
         return raw_.Send(packetSize, timeoutMs);
-    }
-    Echo echo;
-    if (packetSize < kIpAndIcmpHeaders) {
-        echo.outcome = EchoOutcome::kCannotSend;
-        echo.reason = "no probe can be sent";
-        return echo;
     }
     const DWORD start = GetTickCount();
     const HelperAnswer answer =
@@ -44,7 +40,7 @@ Echo Win32Prober::Send(int packetSize, unsigned timeoutMs) {
     const std::optional<unsigned> learnt = answer.status == kIpPacketTooBig && routeIndex_
                                                ? table_.LearntMtu(address_, *routeIndex_)
                                                : std::nullopt;
-    echo = ReadHelperAnswer(answer, packetSize, address_, learnt, local_);
+    Echo echo = ReadHelperAnswer(answer, packetSize, address_, learnt, local_);
     echo.elapsedMs = GetTickCount() - start;
     return echo;
 }
