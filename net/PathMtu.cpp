@@ -80,26 +80,37 @@ public:
     Search(Prober& network, ProbeListener& listener, const ProbeLimits& limits)
         : network_(network), listener_(listener), limits_(limits) {}
 
-    [[nodiscard]] unsigned Milliseconds() const { return elapsedMs_; }
-
+    // The search's result, with the time it took.
     PathMtu Run() {
+        Seek();
+        result_.milliseconds = elapsedMs_;
+        return std::move(result_);
+    }
+
+private:
+    // Probes until the figure is found or the search is over; the result is
+    // in result_.
+    void Seek() {
         while (passed_ == 0) {
             const int size = NextFirstProbe();
             const unsigned retries = static_cast<unsigned>(Record(size).AllSilences());
             if (!Probe(size, std::min(kFirstTimeoutMs * (1 + retries), kLongestFirstTimeoutMs))) {
-                return result_;
+                return;
             }
             if (cap_ <= kSmallestProbe) {
-                return Finish(PathStatus::kBelowRange);
+                Finish(PathStatus::kBelowRange);
+                return;
             }
             if (passed_ == 0 && Record(kSmallestProbe).AllSilences() >= kSmallestSilences) {
-                return Finish(PathStatus::kSilent);
+                Finish(PathStatus::kSilent);
+                return;
             }
         }
         while (true) {
             const bool sure = passed_ + 1 >= cap_ || MassAbove(passed_ + 1) < kDoubt;
             if (sure && (pending_.empty() || passed_ + 1 >= cap_)) {
-                return Finish(PathStatus::kFound);
+                Finish(PathStatus::kFound);
+                return;
             }
             if (sure) {
                 // Late answers may still be on their way: the search waits
@@ -114,7 +125,7 @@ public:
                     elapsedMs_ += left;
                 }
                 if (!Probe(passed_, Timeout(), false, true)) {
-                    return result_;
+                    return;
                 }
                 continue;
             }
@@ -136,12 +147,11 @@ public:
             // Where answers come late, each probe waits only a little: its
             // answer still counts when it comes.
             if (!Probe(size, lateSeen_ ? kShortestTimeoutMs : Timeout(), check)) {
-                return result_;
+                return;
             }
         }
     }
 
-private:
     SizeRecord& Record(int size) {
         const auto at = std::find_if(records_.begin(), records_.end(),
                                      [&](const SizeRecord& record) { return record.size >= size; });
@@ -410,11 +420,10 @@ private:
         return left;
     }
 
-    PathMtu Finish(PathStatus status) {
+    void Finish(PathStatus status) {
         result_.status = status;
         result_.mtu = passed_;
         result_.atMost = std::min(cap_, kLargestProbe + 1) - 1;
-        return result_;
     }
 
     Prober& network_;
@@ -444,9 +453,7 @@ private:
 
 PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeLimits& limits) {
     Search search(network, listener, limits);
-    PathMtu found = search.Run();
-    found.milliseconds = search.Milliseconds();
-    return found;
+    return search.Run();
 }
 
 }  // namespace quillon::net
