@@ -124,7 +124,7 @@ private:
 
 public:
     // The ANSI text as UTF-16; empty where it cannot be converted.
-    static std::vector<wchar_t> Wide(const std::string& bytes) {
+    static std::vector<wchar_t> Wide(std::string_view bytes) {
         const int size = static_cast<int>(bytes.size());
         const int chars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
         std::vector<wchar_t> wide(chars > 0 ? static_cast<std::size_t>(chars) : 0);
@@ -236,7 +236,7 @@ public:
         console_.WriteUtf8(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
     }
     std::string Utf8(std::string_view text) override {
-        const std::vector<wchar_t> wide = ConsoleText::Wide(std::string(text));
+        const std::vector<wchar_t> wide = ConsoleText::Wide(text);
         return quillon::text::Utf8Of(std::u16string(wide.begin(), wide.end()));
     }
     // On NT, with the Unicode call (looked up: 95, 98 and Me have it only as
@@ -255,17 +255,19 @@ public:
             return std::nullopt;
         }
         // Each with its closing NUL.
-        const std::vector<wchar_t> widePath = ConsoleText::Wide(path + '\0');
-        const std::vector<wchar_t> wideName = ConsoleText::Wide(name + '\0');
+        const std::vector<wchar_t> widePath =
+            ConsoleText::Wide(std::string_view(path.c_str(), path.size() + 1));
+        const std::vector<wchar_t> wideName =
+            ConsoleText::Wide(std::string_view(name.c_str(), name.size() + 1));
         HKEY key = nullptr;
         if (widePath.empty() || wideName.empty() ||
             openKey(HKEY_LOCAL_MACHINE, widePath.data(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
             return std::nullopt;
         }
         // A name is short: what does not fit is not a name.
-        wchar_t value[512] = {};
+        char16_t value[512] = {};
         DWORD type = 0;
-        DWORD bytes = sizeof value - sizeof(wchar_t);
+        DWORD bytes = sizeof value - sizeof(char16_t);
         const LONG status =
             queryValue(key, wideName.data(), nullptr, &type, reinterpret_cast<LPBYTE>(value), &bytes);
         closeKey(key);
@@ -273,10 +275,10 @@ public:
             return std::nullopt;
         }
         std::size_t length = 0;
-        while (length < bytes / sizeof(wchar_t) && value[length] != L'\0') {
+        while (length < bytes / sizeof(char16_t) && value[length] != u'\0') {
             ++length;
         }
-        return quillon::text::Utf8Of(std::u16string(value, value + length));
+        return quillon::text::Utf8Of(std::u16string_view(value, length));
     }
     // A registry file: ANSI also where redirected.
     bool OutWhole(const std::string& text, std::string& failure) override {
