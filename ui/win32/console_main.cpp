@@ -109,12 +109,8 @@ public:
             GetConsoleMode(handle, &mode) == FALSE) {
             return WriteWhole(handle, bytes);
         }
-        const int size = static_cast<int>(bytes.size());
-        const int chars = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, nullptr, 0);
-        std::vector<wchar_t> wide(chars > 0 ? static_cast<std::size_t>(chars) : 0);
-        return chars > 0 && MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, wide.data(), chars) == chars
-                   ? WriteWide16(handle, wide)
-                   : WriteWhole(handle, bytes);
+        const std::vector<wchar_t> wide = Wide(bytes, CP_UTF8);
+        return !wide.empty() ? WriteWide16(handle, wide) : WriteWhole(handle, bytes);
     }
 
 private:
@@ -123,12 +119,12 @@ private:
     static constexpr std::size_t kPieceChars = 8192;
 
 public:
-    // The ANSI text as UTF-16; empty where it cannot be converted.
-    static std::vector<wchar_t> Wide(std::string_view bytes) {
+    // The ANSI text (or that of `page`) as UTF-16; empty where it cannot be converted.
+    static std::vector<wchar_t> Wide(std::string_view bytes, UINT page = CP_ACP) {
         const int size = static_cast<int>(bytes.size());
-        const int chars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+        const int chars = MultiByteToWideChar(page, 0, bytes.data(), size, nullptr, 0);
         std::vector<wchar_t> wide(chars > 0 ? static_cast<std::size_t>(chars) : 0);
-        if (chars <= 0 || MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), chars) != chars) {
+        if (chars <= 0 || MultiByteToWideChar(page, 0, bytes.data(), size, wide.data(), chars) != chars) {
             wide.clear();
         }
         return wide;
