@@ -63,7 +63,10 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
         done.message = remove ? settings::RemoveMessage(outcome) : settings::ApplyMessage(outcome);
         result.switchChange = outcome.switchChange;
         result.changed = result.changed || !(session.SwitchRaw(family) == switchBefore);
-        const std::vector<settings::SlotReport> after = remove ? before : session.engine.List(family);
+        // What each stores now; remove goes by what each stored before.
+        const std::vector<settings::SlotReport> listed =
+            remove ? std::vector<settings::SlotReport>() : session.engine.List(family);
+        const std::vector<settings::SlotReport>& after = remove ? before : listed;
         for (const settings::AdapterChange& change : outcome.adapters) {
             const settings::SlotReport* now = InSlot(after, change.index);
             const settings::SlotReport* earlier = InSlot(before, change.index);
