@@ -216,24 +216,28 @@ std::vector<SlotReport> SettingsEngine::List(WindowsFamily family) {
     std::vector<SlotReport> adapters;
     const bool nt = family == WindowsFamily::kNt;
     ForEachSlotInUse(ScanSlots(nt, false), [&](const std::string& probe) {
+        SlotReport& adapter = adapters.emplace_back();
+        adapter.index = SlotIndex;
+        adapter.name = probe;
         // NT stores a number, 0 where none is stored; 9x a text.
-        std::optional<std::string> mtu;
         if (nt) {
+            adapter.slot = text::Decimal(CardNumbers[Cell()]);
             const std::int32_t number = registry_.GetDwordValue(kHkeyLocalMachine, MtuKey(nt, probe), kMtu);
             if (number != 0) {
-                mtu = text::Decimal(number);
+                adapter.mtu = text::Decimal(number);
             }
         } else {
-            mtu = registry_.GetStringValue(kHkeyLocalMachine, TransportKey(), kMaxMtu);
-            if (mtu && mtu->empty()) {
-                mtu.reset();
+            adapter.slot = TransportIndexes[Cell()];
+            adapter.mtu = registry_.GetStringValue(kHkeyLocalMachine, TransportKey(), kMaxMtu);
+            if (adapter.mtu && adapter.mtu->empty()) {
+                adapter.mtu.reset();
             }
         }
-        adapters.push_back(SlotReport{
-            SlotIndex, nt ? text::Decimal(CardNumbers[Cell()]) : TransportIndexes[Cell()], probe, std::move(mtu),
-            registry_.GetStringValue(kHkeyLocalMachine, nt ? CardKeyPaths[Cell()] : TransportKey(),
-                                     nt ? kDescription : kDriverDesc)
-                .value_or("")});
+        adapter.description =
+            registry_
+                .GetStringValue(kHkeyLocalMachine, nt ? CardKeyPaths[Cell()] : TransportKey(),
+                                nt ? kDescription : kDriverDesc)
+                .value_or("");
     });
     return adapters;
 }

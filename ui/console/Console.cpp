@@ -160,12 +160,12 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
     ProseToError toError(output);
     ConsoleOutput* const prose = line->json ? static_cast<ConsoleOutput*>(&toError) : &output;
     RunResult result;
-    result.command = line->verb;
-    result.checkedMtu = WholeMtu(line->mtu);
     // The probe's names are in its document also where it never starts.
     if (line->command == Command::kProbe) {
         result.probe.emplace().host = line->host;
     }
+    result.command = line->verb;
+    result.checkedMtu = WholeMtu(line->mtu);
     // A probe that applies nothing needs no Windows to apply to.
     const bool needsWindows = !(line->command == Command::kProbe && !line->applyProbed);
     if (needsWindows && !session.Acts(settings::WindowsFamily::kNt) && !session.Acts(settings::WindowsFamily::k9x)) {
