@@ -136,21 +136,16 @@ void SayChange(ConsoleOutput& output, const RunResult& result) {
     if (!result.one || result.exitCode == kExitFailure || !result.families.front().message) {
         return;
     }
-    const std::string adapter = Describe(result.one->family, result.one->slot);
-    if (result.command == "remove") {
-        output.Out(
-            "The MTU was removed from % only; path-MTU discovery is on again (the default), "
-            "since not every adapter holds an MTU of its own now.\n",
-            {adapter});
-    } else {
-        output.Out(result.switchChange == settings::SwitchChange::kSwitchedOff
-                       ? "The MTU was stored for % only; path-MTU discovery is now off, since every adapter "
-                         "holds an MTU of its own.\n"
-                       : "The MTU was stored for % only; path-MTU discovery is on (the default), since not every "
-                         "adapter holds an MTU of its own: with it off, Windows would send at most 576 bytes "
-                         "beyond the local network on those that hold none.\n",
-                   {adapter});
-    }
+    output.Out(result.command == "remove"
+                   ? "The MTU was removed from % only; path-MTU discovery is on again (the default), "
+                     "since not every adapter holds an MTU of its own now.\n"
+               : result.switchChange == settings::SwitchChange::kSwitchedOff
+                   ? "The MTU was stored for % only; path-MTU discovery is now off, since every adapter "
+                     "holds an MTU of its own.\n"
+                   : "The MTU was stored for % only; path-MTU discovery is on (the default), since not every "
+                     "adapter holds an MTU of its own: with it off, Windows would send at most 576 bytes "
+                     "beyond the local network on those that hold none.\n",
+               {Describe(result.one->family, result.one->slot)});
 }
 
 void Apply(Session& session, RunResult& result) {
