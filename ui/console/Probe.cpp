@@ -210,27 +210,21 @@ void SayProbe(ConsoleOutput& output, const RunResult& result) {
     }
     if (probe.ownLimit) {
         const AdapterResult& route = *probe.route;
-        const std::string adapter = Describe(route.family, route.slot);
-        if (route.ip[0].link > static_cast<unsigned>(found.mtu) && route.storedMtu == static_cast<unsigned>(mtu)) {
-            output.Out(
-                "That is this machine's own limit, not the path's: % uses an MTU of %, and this "
-                "system refused the larger probes itself. To measure the path beyond it, put the "
-                "link's MTU back (quillon-mtu-cli remove --adapter %), probe again, and apply what "
-                "it finds.\n",
-                {adapter, mtu, route.slot.slot});
-        } else if (route.ip[0].link > static_cast<unsigned>(found.mtu)) {
+        const bool belowLink = route.ip[0].link > static_cast<unsigned>(found.mtu);
+        output.Out(
+            belowLink && route.storedMtu == static_cast<unsigned>(mtu)
+                ? "That is this machine's own limit, not the path's: % uses an MTU of %, and this "
+                  "system refused the larger probes itself. To measure the path beyond it, put the "
+                  "link's MTU back (quillon-mtu-cli remove --adapter %), probe again, and apply what "
+                  "it finds.\n"
             // Not what this tool stored: a VPN client's, or netsh's.
-            output.Out(
-                "That is this machine's own limit, not the path's: % uses an MTU of %, which something "
-                "else set (a VPN client, netsh), and this system refused the larger probes itself; the "
-                "path beyond it was not measured.\n",
-                {adapter, mtu});
-        } else {
-            output.Out(
-                "That is this machine's own limit, not the path's: % uses its link's MTU of %, "
-                "and this system refused the larger probes itself.\n",
-                {adapter, mtu});
-        }
+            : belowLink
+                ? "That is this machine's own limit, not the path's: % uses an MTU of %, which something "
+                  "else set (a VPN client, netsh), and this system refused the larger probes itself; the "
+                  "path beyond it was not measured.\n"
+                : "That is this machine's own limit, not the path's: % uses its link's MTU of %, "
+                  "and this system refused the larger probes itself.\n",
+            {Describe(route.family, route.slot), mtu, route.slot.slot});
     }
     if (probe.belowApplied) {
         output.Err(
