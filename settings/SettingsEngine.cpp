@@ -283,13 +283,10 @@ const SettingsEngine::ProbeTable& SettingsEngine::ScanSlots(bool nt, bool anyTra
 // ---- NT family ----
 
 void SettingsEngine::ScanNtAdapters() {
+    // Each slot's card number, its key, and the service name there.
     for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
         CardNumbers[Cell()] = SlotIndex + 1;
-    }
-    for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
         CardKeyPaths[Cell()] = kNetworkCardsKey + text::Decimal(CardNumbers[Cell()]);
-    }
-    for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
         ServiceNames[Cell()] =
             registry_.GetStringValue(kHkeyLocalMachine, CardKeyPaths[Cell()], kServiceName);
     }
@@ -312,10 +309,9 @@ bool SettingsEngine::UsesServiceTcpipKeysNt() {
 std::string SettingsEngine::TransportKey() const { return kNetTransKey + TransportIndexes[Cell()]; }
 
 void SettingsEngine::ScanTransports9x(const char* probe, const char* fallback) {
+    // Each slot's transport name, and its texts.
     for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
         TransportIndexes[Cell()] = TransportName(SlotIndex);
-    }
-    for (SlotIndex = 0; SlotIndex != kSlots; ++SlotIndex) {
         TransportProbes[Cell()] = registry_.GetStringValue(kHkeyLocalMachine, TransportKey(), probe);
         if (fallback != nullptr && !InUse(TransportProbes[Cell()])) {
             TransportProbes[Cell()] = registry_.GetStringValue(kHkeyLocalMachine, TransportKey(), fallback);
