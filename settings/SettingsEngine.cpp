@@ -173,11 +173,6 @@ Outcome SettingsEngine::ApplyOrRemove(WindowsFamily family, const std::string* m
     const std::string& name = nt ? kMtu : kMaxMtu;
     // NT stores the text as a number; 9x as it is.
     const std::optional<std::int32_t> number = nt && apply ? ConvertMtuNt(*mtu) : std::nullopt;
-    // Off: apply's switch; on again: the default.
-    const auto switchOff = [&](bool off) {
-        return off ? (nt ? DisablePmtuDiscoveryNt() : DisablePmtuDiscovery9x())
-                   : (nt ? RestorePmtuDiscoveryNt() : RestorePmtuDiscovery9x());
-    };
     outcome.anyInUse = ForEachChosenSlot(probes, only, [&](const std::string& probe) {
         if (nt && apply && !number) {
             outcome.notANumber = true;
@@ -195,7 +190,7 @@ Outcome SettingsEngine::ApplyOrRemove(WindowsFamily family, const std::string* m
         outcome.adapters.push_back(
             {SlotIndex, probe, !done ? Change::kRefused : apply ? Change::kWritten : Change::kDeleted});
         if (only < 0) {
-            outcome.switchRefused |= !switchOff(apply);
+            outcome.switchRefused |= !SwitchPmtuDiscovery(nt, apply);
         }
     });
     if (only < 0 || !outcome.AllDone() || (apply && (!outcome.anyInUse || outcome.notANumber))) {
@@ -208,7 +203,7 @@ Outcome SettingsEngine::ApplyOrRemove(WindowsFamily family, const std::string* m
     // any more, so the switch must not stay off.
     const bool off = apply && EverySlotHolds(nt, probes, name, nt ? reg::kRegDword : reg::kRegSz);
     outcome.switchChange = off ? SwitchChange::kSwitchedOff : SwitchChange::kRestored;
-    outcome.switchRefused = !switchOff(off);
+    outcome.switchRefused = !SwitchPmtuDiscovery(nt, off);
     return outcome;
 }
 
@@ -290,6 +285,11 @@ void SettingsEngine::ScanNtAdapters() {
         ServiceNames[Cell()] =
             registry_.GetStringValue(kHkeyLocalMachine, CardKeyPaths[Cell()], kServiceName);
     }
+}
+
+bool SettingsEngine::SwitchPmtuDiscovery(bool nt, bool off) {
+    return off ? (nt ? DisablePmtuDiscoveryNt() : DisablePmtuDiscovery9x())
+               : (nt ? RestorePmtuDiscoveryNt() : RestorePmtuDiscovery9x());
 }
 
 bool SettingsEngine::DisablePmtuDiscoveryNt() {

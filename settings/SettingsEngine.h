@@ -147,6 +147,9 @@ private:
     // Whether every slot in use holds a value `name` of `type` under its
     // MTU's key.
     bool EverySlotHolds(bool nt, const ProbeTable& probes, const std::string& name, reg::ValueType type);
+    // Switches path-MTU discovery off (apply's switch), or back to the
+    // default (on).
+    [[nodiscard]] bool SwitchPmtuDiscovery(bool nt, bool off);
     // Scans the family's slots; gives the texts that say which are in use.
     // 9x: `anyTransport` also counts one with only a "DriverDate" text, as
     // Remove does.
