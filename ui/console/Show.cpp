@@ -75,27 +75,22 @@ void SayShow(ConsoleOutput& output, const RunResult& result) {
             const IpState& ipv6 = adapter.ip[kIpv6];
             const settings::SlotReport& slot = adapter.slot;
             const Piece inUse = ip.inUse != 0 ? Piece(ip.inUse) : Piece("unknown");
-            // IPv6's MTU in use after IPv4's, where Windows says it.
-            const std::string tail = Cat({ipv6.none          ? ", no IPv6 interface now"
-                                          : ipv6.inUse != 0 ? std::string_view(Fill(", IPv6 %", {ipv6.inUse}))
-                                                            : "",
-                                          "\n"});
-            std::string said;
             // A stored MTU above the link's is never used: the link's is.
             if (ip.link != 0 && adapter.storedMtu > ip.link) {
                 const unsigned link = ip.link;
-                said = Fill("  %  % % stored, above the link's %: % is used  in use now: %",
-                            {Describe(family.family, slot), value, *slot.mtu, link, link, inUse});
+                output.Out("  %  % % stored, above the link's %: % is used  in use now: %",
+                           {Describe(family.family, slot), value, *slot.mtu, link, link, inUse});
             } else {
                 // Stored "1400" and 1400 in use are the same; stored "0088" and 88 are not.
                 const bool differs = ip.inUse != 0 && slot.mtu && *slot.mtu != Decimal(ip.inUse);
-                said = Fill(slot.mtu ? (differs ? "  %  % %  in use now: % (% from the next restart)"
-                                                : "  %  % %  in use now: %")
-                                     : "  %  no % stored  in use now: %",
-                            {Describe(family.family, slot), value, slot.mtu ? Piece(*slot.mtu) : inUse, inUse,
-                             slot.mtu ? Piece(*slot.mtu) : Piece("")});
+                output.Out(slot.mtu ? (differs ? "  %  % %  in use now: % (% from the next restart)"
+                                               : "  %  % %  in use now: %")
+                                    : "  %  no % stored  in use now: %",
+                           {Describe(family.family, slot), value, slot.mtu ? Piece(*slot.mtu) : inUse, inUse,
+                            slot.mtu ? Piece(*slot.mtu) : Piece("")});
             }
-            output.Out({said, tail});
+            // IPv6's MTU in use after IPv4's, where Windows says it.
+            output.Out(ipv6.none ? ", no IPv6 interface now\n" : ipv6.inUse != 0 ? ", IPv6 %\n" : "\n", {ipv6.inUse});
         }
         output.Out("  path-MTU discovery (%): %\n", {family.switchName, SwitchWords(family.pathMtuDiscovery)});
         output.Out("MTU: %\n", {family.retrieve});

@@ -5,8 +5,9 @@
 // and the path MTU a router named is remembered and listed by
 // GetIpPathTable. Wine's own echo functions drop don't-fragment and Wine has
 // no path table. GetIpInterfaceTable (a stub in Wine), GetIpInterfaceEntry
-// and SetIpInterfaceEntry (not in Wine) give each IPv4 interface's NlMtu:
-// what SetIpInterfaceEntry last set, else the link's MTU; a don't-fragment
+// and SetIpInterfaceEntry (not in Wine) give the NlMtu of each IPv4
+// interface and of each IPv6 one (an adapter with an IPv6 address): what
+// SetIpInterfaceEntry last set, else the link's MTU; a don't-fragment
 // echo larger than the route's NlMtu is refused at once (as a failed call,
 // or as a reply from the zero address). Every other function is
 // forwarded to a copy of Wine's own DLL (see forwarders.cmake). Built for the
@@ -59,7 +60,8 @@ constexpr ULONGLONG kPathMtuLifetime = 10ULL * 60 * 1000 * 1000 * 10;
 // its Wine server ends, as at a restart (volatile keys).
 constexpr wchar_t kPathKey[] = L"Software\\Quillon stand-in path MTUs";
 constexpr wchar_t kNlMtuKey[] = L"Software\\Quillon stand-in NlMtu";
-constexpr ULONG kSmallestSetMtu = 576;  // Windows 10 refuses a smaller IPv4 NlMtu
+constexpr ULONG kSmallestSetMtu = 576;     // Windows 10 refuses a smaller IPv4 NlMtu
+constexpr ULONG kSmallestSetMtu6 = 1280;   // and a smaller IPv6 one, as an invalid parameter
 
 // ---- handles ----
 
@@ -213,12 +215,13 @@ DWORD Filled(std::vector<unsigned char>& buffer, Fill fill) {
     return status;
 }
 
-// The NlMtu SetIpInterfaceEntry last set on an interface (0: none), kept
-// under the interface's index; with `set`, sets it (0: it could not be kept).
-DWORD NlMtu(NET_IFINDEX index, DWORD set = 0) {
+// The NlMtu SetIpInterfaceEntry last set on an interface of `family` (0:
+// none), kept under the interface's index (IPv6's after "6:"); with `set`,
+// sets it (0: it could not be kept).
+DWORD NlMtu(ADDRESS_FAMILY family, NET_IFINDEX index, DWORD set = 0) {
     const PathKey key(kNlMtuKey);
     wchar_t name[16];
-    std::swprintf(name, 16, L"%lu", static_cast<unsigned long>(index));
+    std::swprintf(name, 16, family == AF_INET6 ? L"6:%lu" : L"%lu", static_cast<unsigned long>(index));
     DWORD mtu = set, type = REG_DWORD, bytes = sizeof mtu;
     const LSTATUS status =
         key.get() == nullptr ? ERROR_INVALID_HANDLE
@@ -227,11 +230,11 @@ DWORD NlMtu(NET_IFINDEX index, DWORD set = 0) {
     return status == ERROR_SUCCESS && type == REG_DWORD ? mtu : 0;
 }
 
-// An IPv4 interface's row, with Wine's LUID for the index and Windows'
-// default timers.
-MIB_IPINTERFACE_ROW InterfaceRow(NET_IFINDEX index, ULONG nlMtu) {
+// An interface's row, with Wine's LUID for the index and Windows' default
+// timers.
+MIB_IPINTERFACE_ROW InterfaceRow(ADDRESS_FAMILY family, NET_IFINDEX index, ULONG nlMtu) {
     MIB_IPINTERFACE_ROW row{};
-    row.Family = AF_INET;
+    row.Family = family;
     row.InterfaceIndex = index;
     using IndexToLuidFunction = DWORD(WINAPI*)(NET_IFINDEX, PNET_LUID);
     const auto indexToLuid = WineFunction<IndexToLuidFunction>("ConvertInterfaceIndexToLuid");
@@ -248,6 +251,41 @@ MIB_IPINTERFACE_ROW InterfaceRow(NET_IFINDEX index, ULONG nlMtu) {
     row.NlMtu = nlMtu;
     row.Connected = TRUE;
     return row;
+}
+
+// The IPv6 interfaces: the loopback and each adapter with an IPv6 address,
+// as Wine lists them, with the NlMtu SetIpInterfaceEntry set, or else with
+// the link's MTU.
+DWORD Ipv6Rows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
+    using AddressesFunction = ULONG(WINAPI*)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
+    const auto addresses = WineFunction<AddressesFunction>("GetAdaptersAddresses");
+    if (addresses == nullptr) {
+        return ERROR_NOT_SUPPORTED;
+    }
+    std::vector<unsigned char> buffer;
+    const DWORD status = Filled(buffer, [addresses](unsigned char* data, PULONG bytes) {
+        return addresses(AF_INET6, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                         nullptr, reinterpret_cast<PIP_ADAPTER_ADDRESSES>(data), bytes);
+    });
+    if (status == ERROR_NO_DATA) {
+        return NO_ERROR;
+    }
+    if (status != NO_ERROR) {
+        return status;
+    }
+    for (auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
+         adapter = adapter->Next) {
+        const NET_IFINDEX index = adapter->Ipv6IfIndex != 0 ? adapter->Ipv6IfIndex : adapter->IfIndex;
+        if (adapter->FirstUnicastAddress == nullptr || index == 0) {
+            continue;  // IPv6 is off there
+        }
+        const ULONG set = NlMtu(AF_INET6, index);
+        rows.push_back(InterfaceRow(AF_INET6, index,
+                                    adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK ? kLoopbackNlMtu
+                                    : set != 0                                   ? set
+                                                                                 : adapter->Mtu));
+    }
+    return NO_ERROR;
 }
 
 // The loopback first, as Windows lists it, then each adapter: with the NlMtu
@@ -275,7 +313,7 @@ DWORD InterfaceRows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
     const auto* interfaces = reinterpret_cast<const MIB_IFTABLE*>(buffer.data());
     for (DWORD i = 0; i != interfaces->dwNumEntries; ++i) {
         if (interfaces->table[i].dwType == IF_TYPE_SOFTWARE_LOOPBACK) {
-            rows.push_back(InterfaceRow(interfaces->table[i].dwIndex, kLoopbackNlMtu));
+            rows.push_back(InterfaceRow(AF_INET, interfaces->table[i].dwIndex, kLoopbackNlMtu));
         }
     }
     status = Filled(buffer, [adapters](unsigned char* data, PULONG bytes) {
@@ -294,8 +332,8 @@ DWORD InterfaceRows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
         if (ifEntry(&link) != NO_ERROR) {
             continue;  // gone since it was listed
         }
-        const ULONG set = NlMtu(adapter->Index);
-        rows.push_back(InterfaceRow(adapter->Index, set != 0 ? set : link.dwMtu));
+        const ULONG set = NlMtu(AF_INET, adapter->Index);
+        rows.push_back(InterfaceRow(AF_INET, adapter->Index, set != 0 ? set : link.dwMtu));
     }
     return NO_ERROR;
 }
@@ -509,7 +547,7 @@ DWORD SendEcho(HANDLE handle, IPAddr destination, const void* requestData, WORD 
     const auto best = WineFunction<BestFunction>("GetBestInterface");
     DWORD route = 0;
     const ULONG nlMtu =
-        dontFragment && best != nullptr && best(destination, &route) == NO_ERROR ? NlMtu(route) : 0;
+        dontFragment && best != nullptr && best(destination, &route) == NO_ERROR ? NlMtu(AF_INET, route) : 0;
     if ((learnt != 0 && packetSize > learnt) || (nlMtu != 0 && packetSize > nlMtu)) {
         // Windows is not documented to refuse in one form rather than the
         // other: with QUILLON_STANDIN_TOO_BIG_REPLY set, as a reply from the
@@ -689,19 +727,18 @@ DWORD WINAPI GetIpPathTable(ADDRESS_FAMILY family, PMIB_IPPATH_TABLE* table) {
     return NO_ERROR;
 }
 
-// The IPv4 interfaces (see InterfaceRows), for AF_INET and AF_UNSPEC; freed
-// with FreeMibTable. No IPv6 interface is listed.
+// The IPv4 interfaces (see InterfaceRows) and the IPv6 ones (Ipv6Rows), by
+// family; freed with FreeMibTable.
 DWORD WINAPI GetIpInterfaceTable(ADDRESS_FAMILY family, PMIB_IPINTERFACE_TABLE* table) {
     if (table == nullptr || (family != AF_INET && family != AF_INET6 && family != AF_UNSPEC)) {
         return ERROR_INVALID_PARAMETER;
     }
     *table = nullptr;
     std::vector<MIB_IPINTERFACE_ROW> rows;
-    if (family != AF_INET6) {
-        const DWORD status = InterfaceRows(rows);
-        if (status != NO_ERROR) {
-            return status;
-        }
+    const DWORD status = family == AF_INET6 ? NO_ERROR : InterfaceRows(rows);
+    const DWORD status6 = family == AF_INET ? NO_ERROR : Ipv6Rows(rows);
+    if (status != NO_ERROR || status6 != NO_ERROR) {
+        return status != NO_ERROR ? status : status6;
     }
     if (rows.empty()) {
         return ERROR_NOT_FOUND;
@@ -718,14 +755,14 @@ DWORD WINAPI GetIpInterfaceTable(ADDRESS_FAMILY family, PMIB_IPINTERFACE_TABLE* 
     return NO_ERROR;
 }
 
-// The IPv4 row of the interface that InterfaceLuid (or, where it is 0,
-// InterfaceIndex) names; no IPv6 rows.
+// The row of Family of the interface that InterfaceLuid (or, where it is 0,
+// InterfaceIndex) names.
 DWORD WINAPI GetIpInterfaceEntry(PMIB_IPINTERFACE_ROW row) {
     if (row == nullptr || (row->Family != AF_INET && row->Family != AF_INET6)) {
         return ERROR_INVALID_PARAMETER;
     }
     std::vector<MIB_IPINTERFACE_ROW> rows;
-    const DWORD status = row->Family == AF_INET ? InterfaceRows(rows) : NO_ERROR;
+    const DWORD status = row->Family == AF_INET ? InterfaceRows(rows) : Ipv6Rows(rows);
     for (const MIB_IPINTERFACE_ROW& found : rows) {
         if (row->InterfaceLuid.Value != 0 ? found.InterfaceLuid.Value == row->InterfaceLuid.Value
                                           : found.InterfaceIndex == row->InterfaceIndex) {
@@ -736,16 +773,17 @@ DWORD WINAPI GetIpInterfaceEntry(PMIB_IPINTERFACE_ROW row) {
     return status != NO_ERROR ? status : ERROR_NOT_FOUND;
 }
 
-// Only NlMtu counts, from 576 on; an IPv4 row needs SitePrefixLength 0.
+// Only NlMtu counts, from 576 on for IPv4 and 1280 for IPv6; an IPv4 row
+// needs SitePrefixLength 0.
 DWORD WINAPI SetIpInterfaceEntry(PMIB_IPINTERFACE_ROW row) {
     MIB_IPINTERFACE_ROW found = row != nullptr ? *row : MIB_IPINTERFACE_ROW{};
     const DWORD status = row == nullptr || (row->Family == AF_INET && row->SitePrefixLength != 0)
                              ? ERROR_INVALID_PARAMETER
                              : GetIpInterfaceEntry(&found);
-    if (status != NO_ERROR || row->NlMtu < kSmallestSetMtu) {
+    if (status != NO_ERROR || row->NlMtu < (row->Family == AF_INET6 ? kSmallestSetMtu6 : kSmallestSetMtu)) {
         return status != NO_ERROR ? status : ERROR_INVALID_PARAMETER;
     }
-    if (NlMtu(found.InterfaceIndex, row->NlMtu) == 0) {
+    if (NlMtu(row->Family, found.InterfaceIndex, row->NlMtu) == 0) {
         return ERROR_GEN_FAILURE;
     }
     row->InterfaceLuid = found.InterfaceLuid;
