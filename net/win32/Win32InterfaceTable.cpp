@@ -226,8 +226,9 @@ std::optional<DWORD> Win32InterfaceTable::Ipv6Index(const std::string& adapter, 
     for (auto* info = status == ERROR_SUCCESS ? reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data())
                                               : nullptr;
          info != nullptr; info = info->Next) {
-        if (SameText(adapter, info->AdapterName)) {
-            return info->Ipv6IfIndex != 0 ? info->Ipv6IfIndex : info->IfIndex;
+        // Ipv6IfIndex 0: IPv6 is not there.
+        if (SameText(adapter, info->AdapterName) && info->Ipv6IfIndex != 0) {
+            return info->Ipv6IfIndex;
         }
     }
     return std::nullopt;

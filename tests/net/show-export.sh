@@ -169,15 +169,26 @@ console_text "$cli64"
 # line of its standard output (standard error for 3).
 STANDIN_IN="ip netns exec $net-c" standin_install "$WINEPREFIX" "$standin64" "$standin32" ||
   fail "the IP-helper stand-in could not be installed"
+# IPv6 beside IPv4 (each adapter has its link-local address; wan1400 has
+# IPv6 turned off).
+in_client sysctl -qw net.ipv6.conf.wan1400.disable_ipv6=1
 in_use_cases=(
   'apply 1400 --adapter wan1492|0|"wan1492"  in use now: 1400$'
-  'show|0|"wan1492"  MTU 1400  in use now: 1400$'
-  'show|0|"eth0"  MTU 1300  in use now: 1500 \(1300 from the next restart\)$'
+  'apply 1400 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1400, until Windows restarts$'
+  'show|0|"wan1492"  MTU 1400  in use now: 1400, IPv6 1400$'
+  'show|0|"eth0"  MTU 1300  in use now: 1500 \(1300 from the next restart\), IPv6 1500$'
+  'show|0|"wan1400"  MTU 1300  in use now: 1400 \(1300 from the next restart\), no IPv6 interface now$'
   'remove --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU$'
   'apply 500 --adapter wan1492|3|"wan1492"  in use now: 1492, not 500: Windows does not put 500 into use at once'
+  'apply 1200 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1492, left as it is: IPv6.s smallest MTU is 1280$'
   'apply 1500 --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU \(1500 is above it\)$'
-  'show|0|"wan1492"  MTU 1500 stored, above the link.s 1492: 1492 is used  in use now: 1492$'
+  'show|0|"wan1492"  MTU 1500 stored, above the link.s 1492: 1492 is used  in use now: 1492, IPv6 1492$'
   'remove --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU$'
+  'apply 1300 -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1300, until Windows restarts$'
+  'show|0|"wan1492"  no MTU stored  in use now: 1492, IPv6 1300$'
+  'check 1300 -6 --adapter wan1492|0|^Compliant: every adapter uses no more than MTU 1300 for IPv6\.$'
+  'remove -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1492, the link.s MTU$'
+  'apply 1400 --adapter wan1400|0|"wan1400"  has no IPv6 interface now'
 )
 both "$cli32" "$cli64"
 for program in "${clis[@]}"; do

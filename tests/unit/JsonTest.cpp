@@ -135,6 +135,10 @@ TEST(Json, SaysWhatEachChangeDid) {
          {R"("exitCode":3)", R"("inUseResult":{"ipv4":"refused","ipv6":null})", "only an administrator"}, "\"set\""},
         // 88 stored is used as 576: no MTU something else set.
         {"apply 1400 --json", S::kSet, 88, {R"("inUseResult":{"ipv4":"set")"}, "leftAlone"},
+        // IPv6 uses the MTU remove deletes: that goes back to the link's.
+        {"remove --json", S::kSet, 1400,
+         {R"("inUse":{"ipv4":576,"ipv6":1500})", R"("inUseResult":{"ipv4":"leftAlone","ipv6":"set"})"}, "notPutBack",
+         1400},
     };
     for (const auto& c : cases) {
         JsonMachine machine;

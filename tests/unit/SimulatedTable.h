@@ -45,13 +45,15 @@ public:
         change.aboveLink = mtu != 0 && change.linkMtu != 0 && mtu > change.linkMtu;
         change.error = 31;
         std::map<std::string, unsigned>& table = six ? inUse6 : inUse;
-        if (six && table[adapter] == 0) {
+        const auto now = table.find(adapter);
+        if (six && change.outcome == net::MtuSetting::kSet && (now == table.end() || now->second == 0)) {
             change.outcome = net::MtuSetting::kNoInterface;  // as Windows says ERROR_NOT_FOUND
         }
         if (change.outcome == net::MtuSetting::kSet) {
             table[adapter] = mtu == 0 || change.aboveLink ? change.linkMtu : mtu;
         }
-        change.inUse = table[adapter];
+        const auto after = table.find(adapter);
+        change.inUse = after == table.end() ? 0 : after->second;
         return change;
     }
 };

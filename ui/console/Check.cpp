@@ -78,12 +78,15 @@ void Check(Session& session, RunResult& result) {
                 adapter.checks = {session.Ip(net::IpVersion::k4), session.Ip(net::IpVersion::k6)};
                 adapter.compliant = Complies(adapter, result.checkedMtu);
                 all = all && *adapter.compliant;
-                any = true;
+                // -6 checks only where Windows says what IPv6 uses.
+                any = any || session.Ip(net::IpVersion::k4) || adapter.ip[kIpv6].inUse != 0 || adapter.ip[kIpv6].none;
             }
         }
     }
     if (!any) {
-        result.failure = result.families.empty() ? kNoIpv6On9x : "No network adapter was found: there is nothing to check.\n";
+        result.failure = result.families.empty()       ? kNoIpv6On9x
+                         : !session.Ip(net::IpVersion::k4) ? "Windows does not say the MTU IPv6 uses here: there is nothing to check.\n"
+                                                           : "No network adapter was found: there is nothing to check.\n";
         result.exitCode = kExitFailure;
         return;
     }
