@@ -226,9 +226,10 @@ std::optional<DWORD> Win32InterfaceTable::Ipv6Index(const std::string& adapter, 
     for (auto* info = status == ERROR_SUCCESS ? reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data())
                                               : nullptr;
          info != nullptr; info = info->Next) {
-        // Ipv6IfIndex 0: IPv6 is not there.
-        if (SameText(adapter, info->AdapterName) && info->Ipv6IfIndex != 0) {
-            return info->Ipv6IfIndex;
+        // Wine leaves Ipv6IfIndex 0; Windows gives both indexes alike, and
+        // an interface without IPv6 has no IPv6 row (ERROR_NOT_FOUND).
+        if (SameText(adapter, info->AdapterName)) {
+            return info->Ipv6IfIndex != 0 ? info->Ipv6IfIndex : info->IfIndex;
         }
     }
     return std::nullopt;

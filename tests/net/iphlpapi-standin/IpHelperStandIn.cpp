@@ -275,7 +275,7 @@ DWORD Ipv6Rows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
     }
     for (auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
          adapter = adapter->Next) {
-        const NET_IFINDEX index = adapter->Ipv6IfIndex;
+        const NET_IFINDEX index = adapter->Ipv6IfIndex != 0 ? adapter->Ipv6IfIndex : adapter->IfIndex;  // Wine: 0
         if (adapter->FirstUnicastAddress == nullptr || index == 0) {
             continue;  // IPv6 is off there
         }
