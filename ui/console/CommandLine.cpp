@@ -1,5 +1,8 @@
 #include "ui/console/CommandLine.h"
 
+#include <initializer_list>
+#include <string_view>
+
 #include "net/Mtu.h"
 #include "settings/MtuNumber.h"
 #include "ui/console/Text.h"
@@ -72,9 +75,10 @@ const ValueOption kValueOptions[] = {
     {"--adapter", &Values::adapter, " needs the name of an adapter"},
 };
 
-std::optional<CommandLine> Refuse(std::string& error, std::string text) {
-    error = std::move(text);
-    return std::nullopt;
+// Says what was wrong with the command line, in pieces joined here once.
+bool Refuse(std::string& error, std::initializer_list<std::string_view> pieces) {
+    error = Cat(pieces);
+    return false;
 }
 
 }  // namespace
@@ -97,14 +101,16 @@ bool IsRoute(const std::string& adapter) {
            (adapter[2] | 0x20) == 'u' && (adapter[3] | 0x20) == 't' && (adapter[4] | 0x20) == 'e';
 }
 
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error) {
-    CommandLine line;
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& line, std::string& error) {
     Values given;
-    std::vector<std::string> words;
+    // The command and its operand, and how many words there are.
+    const std::string* command = nullptr;
+    const std::string* operand = nullptr;
+    std::size_t words = 0;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const ValueOption* option = nullptr;
-        std::string value;
+        std::string_view value;
         for (const ValueOption& known : kValueOptions) {
             const std::string_view optionName = known.name;
             const std::size_t length = optionName.size();
@@ -115,37 +121,42 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
                 if (!joined && i + 1 == arguments.size()) {
                     break;
                 }
-                value = joined ? argument.substr(length + 1) : arguments[++i];
+                value = joined ? std::string_view(argument).substr(length + 1) : std::string_view(arguments[++i]);
             }
         }
         if (option != nullptr) {
             std::optional<std::string>& field = given.*option->value;
             if (value.empty()) {
-                return Refuse(error, Cat({option->name, option->needs}));
+                return Refuse(error, {option->name, option->needs});
             }
             if (field) {
-                return Refuse(error, Cat({option->name, " is given twice"}));
+                return Refuse(error, {option->name, " is given twice"});
             }
-            field = value;
+            field.emplace(value);
         } else if (argument == "--json") {
             if (line.json) {
-                return Refuse(error, "--json is given twice");
+                return Refuse(error, {"--json is given twice"});
             }
             line.json = true;
         } else if (argument == "--apply") {
             if (line.applyProbed) {
-                return Refuse(error, "--apply is given twice");
+                return Refuse(error, {"--apply is given twice"});
             }
             line.applyProbed = true;
         } else if (argument == "-4" || argument == "-6") {
             if (line.ipVersion) {
-                return Refuse(error, "-4 or -6 is given twice");
+                return Refuse(error, {"-4 or -6 is given twice"});
             }
             line.ipVersion = argument[1] == '4' ? net::IpVersion::k4 : net::IpVersion::k6;
         } else if (argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9')) {
-            return Refuse(error, Cat({"unknown option '", argument, "'"}));
+            return Refuse(error, {"unknown option '", argument, "'"});
         } else {
-            words.push_back(argument);
+            if (words == 0) {
+                command = &argument;
+            } else if (words == 1) {
+                operand = &argument;
+            }
+            ++words;
         }
     }
     if (given.family) {
@@ -155,74 +166,71 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
             }
         }
         if (!line.family) {
-            return Refuse(error, Cat({"--family takes nt or 9x, not '", *given.family, "'"}));
+            return Refuse(error, {"--family takes nt or 9x, not '", *given.family, "'"});
         }
     }
-    line.adapter = given.adapter;
-    if (words.empty()) {
-        return Refuse(error, "no command given");
+    line.adapter = std::move(given.adapter);
+    if (command == nullptr) {
+        return Refuse(error, {"no command given"});
     }
-    const std::string& command = words.front();
     const Verb* verb = nullptr;
     for (const Verb& known : kVerbs) {
-        if (command == known.name) {
+        if (*command == known.name) {
             verb = &known;
         }
     }
     if (verb == nullptr) {
-        return Refuse(error, Cat({"unknown command '", command, "'"}));
+        return Refuse(error, {"unknown command '", *command, "'"});
     }
     line.command = verb->command;
     line.verb = verb->name;
-    const std::size_t operands = words.size() - 1;
+    const std::size_t operands = words - 1;
     if (operands < verb->fewest || operands > verb->most) {
-        return Refuse(error, Cat({"'", command, "' takes ",
-                                  verb->most == 0                   ? "no MTU or other argument"
-                                  : verb->fewest == 0               ? "at most one file"
-                                  : line.command == Command::kProbe ? "one host"
-                                                                    : "one MTU"}));
+        return Refuse(error, {"'", *command, "' takes ",
+                              verb->most == 0                   ? "no MTU or other argument"
+                              : verb->fewest == 0               ? "at most one file"
+                              : line.command == Command::kProbe ? "one host"
+                                                                : "one MTU"});
     }
-    if (operands != 0) {
+    if (operand != nullptr) {
         (line.command == Command::kProbe    ? line.host
          : line.command == Command::kExport ? line.file
-                                            : line.mtu) = words[1];
+                                            : line.mtu) = *operand;
     }
     if (line.command == Command::kApply && !settings::Applicable(line.mtu)) {
-        return Refuse(error,
-                      Cat({"the MTU must be a number from 88 to 1500 of at most four characters, not '",
-                           line.mtu, "'"}));
+        return Refuse(error, {"the MTU must be a number from 88 to 1500 of at most four characters, not '",
+                              line.mtu, "'"});
     }
     if (line.command == Command::kCheck && WholeMtu(line.mtu) == 0) {
-        return Refuse(error, Cat({"check takes a whole number from 88 to 1500, not '", line.mtu, "'"}));
+        return Refuse(error, {"check takes a whole number from 88 to 1500, not '", line.mtu, "'"});
     }
     if (line.ipVersion && line.command != Command::kApply && line.command != Command::kRemove &&
         line.command != Command::kCheck) {
-        return Refuse(error, "-4 and -6 go with 'apply', 'remove' and 'check' only");
+        return Refuse(error, {"-4 and -6 go with 'apply', 'remove' and 'check' only"});
     }
     // IPv6 cannot take less than its smallest MTU, and -6 stores nothing
     // that Windows could use instead.
     if (line.ipVersion == net::IpVersion::k6 && !line.mtu.empty() && WholeMtu(line.mtu) < net::kSmallestIpv6Mtu) {
-        return Refuse(error, Cat({"with -6 the MTU must be a whole number from 1280 (IPv6's smallest MTU) to 1500, "
-                                  "not '",
-                                  line.mtu, "'"}));
+        return Refuse(error, {"with -6 the MTU must be a whole number from 1280 (IPv6's smallest MTU) to 1500, "
+                              "not '",
+                              line.mtu, "'"});
     }
     if (line.json && line.command == Command::kExport) {
-        return Refuse(error, "--json does not go with 'export', which writes a registry file");
+        return Refuse(error, {"--json does not go with 'export', which writes a registry file"});
     }
     if (line.applyProbed && line.command != Command::kProbe) {
-        return Refuse(error, "--apply goes with 'probe' only");
+        return Refuse(error, {"--apply goes with 'probe' only"});
     }
     if (line.command == Command::kProbe && (line.family || line.adapter) && !line.applyProbed) {
-        return Refuse(error, Cat({line.family ? "--family" : "--adapter",
-                                  " goes with 'probe' only together with --apply"}));
+        return Refuse(error, {line.family ? "--family" : "--adapter", " goes with 'probe' only together with --apply"});
     }
     if (line.adapter && line.command == Command::kExport) {
-        return Refuse(error, "--adapter does not go with 'export', which writes every adapter's values");
+        return Refuse(error, {"--adapter does not go with 'export', which writes every adapter's values"});
     }
     if (line.adapter && line.command != Command::kProbe && IsRoute(*line.adapter)) {
-        return Refuse(error, "--adapter route goes with 'probe --apply' only");
+        return Refuse(error, {"--adapter route goes with 'probe --apply' only"});
     }
-    return line;
+    return true;
 }
 
 }  // namespace quillon::ui

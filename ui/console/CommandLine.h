@@ -38,8 +38,8 @@ unsigned WholeMtu(const std::string& text);
 // Whether --adapter names the route's adapter (any case).
 bool IsRoute(const std::string& adapter);
 
-// Reads the command line (without the program's name); on a mistake, says
-// what was wrong.
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error);
+// Reads the command line (without the program's name) into `line`; false,
+// saying what was wrong, on a mistake.
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& line, std::string& error);
 
 }  // namespace quillon::ui

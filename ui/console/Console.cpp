@@ -147,37 +147,37 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
         return kExitSuccess;
     }
     std::string error;
-    const std::optional<CommandLine> line = ParseCommandLine(arguments, error);
-    if (!line) {
+    CommandLine line;
+    if (!ParseCommandLine(arguments, line, error)) {
         output.Err({"quillon-mtu-cli: ", error, "\n", kUsage});
         return kExitUsage;
     }
     settings::SettingsEngine engine(registry);
-    Session session{*line, registry, output, prober, table, engine, ReadProductNames(registry)};
+    Session session{line, registry, output, prober, table, engine, ReadProductNames(registry)};
     for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
-        session.Act(family, !session.names.Of(family).empty() && line->family.value_or(family) == family);
+        session.Act(family, !session.names.Of(family).empty() && line.family.value_or(family) == family);
     }
     ProseToError toError(output);
-    ConsoleOutput* const prose = line->json ? static_cast<ConsoleOutput*>(&toError) : &output;
+    ConsoleOutput* const prose = line.json ? static_cast<ConsoleOutput*>(&toError) : &output;
     RunResult result;
     // The probe's names are in its document also where it never starts.
-    if (line->command == Command::kProbe) {
-        result.probe.emplace().host = line->host;
+    if (line.command == Command::kProbe) {
+        result.probe.emplace().host = line.host;
     }
-    result.command = line->verb;
-    result.checkedMtu = WholeMtu(line->mtu);
+    result.command = line.verb;
+    result.checkedMtu = WholeMtu(line.mtu);
     // A probe that applies nothing needs no Windows to apply to.
-    const bool needsWindows = !(line->command == Command::kProbe && !line->applyProbed);
+    const bool needsWindows = !(line.command == Command::kProbe && !line.applyProbed);
     if (needsWindows && !session.Acts(settings::WindowsFamily::kNt) && !session.Acts(settings::WindowsFamily::k9x)) {
-        result.failure = line->family ? Cat({"The ", FamilyOption(*line->family),
-                                             " family of Windows was not found on this machine.\n"})
-                                      : Cat({kNoSupportedWindows, "\n"});
+        result.failure = line.family ? Cat({"The ", FamilyOption(*line.family),
+                                            " family of Windows was not found on this machine.\n"})
+                                     : Cat({kNoSupportedWindows, "\n"});
         result.exitCode = kExitFailure;
         prose->Err(result.failure);
     } else {
         Run(session, *prose, result);
     }
-    if (line->json) {
+    if (line.json) {
         result.errors = std::move(toError.errors);
         output.OutUtf8(JsonDocument(result, output));
     }
