@@ -13,15 +13,16 @@ int RunExport(Session& session) {
         if (!session.Acts(family)) {
             continue;
         }
-        std::vector<settings::ToolValue> tools = session.engine.ToolValues(family);
-        std::vector<ExportedValue> values(tools.size());
-        for (std::size_t i = 0; i != tools.size(); ++i) {
-            values[i].value =
-                session.registry.GetRawValue(reg::kHkeyLocalMachine, tools[i].path, tools[i].name);
-            values[i].where = std::move(tools[i]);
-        }
+        file += RegSectionHeader(Caption(session.ProductName(family)));
+        // Every value is read, also after one that cannot go into the file.
         std::string unreadable;
-        if (!AppendRegSection(family, Caption(session.ProductName(family)), values, file, unreadable)) {
+        for (const settings::ToolValue& tool : session.engine.ToolValues(family)) {
+            const reg::RawValue value = session.registry.GetRawValue(reg::kHkeyLocalMachine, tool.path, tool.name);
+            if (unreadable.empty()) {
+                AppendRegValue(family, tool, value, file, unreadable);
+            }
+        }
+        if (!unreadable.empty()) {
             session.output.Err({unreadable, " Nothing was exported.\n"});
             return kExitFailure;
         }

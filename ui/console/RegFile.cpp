@@ -79,38 +79,48 @@ void AppendData(std::string& text, const reg::RawValue& value) {
 
 }  // namespace
 
+std::string RegSectionHeader(const std::string& caption) { return Cat({"\n; ", caption, "\n"}); }
+
+bool AppendRegValue(settings::WindowsFamily family, const settings::ToolValue& where, const reg::RawValue& value,
+                    std::string& text, std::string& error) {
+    std::string path = where.path;
+    while (!path.empty() && path.back() == '\\') {
+        path.pop_back();
+    }
+    bool printable = true;
+    for (const char c : path) {
+        printable = printable && Printable(static_cast<unsigned char>(c));
+    }
+    if (!printable || value.state == reg::RawValue::State::kUnreadable) {
+        error = Fill(printable ? "The value \"%\" of HKEY_LOCAL_MACHINE\\% could not be read (error %)."
+                               : "The key of \"%\" of HKEY_LOCAL_MACHINE\\% has a character that a registry "
+                                 "file cannot hold.",
+                     {where.name, path, static_cast<unsigned>(value.status)});
+        return false;
+    }
+    std::string name;
+    AppendQuoted(name, where.name);
+    if (value.state == reg::RawValue::State::kPresent) {
+        name += '=';
+        AppendData(name, value);
+        text += Fill("\n[HKEY_LOCAL_MACHINE\\%]\n%\n", {path, name});
+    } else {
+        text += Fill("\n[HKEY_LOCAL_MACHINE\\%]\n; Not there when this file was written, so it is "
+                     "deleted. The regedit of %\n; may not delete a value: if it is still there, delete "
+                     "it by hand.\n%=-\n",
+                     {path, family == settings::WindowsFamily::kNt ? "Windows NT 4.0" : "Windows 95, 98 and Me",
+                      name});
+    }
+    return true;
+}
+
 bool AppendRegSection(settings::WindowsFamily family, const std::string& caption,
                       const std::vector<ExportedValue>& values, std::string& text, std::string& error) {
-    const char* const older = family == settings::WindowsFamily::kNt ? "Windows NT 4.0" : "Windows 95, 98 and Me";
-    std::string section = Cat({"\n; ", caption, "\n"});
+    std::string section = RegSectionHeader(caption);
     for (const ExportedValue& exported : values) {
-        std::string path = exported.where.path;
-        while (!path.empty() && path.back() == '\\') {
-            path.pop_back();
-        }
-        bool printable = true;
-        for (const char c : path) {
-            printable = printable && Printable(static_cast<unsigned char>(c));
-        }
-        if (!printable || exported.value.state == reg::RawValue::State::kUnreadable) {
-            error = Fill(printable ? "The value \"%\" of HKEY_LOCAL_MACHINE\\% could not be read (error %)."
-                                   : "The key of \"%\" of HKEY_LOCAL_MACHINE\\% has a character that a registry "
-                                     "file cannot hold.",
-                         {exported.where.name, path, static_cast<unsigned>(exported.value.status)});
+        if (!AppendRegValue(family, exported.where, exported.value, section, error)) {
             return false;
         }
-        std::string name;
-        AppendQuoted(name, exported.where.name);
-        if (exported.value.state == reg::RawValue::State::kPresent) {
-            name += '=';
-            AppendData(name, exported.value);
-        }
-        section += exported.value.state == reg::RawValue::State::kPresent
-                       ? Fill("\n[HKEY_LOCAL_MACHINE\\%]\n%\n", {path, name})
-                       : Fill("\n[HKEY_LOCAL_MACHINE\\%]\n; Not there when this file was written, so it is "
-                              "deleted. The regedit of %\n; may not delete a value: if it is still there, delete "
-                              "it by hand.\n%=-\n",
-                              {path, older, name});
     }
     text += section;
     return true;

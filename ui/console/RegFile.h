@@ -24,6 +24,15 @@ inline constexpr const char* kRegFileHeader =
     "; this file was written. \"regedit /s FILE\" puts them back: values that were\n"
     "; there are written again with their type and data, the others are deleted.\n";
 
+// The line that begins the part of the family that `caption` names.
+std::string RegSectionHeader(const std::string& caption);
+
+// Appends one value of a family's part. False, with the reason, where the
+// value could not be read or its key cannot be named in a registry file; then
+// the file must not be written.
+bool AppendRegValue(settings::WindowsFamily family, const settings::ToolValue& where, const reg::RawValue& value,
+                    std::string& text, std::string& error);
+
 // Appends the part of one family, which `caption` names. False, with the
 // reason, where a value could not be read or a key cannot be named in a
 // registry file; then the file must not be written.
