@@ -49,8 +49,8 @@ namespace {
 struct Verb {
     char name[8];
     Command command;
-    std::size_t fewest;  // words after the command
-    std::size_t most;
+    unsigned char fewest;  // words after the command
+    unsigned char most;
 };
 
 constexpr Verb kVerbs[] = {
@@ -65,14 +65,14 @@ struct Values {
 };
 
 struct ValueOption {
-    char name[10];
     std::optional<std::string> Values::*value;
-    char needs[32];
+    char name[10];
+    char needs[30];
 };
 
 const ValueOption kValueOptions[] = {
-    {"--family", &Values::family, " needs nt or 9x"},
-    {"--adapter", &Values::adapter, " needs the name of an adapter"},
+    {&Values::family, "--family", " needs nt or 9x"},
+    {&Values::adapter, "--adapter", " needs the name of an adapter"},
 };
 
 // Says what was wrong with the command line, in pieces joined here once.
