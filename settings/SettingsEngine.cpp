@@ -10,26 +10,62 @@ namespace {
 
 using reg::kHkeyLocalMachine;
 
+// The names the engine reads and writes, one after another, each ending in
+// its NUL. One routine makes the strings of them all at start-up, and one
+// frees them at the end.
+constexpr char kAllNames[] =
+    // NT family.
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\\0"
+    "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\\0"
+    "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\\0"
+    "ServiceName\0"
+    "MTU\0"
+    "EnablePMTUDiscovery\0"
+    "Description\0"
+    "CurrentVersion\0"
+    "SYSTEM\\CurrentControlSet\\Services\\\0"
+    "\\Parameters\\Tcpip\0"
+    // 9x family.
+    "System\\CurrentControlSet\\Services\\Class\\NetTrans\\\0"
+    "System\\CurrentControlSet\\Services\\VxD\\MSTCP\0"
+    "MaxMTU\0"
+    "PMTUDiscovery\0"
+    "DriverDesc";
+
+struct Names {
+    Names() {
+        const char* name = kAllNames;
+        for (std::string& text : texts) {
+            text = name;
+            name += text.size() + 1;
+        }
+    }
+    std::array<std::string, 15> texts;
+};
+
+const Names kNameTable;
+const std::array<std::string, 15>& kNames = kNameTable.texts;
+
 // NT family.
-const std::string kNetworkCardsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\";
-const std::string kInterfacesKey = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
-const std::string kTcpipParametersKey = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\";
-const std::string kServiceName = "ServiceName";
-const std::string kMtu = "MTU";
-const std::string kEnablePmtuDiscovery = "EnablePMTUDiscovery";
-const std::string kDescription = "Description";
-const std::string kCurrentVersion = "CurrentVersion";
-const std::string kServicesKey = "SYSTEM\\CurrentControlSet\\Services\\";
-const std::string kServiceTcpipSubkey = "\\Parameters\\Tcpip";
+const std::string& kNetworkCardsKey = kNames[0];
+const std::string& kInterfacesKey = kNames[1];
+const std::string& kTcpipParametersKey = kNames[2];
+const std::string& kServiceName = kNames[3];
+const std::string& kMtu = kNames[4];
+const std::string& kEnablePmtuDiscovery = kNames[5];
+const std::string& kDescription = kNames[6];
+const std::string& kCurrentVersion = kNames[7];
+const std::string& kServicesKey = kNames[8];
+const std::string& kServiceTcpipSubkey = kNames[9];
 
 // 9x family.
-const std::string kNetTransKey = "System\\CurrentControlSet\\Services\\Class\\NetTrans\\";
-const std::string kMstcpKey = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
+const std::string& kNetTransKey = kNames[10];
+const std::string& kMstcpKey = kNames[11];
 const char* const kIpAddress = "IPAddress";
 const char* const kDriverDate = "DriverDate";
-const std::string kMaxMtu = "MaxMTU";
-const std::string kPmtuDiscovery = "PMTUDiscovery";
-const std::string kDriverDesc = "DriverDesc";
+const std::string& kMaxMtu = kNames[12];
+const std::string& kPmtuDiscovery = kNames[13];
+const std::string& kDriverDesc = kNames[14];
 
 // What the user is told.
 const char* const kApplied = "MTU setting applied successfully.";
