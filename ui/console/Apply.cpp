@@ -45,7 +45,7 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
             FamilyResult& done = result.families.emplace_back(session.Family(family));
             for (const settings::SlotReport& slot : before) {
                 if (!one || one->slot.index == slot.index) {
-                    AdapterResult& adapter = done.adapters.emplace_back(AdapterOf(family, slot));
+                    AdapterResult& adapter = AdapterOf(done.adapters.emplace_back(), family, slot);
                     adapter.change = ValueChange::kUntouched;
                     PutIntoUse(session, adapter, remove ? 0 : WholeMtu(*mtu), remove, adapter.storedMtu,
                                one.has_value(), restart);
@@ -73,7 +73,7 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
             if (now == nullptr) {
                 continue;
             }
-            AdapterResult& adapter = done.adapters.emplace_back(AdapterOf(family, *now));
+            AdapterResult& adapter = AdapterOf(done.adapters.emplace_back(), family, *now);
             const bool held = earlier != nullptr && earlier->mtu.has_value();
             adapter.change = change.change == settings::Change::kRefused ? ValueChange::kFailed
                              : remove                                    ? (held ? ValueChange::kDeleted
@@ -113,7 +113,7 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
         done.restart = restart;
     }
     if (one && !result.families.empty()) {
-        result.one = AdapterOf(one->family, one->slot);
+        AdapterOf(result.one.emplace(), one->family, one->slot);
     }
     if (result.families.empty()) {
         result.failure = kNoIpv6On9x;

@@ -73,7 +73,7 @@ void Check(Session& session, RunResult& result) {
         FamilyResult& checked = result.families.emplace_back(session.Family(family));
         for (const settings::SlotReport& slot : session.engine.List(family)) {
             if (!one || one->slot.index == slot.index) {
-                AdapterResult& adapter = checked.adapters.emplace_back(AdapterOf(family, slot));
+                AdapterResult& adapter = AdapterOf(checked.adapters.emplace_back(), family, slot);
                 ReadInUse(session, adapter);
                 adapter.checks = {session.Ip(net::IpVersion::k4), session.Ip(net::IpVersion::k6)};
                 adapter.compliant = Complies(adapter, result.checkedMtu);

@@ -106,8 +106,7 @@ FamilyResult Session::Family(settings::WindowsFamily family) const {
     return result;
 }
 
-AdapterResult AdapterOf(settings::WindowsFamily family, const settings::SlotReport& slot) {
-    AdapterResult adapter;
+AdapterResult& AdapterOf(AdapterResult& adapter, settings::WindowsFamily family, const settings::SlotReport& slot) {
     adapter.family = family;
     adapter.slot = slot;
     adapter.storedMtu = StoredNumber(slot);

@@ -126,7 +126,7 @@ void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
     probe.via = session.table != nullptr ? session.table->Route(path.address) : net::RouteAdapter{};
     const std::optional<Adapter> route = FindRouteAdapter(session, probe.via);
     if (route) {
-        ReadInUse(session, probe.route.emplace(AdapterOf(route->family, route->slot)));
+        ReadInUse(session, AdapterOf(probe.route.emplace(), route->family, route->slot));
     }
     progress.Opened(probe);
     if (toRoute) {

@@ -57,8 +57,8 @@ private:
 // What -6 says where only the 9x family is there.
 inline constexpr char kNoIpv6On9x[] = "Windows 95, 98 and Me have no IPv6 of their own: with -6 there is nothing to act on.\n";
 
-// An adapter's results with what it stores.
-AdapterResult AdapterOf(settings::WindowsFamily family, const settings::SlotReport& slot);
+// Gives `adapter`, results made just now, the adapter and what it stores.
+AdapterResult& AdapterOf(AdapterResult& adapter, settings::WindowsFamily family, const settings::SlotReport& slot);
 
 // How show says the switch's state.
 const char* SwitchWords(SwitchState state);

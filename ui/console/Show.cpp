@@ -57,7 +57,7 @@ void Show(Session& session, RunResult& result) {
         FamilyResult& shown = result.families.emplace_back(session.Family(family));
         for (const settings::SlotReport& slot : session.engine.List(family)) {
             if (!one || one->slot.index == slot.index) {
-                ReadInUse(session, shown.adapters.emplace_back(AdapterOf(family, slot)));
+                ReadInUse(session, AdapterOf(shown.adapters.emplace_back(), family, slot));
             }
         }
         // One adapter's own MTU, as Retrieve would read it were it the only one.
