@@ -42,7 +42,7 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
             if (!session.ActsFor6(family)) {
                 continue;
             }
-            FamilyResult& done = result.families.emplace_back(session.Family(family));
+            FamilyResult& done = session.AddFamily(result, family);
             for (const settings::SlotReport& slot : before) {
                 if (!one || one->slot.index == slot.index) {
                     AdapterResult& adapter = AdapterOf(done.adapters.emplace_back(), family, slot);
@@ -59,7 +59,7 @@ void StoreOrDelete(Session& session, const std::string* mtu, const std::optional
         const reg::RawValue switchBefore = session.SwitchRaw(family);
         const settings::Outcome outcome =
             remove ? session.engine.Remove(family, session.slot) : session.engine.Apply(family, *mtu, session.slot);
-        FamilyResult& done = result.families.emplace_back(session.Family(family));
+        FamilyResult& done = session.AddFamily(result, family);
         done.message = remove ? settings::RemoveMessage(outcome) : settings::ApplyMessage(outcome);
         result.switchChange = outcome.switchChange;
         result.changed = result.changed || !(session.SwitchRaw(family) == switchBefore);

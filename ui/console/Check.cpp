@@ -70,7 +70,7 @@ void Check(Session& session, RunResult& result) {
         if (!session.ActsFor6(family)) {
             continue;
         }
-        FamilyResult& checked = result.families.emplace_back(session.Family(family));
+        FamilyResult& checked = session.AddFamily(result, family);
         for (const settings::SlotReport& slot : session.engine.List(family)) {
             if (!one || one->slot.index == slot.index) {
                 AdapterResult& adapter = AdapterOf(checked.adapters.emplace_back(), family, slot);

@@ -121,7 +121,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
                 if (!joined && i + 1 == arguments.size()) {
                     break;
                 }
-                value = joined ? std::string_view(argument).substr(length + 1) : std::string_view(arguments[++i]);
+                value =
+                    joined ? std::string_view(argument).substr(length + 1) : std::string_view(arguments[++i]);
             }
         }
         if (option != nullptr) {
@@ -210,10 +211,12 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
     }
     // IPv6 cannot take less than its smallest MTU, and -6 stores nothing
     // that Windows could use instead.
-    if (line.ipVersion == net::IpVersion::k6 && !line.mtu.empty() && WholeMtu(line.mtu) < net::kSmallestIpv6Mtu) {
-        return Refuse(error, {"with -6 the MTU must be a whole number from 1280 (IPv6's smallest MTU) to 1500, "
-                              "not '",
-                              line.mtu, "'"});
+    if (line.ipVersion == net::IpVersion::k6 && !line.mtu.empty() &&
+        WholeMtu(line.mtu) < net::kSmallestIpv6Mtu) {
+        return Refuse(error,
+                      {"with -6 the MTU must be a whole number from 1280 (IPv6's smallest MTU) to 1500, "
+                       "not '",
+                       line.mtu, "'"});
     }
     if (line.json && line.command == Command::kExport) {
         return Refuse(error, {"--json does not go with 'export', which writes a registry file"});
@@ -222,7 +225,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
         return Refuse(error, {"--apply goes with 'probe' only"});
     }
     if (line.command == Command::kProbe && (line.family || line.adapter) && !line.applyProbed) {
-        return Refuse(error, {line.family ? "--family" : "--adapter", " goes with 'probe' only together with --apply"});
+        return Refuse(
+            error, {line.family ? "--family" : "--adapter", " goes with 'probe' only together with --apply"});
     }
     if (line.adapter && line.command == Command::kExport) {
         return Refuse(error, {"--adapter does not go with 'export', which writes every adapter's values"});

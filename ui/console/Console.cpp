@@ -97,8 +97,8 @@ reg::RawValue Session::SwitchRaw(settings::WindowsFamily family) const {
     return registry.GetRawValue(reg::kHkeyLocalMachine, pmtu.path, pmtu.name);
 }
 
-FamilyResult Session::Family(settings::WindowsFamily family) const {
-    FamilyResult result;
+FamilyResult& Session::AddFamily(RunResult& run, settings::WindowsFamily family) const {
+    FamilyResult& result = run.families.emplace_back();
     result.family = family;
     result.caption = Caption(ProductName(family));
     result.switchName = settings::SettingsEngine::SwitchValue(family).name;
@@ -106,7 +106,8 @@ FamilyResult Session::Family(settings::WindowsFamily family) const {
     return result;
 }
 
-AdapterResult& AdapterOf(AdapterResult& adapter, settings::WindowsFamily family, const settings::SlotReport& slot) {
+AdapterResult& AdapterOf(AdapterResult& adapter, settings::WindowsFamily family,
+                         const settings::SlotReport& slot) {
     adapter.family = family;
     adapter.slot = slot;
     adapter.storedMtu = StoredNumber(slot);

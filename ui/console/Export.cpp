@@ -17,7 +17,8 @@ int RunExport(Session& session) {
         // Every value is read, also after one that cannot go into the file.
         std::string unreadable;
         for (const settings::ToolValue& tool : session.engine.ToolValues(family)) {
-            const reg::RawValue value = session.registry.GetRawValue(reg::kHkeyLocalMachine, tool.path, tool.name);
+            const reg::RawValue value =
+                session.registry.GetRawValue(reg::kHkeyLocalMachine, tool.path, tool.name);
             if (unreadable.empty()) {
                 AppendRegValue(family, tool, value, file, unreadable);
             }

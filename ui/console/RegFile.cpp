@@ -81,8 +81,8 @@ void AppendData(std::string& text, const reg::RawValue& value) {
 
 std::string RegSectionHeader(const std::string& caption) { return Cat({"\n; ", caption, "\n"}); }
 
-bool AppendRegValue(settings::WindowsFamily family, const settings::ToolValue& where, const reg::RawValue& value,
-                    std::string& text, std::string& error) {
+bool AppendRegValue(settings::WindowsFamily family, const settings::ToolValue& where,
+                    const reg::RawValue& value, std::string& text, std::string& error) {
     std::string path = where.path;
     while (!path.empty() && path.back() == '\\') {
         path.pop_back();

@@ -30,8 +30,8 @@ std::string RegSectionHeader(const std::string& caption);
 // Appends one value of a family's part. False, with the reason, where the
 // value could not be read or its key cannot be named in a registry file; then
 // the file must not be written.
-bool AppendRegValue(settings::WindowsFamily family, const settings::ToolValue& where, const reg::RawValue& value,
-                    std::string& text, std::string& error);
+bool AppendRegValue(settings::WindowsFamily family, const settings::ToolValue& where,
+                    const reg::RawValue& value, std::string& text, std::string& error);
 
 // Appends the part of one family, which `caption` names. False, with the
 // reason, where a value could not be read or a key cannot be named in a

@@ -45,8 +45,9 @@ struct Session {
     [[nodiscard]] const std::string& ProductName(settings::WindowsFamily family) const { return names.Of(family); }
     // The path-MTU-discovery switch of a family as it is stored now.
     [[nodiscard]] reg::RawValue SwitchRaw(settings::WindowsFamily family) const;
-    // A family's results with its caption and its switch as they are now.
-    [[nodiscard]] FamilyResult Family(settings::WindowsFamily family) const;
+    // A family's results, added to those of the run, with its caption and
+    // its switch as they are now.
+    FamilyResult& AddFamily(RunResult& run, settings::WindowsFamily family) const;
 
 private:
     static std::size_t Index(settings::WindowsFamily family) {
@@ -58,7 +59,8 @@ private:
 inline constexpr char kNoIpv6On9x[] = "Windows 95, 98 and Me have no IPv6 of their own: with -6 there is nothing to act on.\n";
 
 // Gives `adapter`, results made just now, the adapter and what it stores.
-AdapterResult& AdapterOf(AdapterResult& adapter, settings::WindowsFamily family, const settings::SlotReport& slot);
+AdapterResult& AdapterOf(AdapterResult& adapter, settings::WindowsFamily family,
+                         const settings::SlotReport& slot);
 
 // How show says the switch's state.
 const char* SwitchWords(SwitchState state);

@@ -54,7 +54,7 @@ void Show(Session& session, RunResult& result) {
         if (!session.Acts(family)) {
             continue;
         }
-        FamilyResult& shown = result.families.emplace_back(session.Family(family));
+        FamilyResult& shown = session.AddFamily(result, family);
         for (const settings::SlotReport& slot : session.engine.List(family)) {
             if (!one || one->slot.index == slot.index) {
                 ReadInUse(session, AdapterOf(shown.adapters.emplace_back(), family, slot));
