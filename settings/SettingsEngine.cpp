@@ -287,9 +287,14 @@ std::vector<ToolValue> SettingsEngine::ToolValues(WindowsFamily family) {
     return values;
 }
 
-ToolValue SettingsEngine::SwitchValue(WindowsFamily family) {
-    return family == WindowsFamily::kNt ? ToolValue{kTcpipParametersKey, kEnablePmtuDiscovery}
-                                 : ToolValue{kMstcpKey, kPmtuDiscovery};
+ToolValue SettingsEngine::SwitchValue(WindowsFamily family) { return {SwitchPath(family), SwitchName(family)}; }
+
+const std::string& SettingsEngine::SwitchPath(WindowsFamily family) {
+    return family == WindowsFamily::kNt ? kTcpipParametersKey : kMstcpKey;
+}
+
+const std::string& SettingsEngine::SwitchName(WindowsFamily family) {
+    return family == WindowsFamily::kNt ? kEnablePmtuDiscovery : kPmtuDiscovery;
 }
 
 std::string SettingsEngine::Retrieve(WindowsFamily family) {

@@ -117,6 +117,9 @@ public:
     std::vector<ToolValue> ToolValues(WindowsFamily family);
     // The path-MTU-discovery switch of a family.
     static ToolValue SwitchValue(WindowsFamily family);
+    // Its key and its name.
+    static const std::string& SwitchPath(WindowsFamily family);
+    static const std::string& SwitchName(WindowsFamily family);
 
     // NT family: "MTU" under each adapter's TCP/IP interface key, and on NT
     // 3.51 and 4.0, which read it elsewhere, also under the TCP/IP key of the

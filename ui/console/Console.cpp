@@ -93,15 +93,15 @@ void Run(Session& session, ConsoleOutput& prose, RunResult& result) {
 }  // namespace
 
 reg::RawValue Session::SwitchRaw(settings::WindowsFamily family) const {
-    const settings::ToolValue pmtu = settings::SettingsEngine::SwitchValue(family);
-    return registry.GetRawValue(reg::kHkeyLocalMachine, pmtu.path, pmtu.name);
+    return registry.GetRawValue(reg::kHkeyLocalMachine, settings::SettingsEngine::SwitchPath(family),
+                                settings::SettingsEngine::SwitchName(family));
 }
 
 FamilyResult& Session::AddFamily(RunResult& run, settings::WindowsFamily family) const {
     FamilyResult& result = run.families.emplace_back();
     result.family = family;
     result.caption = Caption(ProductName(family));
-    result.switchName = settings::SettingsEngine::SwitchValue(family).name;
+    result.switchName = settings::SettingsEngine::SwitchName(family);
     result.pathMtuDiscovery = SwitchStateOf(SwitchRaw(family), family);
     return result;
 }
