@@ -34,6 +34,10 @@ Echo Win32Prober::Send(int packetSize, unsigned timeoutMs) {
     if (means_ != Means::kEchoHelper || packetSize < kIpAndIcmpHeaders) {
         return raw_.Send(packetSize, timeoutMs);
     }
+    return SendThroughHelper(packetSize, timeoutMs);
+}
+
+Echo Win32Prober::SendThroughHelper(int packetSize, unsigned timeoutMs) {
     const DWORD start = GetTickCount();
     const HelperAnswer answer =
         echo_.Send(address_, static_cast<std::uint32_t>(packetSize - kIpAndIcmpHeaders), timeoutMs);

@@ -44,6 +44,9 @@ private:
         return echo_.Send(address_, dataBytes, timeoutMs);
     }
     std::optional<unsigned> RouteMtu() override;
+    // Send's probe through the IP helper's echo function; its own routine,
+    // so that the answer is made where Send gives it back, not copied there.
+    Echo SendThroughHelper(int packetSize, unsigned timeoutMs);
     bool OpenRawSocket(std::string& failure) override { return raw_.Open(address_, failure); }
     bool RawSocketNeedsRights() override { return RawSocket::NeedsRights(); }
 
