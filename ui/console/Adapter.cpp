@@ -47,7 +47,10 @@ std::optional<Adapter> Pick(Session& session, const std::string& name, const net
             }
         }
     }
-    return named == 1 ? picked : std::nullopt;
+    if (named != 1) {
+        picked.reset();
+    }
+    return picked;
 }
 
 }  // namespace
