@@ -23,12 +23,11 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
-// Every adapter of the families acted on, one line each in `all`; gives the
-// one that `name` names (or, where `route` is given, the one it leaves
-// through), and how many were named.
-std::optional<Adapter> Pick(Session& session, const std::string& name, const net::RouteAdapter* route,
-                            std::string& all, int& named) {
-    std::optional<Adapter> picked;
+// Every adapter of the families acted on, one line each in `all`; `picked`
+// is the one that `name` names (or, where `route` is given, the one it leaves
+// through), none where none or several are; and how many were named.
+void Pick(Session& session, const std::string& name, const net::RouteAdapter* route, std::string& all,
+          int& named, std::optional<Adapter>& picked) {
     named = 0;
     for (const settings::WindowsFamily family : settings::kWindowsFamilies) {
         if (!session.Acts(family)) {
@@ -50,7 +49,6 @@ std::optional<Adapter> Pick(Session& session, const std::string& name, const net
     if (named != 1) {
         picked.reset();
     }
-    return picked;
 }
 
 }  // namespace
@@ -63,23 +61,25 @@ std::string Describe(settings::WindowsFamily family, const settings::SlotReport&
 
 std::string Describe(const Adapter& adapter) { return Describe(adapter.family, adapter.slot); }
 
-std::optional<Adapter> FindAdapter(Session& session, const std::string& name, std::string& failure) {
+void FindAdapter(Session& session, const std::string& name, std::optional<Adapter>& picked,
+                 std::string& failure) {
     std::string all;
     int named = 0;
-    std::optional<Adapter> picked = Pick(session, name, nullptr, all, named);
+    Pick(session, name, nullptr, all, named, picked);
     if (!picked) {
         failure = Fill(named == 0 ? "No adapter is named '%'. Nothing was written. The adapters are:\n%"
                                   : "More than one adapter is named '%': name it by its card or transport "
                                     "number. Nothing was written. The adapters are:\n%",
                        {name, all.empty() ? std::string_view("  (none)\n") : std::string_view(all)});
     }
-    return picked;
 }
 
 std::optional<Adapter> FindRouteAdapter(Session& session, const net::RouteAdapter& via) {
     std::string all;
     int named = 0;
-    return Pick(session, std::string(), &via, all, named);
+    std::optional<Adapter> route;
+    Pick(session, std::string(), &via, all, named, route);
+    return route;
 }
 
 void ActOnOneFamily(Session& session, const Adapter& adapter) {
@@ -91,7 +91,7 @@ void ActOnOneFamily(Session& session, const Adapter& adapter) {
 
 bool ChooseAdapter(Session& session, std::optional<Adapter>& one, RunResult& result) {
     if (session.line.adapter) {
-        one = FindAdapter(session, *session.line.adapter, result.failure);
+        FindAdapter(session, *session.line.adapter, one, result.failure);
         if (!one) {
             result.exitCode = kExitFailure;
             return false;

@@ -19,9 +19,10 @@ std::string Describe(const Adapter& adapter);
 
 // The adapter of the families acted on that `name` names whole, in any case:
 // its card or transport number, service name or IP address, or its name as
-// Windows shows it. Where none or several are named, gives none, and
-// `failure` says so with the list of adapters.
-std::optional<Adapter> FindAdapter(Session& session, const std::string& name, std::string& failure);
+// Windows shows it, into `picked` (none so far). Where none or several are
+// named, `picked` is none, and `failure` says so with the list of adapters.
+void FindAdapter(Session& session, const std::string& name, std::optional<Adapter>& picked,
+                 std::string& failure);
 
 // The adapter the route to the probed host leaves through, where the system
 // said and it is one of the adapters the tool knows.
