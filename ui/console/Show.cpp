@@ -75,18 +75,19 @@ void SayShow(ConsoleOutput& output, const RunResult& result) {
             const IpState& ipv6 = adapter.ip[kIpv6];
             const settings::SlotReport& slot = adapter.slot;
             const Piece inUse = ip.inUse != 0 ? Piece(ip.inUse) : Piece("unknown");
+            const std::string described = Describe(family.family, slot);
             // A stored MTU above the link's is never used: the link's is.
             if (ip.link != 0 && adapter.storedMtu > ip.link) {
                 const unsigned link = ip.link;
                 output.Out("  %  % % stored, above the link's %: % is used  in use now: %",
-                           {Describe(family.family, slot), value, *slot.mtu, link, link, inUse});
+                           {described, value, *slot.mtu, link, link, inUse});
             } else {
                 // Stored "1400" and 1400 in use are the same; stored "0088" and 88 are not.
                 const bool differs = ip.inUse != 0 && slot.mtu && *slot.mtu != Decimal(ip.inUse);
                 output.Out(slot.mtu ? (differs ? "  %  % %  in use now: % (% from the next restart)"
                                                : "  %  % %  in use now: %")
                                     : "  %  no % stored  in use now: %",
-                           {Describe(family.family, slot), value, slot.mtu ? Piece(*slot.mtu) : inUse, inUse,
+                           {described, value, slot.mtu ? Piece(*slot.mtu) : inUse, inUse,
                             slot.mtu ? Piece(*slot.mtu) : Piece("")});
             }
             // IPv6's MTU in use after IPv4's, where Windows says it.
