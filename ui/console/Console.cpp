@@ -169,9 +169,9 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
     // A probe that applies nothing needs no Windows to apply to.
     const bool needsWindows = !(line.command == Command::kProbe && !line.applyProbed);
     if (needsWindows && !session.Acts(settings::WindowsFamily::kNt) && !session.Acts(settings::WindowsFamily::k9x)) {
-        result.failure = line.family ? Cat({"The ", FamilyOption(*line.family),
-                                            " family of Windows was not found on this machine.\n"})
-                                     : Cat({kNoSupportedWindows, "\n"});
+        const bool named = line.family.has_value();
+        result.failure = Cat({named ? "The " : kNoSupportedWindows, named ? FamilyOption(*line.family) : "",
+                              named ? " family of Windows was not found on this machine.\n" : "\n"});
         result.exitCode = kExitFailure;
         prose->Err(result.failure);
     } else {
