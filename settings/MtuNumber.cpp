@@ -1,6 +1,7 @@
 #include "settings/MtuNumber.h"
 
 #include <limits>
+#include <utility>
 
 #include "net/Mtu.h"
 #include "text/Decimal.h"
@@ -12,14 +13,14 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 std::optional<MtuNumber> ReadAsNumber(std::string_view text) {
-    MtuNumber number;
+    // Read where it is given back, so that it is not moved there.
+    std::optional<MtuNumber> read(std::in_place);
+    MtuNumber& number = *read;
     bool point = false;
     bool digits = false;
+    bool valid = true;
     for (const char c : text) {
-        if (c == '.') {
-            if (point) {
-                return std::nullopt;
-            }
+        if (c == '.' && !point) {
             point = true;
         } else if (IsDigit(c)) {
             digits = true;
@@ -29,16 +30,18 @@ std::optional<MtuNumber> ReadAsNumber(std::string_view text) {
                 number.whole.push_back(c);
             }
         } else {
-            return std::nullopt;
+            valid = false;  // a second point, or not a digit
+            break;
         }
     }
-    if (!digits) {
-        return std::nullopt;
+    if (!valid || !digits) {
+        read.reset();
+        return read;
     }
     while (!number.fraction.empty() && number.fraction.back() == '0') {
         number.fraction.pop_back();
     }
-    return number;
+    return read;
 }
 
 int Compare(const MtuNumber& number, std::uint32_t n) {
