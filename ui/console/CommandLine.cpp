@@ -114,7 +114,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
         for (const ValueOption& known : kValueOptions) {
             const std::string_view optionName = known.name;
             const std::size_t length = optionName.size();
-            if (argument.compare(0, length, optionName) == 0 &&
+            if (std::string_view(argument).substr(0, length) == optionName &&
                 (argument.size() == length || argument[length] == '=')) {
                 option = &known;
                 const bool joined = argument.size() != length;
