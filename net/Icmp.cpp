@@ -189,10 +189,11 @@ bool ParseDotted(const std::string& text, Address& address) {
     for (std::size_t at = 0;; ++at) {
         // A part as C writes a number: 0x and hexadecimal, 0 and octal, else decimal.
         std::uint32_t base = 10;
-        if (text.compare(at, 2, "0x") == 0 || text.compare(at, 2, "0X") == 0) {
+        const bool zero = at < text.size() && text[at] == '0';
+        if (zero && at + 1 < text.size() && (text[at + 1] == 'x' || text[at + 1] == 'X')) {
             base = 16;
             at += 2;
-        } else if (text.compare(at, 1, "0") == 0) {
+        } else if (zero) {
             base = 8;
         }
         std::uint64_t value = 0;
