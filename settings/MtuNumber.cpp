@@ -19,12 +19,18 @@ std::optional<MtuNumber> ReadAsNumber(std::string_view text) {
     bool point = false;
     bool digits = false;
     bool valid = true;
+    std::size_t zeros = 0;  // zeros after the point that no other digit follows yet
     for (const char c : text) {
         if (c == '.' && !point) {
             point = true;
         } else if (IsDigit(c)) {
             digits = true;
-            if (point) {
+            if (point && c == '0') {
+                ++zeros;
+            } else if (point) {
+                for (; zeros != 0; --zeros) {
+                    number.fraction.push_back('0');
+                }
                 number.fraction.push_back(c);
             } else if (!number.whole.empty() || c != '0') {
                 number.whole.push_back(c);
@@ -36,10 +42,6 @@ std::optional<MtuNumber> ReadAsNumber(std::string_view text) {
     }
     if (!valid || !digits) {
         read.reset();
-        return read;
-    }
-    while (!number.fraction.empty() && number.fraction.back() == '0') {
-        number.fraction.pop_back();
     }
     return read;
 }
