@@ -83,9 +83,9 @@ std::string RegSectionHeader(const std::string& caption) { return Cat({"\n; ", c
 
 bool AppendRegValue(settings::WindowsFamily family, const settings::ToolValue& where,
                     const reg::RawValue& value, std::string& text, std::string& error) {
-    std::string path = where.path;
+    std::string_view path = where.path;
     while (!path.empty() && path.back() == '\\') {
-        path.pop_back();
+        path.remove_suffix(1);
     }
     bool printable = true;
     for (const char c : path) {
