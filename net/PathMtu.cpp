@@ -12,7 +12,6 @@ namespace {
 // Before anything came back: the size nearly every path carries (the
 // smallest MTU of IPv6), then the smallest size, each waited for this long;
 // the host counts as silent once the smallest size went unanswered this often.
-constexpr int kCommonProbe = kIpv4Probes.common;
 constexpr unsigned kFirstTimeoutMs = 1000;         // and as much more for each retry of a size, up to
 constexpr unsigned kLongestFirstTimeoutMs = 3000;  // this (the IP helper drops a late reply)
 constexpr int kSmallestSilences = 5;
@@ -45,8 +44,6 @@ constexpr double kPriorTrials = 4.0;
 // lost: one silence then moves the search less far below the size it was
 // heard at, so that a lost packet costs fewer probes to recover from.
 constexpr double kLeastLossForSearch = 0.3;
-// The smallest MTU an IPv4 link may have: a router naming less is wrong.
-constexpr int kSmallestLinkMtu = kIpv4Probes.smallestLink;
 
 using PerPace = std::array<int, kPausesMs.size()>;
 
@@ -77,8 +74,8 @@ struct Unsettled {
 
 class Search {
 public:
-    Search(Prober& network, ProbeListener& listener, const ProbeLimits& limits)
-        : network_(network), listener_(listener), limits_(limits) {}
+    Search(Prober& network, ProbeListener& listener, const ProbeSizes& sizes, const ProbeLimits& limits)
+        : network_(network), listener_(listener), sizes_(sizes), limits_(limits), cap_(sizes.largest + 1) {}
 
     // The search's result, with the time it took.
     PathMtu Run() {
@@ -97,11 +94,11 @@ private:
             if (!Probe(size, std::min(kFirstTimeoutMs * (1 + retries), kLongestFirstTimeoutMs))) {
                 return;
             }
-            if (cap_ <= kSmallestProbe) {
+            if (cap_ <= sizes_.smallest) {
                 Finish(PathStatus::kBelowRange);
                 return;
             }
-            if (passed_ == 0 && Record(kSmallestProbe).AllSilences() >= kSmallestSilences) {
+            if (passed_ == 0 && Record(sizes_.smallest).AllSilences() >= kSmallestSilences) {
                 Finish(PathStatus::kSilent);
                 return;
             }
@@ -227,7 +224,7 @@ private:
                 // What this system learnt may be stale or another path's: a
                 // size to try, and one more after it, which the system
                 // refuses at once where it is the path's.
-                if (echo.nextHopMtu >= kSmallestLinkMtu && echo.nextHopMtu < size &&
+                if (echo.nextHopMtu >= sizes_.smallestLink && echo.nextHopMtu < size &&
                     echo.nextHopMtu >= passed_) {
                     if (!echo.mtuLearnt) {
                         cap_ = std::min(cap_, echo.nextHopMtu + 1);
@@ -381,16 +378,16 @@ private:
     // paths carry, else the smallest, each tried again before it is given up.
     int NextFirstProbe() {
         if (result_.probes == 0) {
-            return kLargestProbe;
+            return sizes_.largest;
         }
-        const int smallestSilences = Record(kSmallestProbe).AllSilences();
-        for (const int size : {hint_, kCommonProbe}) {
-            if (size > kSmallestProbe && size < cap_ && Record(size).AllSilences() < 2 &&
+        const int smallestSilences = Record(sizes_.smallest).AllSilences();
+        for (const int size : {hint_, sizes_.common}) {
+            if (size > sizes_.smallest && size < cap_ && Record(size).AllSilences() < 2 &&
                 Record(size).AllSilences() <= smallestSilences) {
                 return size;
             }
         }
-        return kSmallestProbe;
+        return sizes_.smallest;
     }
 
     // A fair coin, from a sequence that no host's limit follows.
@@ -423,15 +420,16 @@ private:
     void Finish(PathStatus status) {
         result_.status = status;
         result_.mtu = passed_;
-        result_.atMost = std::min(cap_, kLargestProbe + 1) - 1;
+        result_.atMost = std::min(cap_, sizes_.largest + 1) - 1;
     }
 
     Prober& network_;
     ProbeListener& listener_;
+    const ProbeSizes& sizes_;
     const ProbeLimits& limits_;
     PathMtu result_;
     int passed_ = 0;               // the largest size that came back
-    int cap_ = kLargestProbe + 1;  // the smallest size known too big for certain
+    int cap_;                      // the smallest size known too big for certain
     int hint_ = 0;                 // an MTU a router named, to try next
     bool hintLearnt_ = false;      // hint_ is what this system learnt, not a bound
     std::size_t pace_ = 0;         // which pause goes before each probe
@@ -451,8 +449,8 @@ private:
 
 }  // namespace
 
-PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeLimits& limits) {
-    Search search(network, listener, limits);
+PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeSizes& sizes, const ProbeLimits& limits) {
+    Search search(network, listener, sizes, limits);
     return search.Run();
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The search for the MTU of the path to a host: the largest packet, header
-// included, from 88 to 1500 bytes, that reaches the host and comes back
-// without being fragmented anywhere on the way.
+// included, within the sizes of its IP version (net/ProbeSizes.h: for IPv4
+// from 88 to 1500 bytes), that reaches the host and comes back without being
+// fragmented anywhere on the way.
 //
-// One probe is in flight at a time. The first is 1500 bytes; until something
-// answers, the size nearly every path carries (1280) and the smallest size
-// follow, to tell a silent host from a narrow path. The first answer shows
+// One probe is in flight at a time. The first is the largest size; until
+// something answers, the size nearly every path carries (1280, where it is
+// above the smallest) and the smallest size follow, to tell a silent host
+// from a narrow path. The first answer shows
 // how long a round trip takes, and the time-out of every later probe follows
 // that. A router that names its next hop's MTU is believed for every size
 // above it, and that size is tried next. Where nothing is said (a black hole),
@@ -39,9 +41,6 @@
 #include "net/Prober.h"
 
 namespace quillon::net {
-
-inline constexpr int kSmallestProbe = kIpv4Probes.smallest;
-inline constexpr int kLargestProbe = kIpv4Probes.largest;
 
 struct ProbeLimits {
     int maxProbes = 120;
@@ -78,6 +77,7 @@ public:
     virtual void OnProbe(int packetSize, const Echo& echo) = 0;
 };
 
-PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeLimits& limits = {});
+PathMtu FindPathMtu(Prober& network, ProbeListener& listener, const ProbeSizes& sizes = kIpv4Probes,
+                    const ProbeLimits& limits = {});
 
 }  // namespace quillon::net

@@ -18,14 +18,14 @@ namespace {
 class Quiet final : public net::ProbeListener {
 public:
     void OnProbe(int packetSize, const net::Echo&) override {
-        EXPECT_GE(packetSize, net::kSmallestProbe);
-        EXPECT_LE(packetSize, net::kLargestProbe);
+        EXPECT_GE(packetSize, net::kIpv4Probes.smallest);
+        EXPECT_LE(packetSize, net::kIpv4Probes.largest);
     }
 };
 
 net::PathMtu Find(SimulatedPath& path, const net::ProbeLimits& limits = {}) {
     Quiet quiet;
-    return net::FindPathMtu(path, quiet, limits);
+    return net::FindPathMtu(path, quiet, net::kIpv4Probes, limits);
 }
 
 using Set = std::function<void(SimulatedPath&)>;

@@ -53,9 +53,9 @@ bool OwnLimit(const AdapterResult& route, int mtu, bool refusedHere, int largest
 
 void ProbeProgress::Opened(const ProbeResult& probe) {
     const bool named = probe.address != probe.host;
-    output_.Out("Probing the path to %%%% %, with packets of 88 to 1500 bytes that may not be fragmented:\n",
+    output_.Out("Probing the path to %%%% %, with packets of % to % bytes that may not be fragmented:\n",
                 {probe.host, named ? " (" : "", named ? std::string_view(probe.address) : std::string_view(),
-                 named ? ")" : "", probe.means});
+                 named ? ")" : "", probe.means, probe.sizes.smallest, probe.sizes.largest});
     if (probe.route) {
         output_.Out("The route to % leaves through %.\n",
                     {probe.host, Describe(probe.route->family, probe.route->slot)});
@@ -137,7 +137,7 @@ void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
         one = route;
         ActOnOneFamily(session, *one);
     }
-    probe.found = net::FindPathMtu(*session.prober, progress);
+    probe.found = net::FindPathMtu(*session.prober, progress, probe.sizes);
     probe.status = StatusOf(probe.found.status);
     if (probe.status != ProbeStatus::kFound) {
         return;
@@ -186,7 +186,7 @@ void SayProbe(ConsoleOutput& output, const RunResult& result) {
             failure = "% cannot be reached: %.\n";
             break;
         case net::PathStatus::kBelowRange:
-            failure = "The path to % does not carry even 88-byte packets, the smallest MTU this tool sets.\n";
+            failure = "The path to % does not carry even %-byte packets, the smallest MTU this tool sets.\n";
             break;
         case net::PathStatus::kCannotSend:
             failure = "The probe of % ended: %.\n";
@@ -204,7 +204,8 @@ void SayProbe(ConsoleOutput& output, const RunResult& result) {
         if (found.status == net::PathStatus::kOutOfBounds) {
             output.Err(failure, {probe.host, mtu, found.atMost, probes});
         } else {
-            output.Err(failure, {probe.host, found.reason});
+            output.Err(failure, {probe.host, found.status == net::PathStatus::kBelowRange ? Piece(probe.sizes.smallest)
+                                                                                       : Piece(found.reason)});
         }
         return;
     }
