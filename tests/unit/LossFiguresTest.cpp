@@ -1,6 +1,6 @@
 // How often loss makes the probe end on a wrong figure: 100,000 simulated
-// runs per path with 10% and with 20% of packets lost each way (the probe or
-// its answer). A run may end without a figure (at 10% at most 30 times in
+// runs per path, over IPv4 and over IPv6, with 10% and with 20% of packets
+// lost each way (the probe or its answer). A run may end without a figure (at 10% at most 30 times in
 // 100,000); it must never end above the truth, at 10% never below it, and
 // at 20% below it at most twice in 100,000 runs. The figures are printed at
 // the end of the test command's run.
@@ -27,6 +27,13 @@ public:
     void OnProbe(int, const net::Echo&) override {}
 };
 
+const net::ProbeSizes kVersions[] = {net::kIpv4Probes, net::kIpv6Probes};
+
+// How a figure line begins: IPv4's as they always have.
+std::string Version(const net::ProbeSizes& sizes) {
+    return sizes.headers == net::kIpv4Probes.headers ? "" : "IPv6: ";
+}
+
 TEST(LossFigures, LossNeverMakesAWrongFigureMoreOftenThanTheAimAllows) {
     const struct {
         const char* what;
@@ -34,43 +41,51 @@ TEST(LossFigures, LossNeverMakesAWrongFigureMoreOftenThanTheAimAllows) {
         int mtu;
     } paths[] = {
         {"black hole at 576", {{576, false}}, 576},
+        {"black hole at 1280", {{1280, false}}, 1280},
         {"black hole at 1400", {{1400, false}}, 1400},
         {"black hole at 1492", {{1492, false}}, 1492},
         {"black hole at 1499", {{1499, false}}, 1499},
         {"router names 1400", {{1500, true}, {1400, true}}, 1400},
         {"clean 1500", {{1500, true}}, 1500},
     };
-    for (const int loss : {10, 20}) {
-        for (const auto& path : paths) {
-            unsigned below = 0;
-            unsigned above = 0;
-            unsigned none = 0;
-            unsigned long probes = 0;
-            for (unsigned seed = 1; seed <= kRuns; ++seed) {
-                SimulatedPath simulated(seed);
-                simulated.links = path.links;
-                simulated.lossPercent = loss;
-                Quiet quiet;
-                const net::PathMtu found = net::FindPathMtu(simulated, quiet);
-                probes += static_cast<unsigned long>(found.probes);
-                if (found.status != net::PathStatus::kFound) {
-                    ++none;
-                    EXPECT_LE(found.mtu, path.mtu) << path.what << " seed " << seed;
-                    EXPECT_GE(found.atMost, path.mtu) << path.what << " seed " << seed;
-                } else if (found.mtu < path.mtu) {
-                    ++below;
-                } else if (found.mtu > path.mtu) {
-                    ++above;
+    for (const net::ProbeSizes& sizes : kVersions) {
+        for (const int loss : {10, 20}) {
+            for (const auto& path : paths) {
+                if (path.mtu < sizes.smallest) {
+                    continue;
                 }
+                unsigned below = 0;
+                unsigned above = 0;
+                unsigned none = 0;
+                unsigned long probes = 0;
+                for (unsigned seed = 1; seed <= kRuns; ++seed) {
+                    SimulatedPath simulated(seed);
+                    simulated.links = path.links;
+                    simulated.lossPercent = loss;
+                    simulated.headers = sizes.headers;
+                    Quiet quiet;
+                    const net::PathMtu found = net::FindPathMtu(simulated, quiet, sizes);
+                    probes += static_cast<unsigned long>(found.probes);
+                    if (found.status != net::PathStatus::kFound) {
+                        ++none;
+                        EXPECT_LE(found.mtu, path.mtu) << path.what << " seed " << seed;
+                        EXPECT_GE(found.atMost, path.mtu) << path.what << " seed " << seed;
+                    } else if (found.mtu < path.mtu) {
+                        ++below;
+                    } else if (found.mtu > path.mtu) {
+                        ++above;
+                    }
+                }
+                EXPECT_EQ(above, 0U) << path.what;
+                EXPECT_LE(below, loss == 10 ? 0U : 2U) << path.what << ", " << loss << "% lost each way";
+                EXPECT_LE(none, loss == 10 ? 30U : kRuns) << path.what << ", " << loss << "% lost each way";
+                char averaged[16];
+                std::snprintf(averaged, sizeof averaged, "%.1f", static_cast<double>(probes) / kRuns);
+                ReportFigure(Version(sizes) + "probe with " + std::to_string(loss) + "% lost each way, " +
+                             path.what + ": " + std::to_string(kRuns) + " runs, " + std::to_string(below) +
+                             " below the truth, " + std::to_string(none) + " without a figure, " + averaged +
+                             " probes on average");
             }
-            EXPECT_EQ(above, 0U) << path.what;
-            EXPECT_LE(below, loss == 10 ? 0U : 2U) << path.what << ", " << loss << "% lost each way";
-            EXPECT_LE(none, loss == 10 ? 30U : kRuns) << path.what << ", " << loss << "% lost each way";
-            char averaged[16];
-            std::snprintf(averaged, sizeof averaged, "%.1f", static_cast<double>(probes) / kRuns);
-            ReportFigure("probe with " + std::to_string(loss) + "% lost each way, " + path.what + ": " +
-                         std::to_string(kRuns) + " runs, " + std::to_string(below) + " below the truth, " +
-                         std::to_string(none) + " without a figure, " + averaged + " probes on average");
         }
     }
 }
@@ -86,7 +101,7 @@ TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
         double perSecond;
         int loss;
         int mtu;
-        double burst = 0;  // answers at once (0: as many as a second allows)
+        double burst = 0;     // answers at once (0: as many as a second allows)
         unsigned lateMs = 0;  // every answer this much late, and up to as much again
         bool dropsLate = false;
     } hosts[] = {
@@ -96,31 +111,54 @@ TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
         {"router names 1400, once a second, 10% lost each way", {{1500, true}, {1400, true}}, 1, 10, 1400},
         {"black hole at 1400, twice a second, 20% lost each way", {{1400, false}}, 2, 20, 1400},
         {"black hole at 1400, one echo per 400 ms, 10% lost each way", {{1400, false}}, 2.5, 10, 1400, 1},
-        {"black hole at 1400, five a second one at a time, 10% lost each way", {{1400, false}}, 5, 10, 1400, 1},
-        {"black hole at 1400, twice a second 1 to 2 s late, 10% lost each way", {{1400, false}}, 2, 10, 1400, 0, 1000},
-        {"black hole at 1400, 1 to 2 s late to the IP helper, 10% lost each way", {{1400, false}}, 0, 10, 1400, 0,
-         1000, true},
+        {"black hole at 1400, five a second one at a time, 10% lost each way",
+         {{1400, false}},
+         5,
+         10,
+         1400,
+         1},
+        {"black hole at 1400, twice a second 1 to 2 s late, 10% lost each way",
+         {{1400, false}},
+         2,
+         10,
+         1400,
+         0,
+         1000},
+        {"black hole at 1400, 1 to 2 s late to the IP helper, 10% lost each way",
+         {{1400, false}},
+         0,
+         10,
+         1400,
+         0,
+         1000,
+         true},
     };
-    for (const auto& host : hosts) {
-        unsigned wrong = 0;
-        unsigned none = 0;
-        for (unsigned seed = 1; seed <= kLimitedRuns; ++seed) {
-            SimulatedPath simulated(seed);
-            simulated.links = host.links;
-            simulated.hostLimit = RateLimit(host.perSecond, host.burst);
-            simulated.lossPercent = host.loss;
-            simulated.hostDelayMs = host.lateMs;
-            simulated.hostJitterMs = host.lateMs;
-            simulated.dropsLate = host.dropsLate;
-            Quiet quiet;
-            const net::PathMtu found = net::FindPathMtu(simulated, quiet);
-            wrong += found.status == net::PathStatus::kFound && found.mtu != host.mtu ? 1 : 0;
-            none += found.status != net::PathStatus::kFound ? 1 : 0;
+    for (const net::ProbeSizes& sizes : kVersions) {
+        for (const auto& host : hosts) {
+            if (host.mtu < sizes.smallest) {
+                continue;
+            }
+            unsigned wrong = 0;
+            unsigned none = 0;
+            for (unsigned seed = 1; seed <= kLimitedRuns; ++seed) {
+                SimulatedPath simulated(seed);
+                simulated.links = host.links;
+                simulated.hostLimit = RateLimit(host.perSecond, host.burst);
+                simulated.lossPercent = host.loss;
+                simulated.hostDelayMs = host.lateMs;
+                simulated.hostJitterMs = host.lateMs;
+                simulated.dropsLate = host.dropsLate;
+                simulated.headers = sizes.headers;
+                Quiet quiet;
+                const net::PathMtu found = net::FindPathMtu(simulated, quiet, sizes);
+                wrong += found.status == net::PathStatus::kFound && found.mtu != host.mtu ? 1 : 0;
+                none += found.status != net::PathStatus::kFound ? 1 : 0;
+            }
+            EXPECT_EQ(wrong, 0U) << host.what;
+            ReportFigure(Version(sizes) + "probe of a host that answers " + std::string(host.what) + ": " +
+                         std::to_string(kLimitedRuns) + " runs, " + std::to_string(wrong) + " wrong, " +
+                         std::to_string(none) + " without a figure");
         }
-        EXPECT_EQ(wrong, 0U) << host.what;
-        ReportFigure("probe of a host that answers " + std::string(host.what) + ": " +
-                     std::to_string(kLimitedRuns) + " runs, " + std::to_string(wrong) + " wrong, " +
-                     std::to_string(none) + " without a figure");
     }
 }
 

@@ -15,12 +15,17 @@
 namespace quillon::test {
 namespace {
 
+// Every probe within the sizes searched.
 class Quiet final : public net::ProbeListener {
 public:
+    explicit Quiet(const net::ProbeSizes& sizes = net::kIpv4Probes) : sizes_(sizes) {}
     void OnProbe(int packetSize, const net::Echo&) override {
-        EXPECT_GE(packetSize, net::kIpv4Probes.smallest);
-        EXPECT_LE(packetSize, net::kIpv4Probes.largest);
+        EXPECT_GE(packetSize, sizes_.smallest);
+        EXPECT_LE(packetSize, sizes_.largest);
     }
+
+private:
+    const net::ProbeSizes& sizes_;
 };
 
 net::PathMtu Find(SimulatedPath& path, const net::ProbeLimits& limits = {}) {
@@ -205,6 +210,54 @@ TEST(PathMtu, FindsTheExactFigureWithinItsProbes) {
             const HandSearchResult hand = HandSearch(again);
             EXPECT_LE(found.probes, hand.probes) << c.what << ": never more than the search by hand";
         }
+    }
+}
+
+// IPv6's paths: from 1280 (every IPv6 link carries it) up to the route
+// interface's MTU, at most 1500; a router naming less than 1280 is wrong,
+// and a path that does not carry 1280 is no IPv6 path.
+TEST(PathMtu, SearchesIpv6sSizes) {
+    const struct {
+        const char* what;
+        std::vector<Link> links;
+        int largest;  // the route interface's MTU
+        net::PathStatus status;
+        int mtu;
+        int mostProbes;
+        unsigned mostSeconds;
+        double perSecond = 0;  // the host's answers (0: all)
+    } cases[] = {
+        {"a router names 1400", {{1500, true}, {1400, true}}, 1500, net::PathStatus::kFound, 1400, 2, 1},
+        {"a 6in4 tunnel names 1480", {{1480, true}}, 1500, net::PathStatus::kFound, 1480, 2, 1},
+        {"a black hole at 1480", {{1480, false}}, 1500, net::PathStatus::kFound, 1480, 27, 5},
+        {"a black hole at 1281", {{1281, false}}, 1500, net::PathStatus::kFound, 1281, 30, 6},
+        {"only 1280 passes", {{1280, false}}, 1500, net::PathStatus::kFound, 1280, 30, 7},
+        {"the route's interface uses 1492", {{1500, true}}, 1492, net::PathStatus::kFound, 1492, 1, 1},
+        {"the host answers once a second behind a black hole at 1400",
+         {{1400, false}},
+         1500,
+         net::PathStatus::kFound,
+         1400,
+         39,
+         19,
+         1},
+        {"a router names 1200", {{1500, true}, {1200, true}}, 1500, net::PathStatus::kBelowRange, 0, 2, 1},
+        {"a black hole at 1000", {{1000, false}}, 1500, net::PathStatus::kSilent, 0, 6, 13},
+    };
+    for (const auto& c : cases) {
+        SimulatedPath path;
+        path.links = c.links;
+        path.headers = net::kIpv6Probes.headers;
+        path.hostLimit = RateLimit(c.perSecond);
+        net::ProbeSizes sizes = net::kIpv6Probes;
+        sizes.largest = c.largest;
+        Quiet quiet(sizes);
+        const net::PathMtu found = net::FindPathMtu(path, quiet, sizes);
+        EXPECT_EQ(found.status, c.status) << c.what;
+        EXPECT_EQ(found.mtu, c.mtu) << c.what;
+        EXPECT_LE(found.probes, c.mostProbes) << c.what;
+        EXPECT_LE(path.nowMs, c.mostSeconds * 1000U) << c.what;
+        EXPECT_LE(found.atMost, c.largest) << c.what;
     }
 }
 

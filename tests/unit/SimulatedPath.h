@@ -67,6 +67,7 @@ public:
     unsigned hostJitterMs = 0;     // and up to this much later again, at random
     bool dropsLate = false;        // a reply after its time-out is dropped, as the IP helper drops it
     int cutTo = 0;                 // the host's replies carry at most this many bytes of data (0: all)
+    int headers = net::kIpAndIcmpHeaders;  // of each probe: IPv4's, or IPv6's 48
     RateLimit hostLimit;           // echo replies the host gives
     RateLimit routerLimit;         // "fragmentation needed" each router gives
     std::map<int, int> loseFirst;  // size: how many of its first probes are lost on the way
@@ -145,8 +146,8 @@ public:
             if (reply.sentMs == sentMs && reply.arrivesMs <= deadline) {
                 end = reply.arrivesMs;
                 echo.outcome = net::EchoOutcome::kPassed;
-                if (cutTo != 0 && packetSize > net::kIpAndIcmpHeaders + cutTo) {
-                    echo.replySize = net::kIpAndIcmpHeaders + cutTo;
+                if (cutTo != 0 && packetSize > headers + cutTo) {
+                    echo.replySize = headers + cutTo;
                 }
             }
         }
