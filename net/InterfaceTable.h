@@ -33,12 +33,23 @@ enum class MtuSetting {
     kMissing,      // this system cannot change the MTU in use (before Vista): it counts from a restart
 };
 
+// Whether Windows keeps an MTU put into use past a restart: its persistent
+// store, written through netsh, copied into use at each start-up.
+enum class Kept {
+    kNotTried,    // nothing was stored: it lasts until Windows restarts
+    kKept,        // the persistent store took it
+    kRefused,     // netsh ran and did not store it: `keepError` is its exit code
+    kNotStarted,  // netsh could not be run, or did not end in time: `keepError` is the system's error
+};
+
 struct MtuChange {
     MtuSetting outcome = MtuSetting::kMissing;
     unsigned inUse = 0;      // the MTU the interface uses now, as read back (0: unknown)
     unsigned linkMtu = 0;    // the link's MTU, where known (0: unknown)
     bool aboveLink = false;  // kSet: what was asked is above the link's MTU, so the link's was set
     unsigned error = 0;      // kFailed: the system's error code
+    Kept kept = Kept::kNotTried;  // kSet: whether it lasts past a restart
+    unsigned keepError = 0;
 };
 
 class InterfaceTable {

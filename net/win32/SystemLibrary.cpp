@@ -28,23 +28,27 @@ void RestrictLibrarySearch() {
     }
 }
 
-HMODULE LoadSystemLibrary(const char* name) {
+bool SystemPath(const char* name, char (&path)[MAX_PATH]) {
     // GetSystemDirectory names System32 on NT (which WOW64 maps to SysWOW64
     // for a 32-bit program) and SYSTEM on 95, 98 and Me.
-    char path[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryA(path, MAX_PATH);
     const std::size_t nameLength = std::strlen(name);
     if (length == 0 || length >= MAX_PATH || length + 1 + nameLength >= MAX_PATH) {
-        return nullptr;
+        return false;
     }
     std::size_t end = length;
     if (path[end - 1] != '\\') {
         path[end++] = '\\';
     }
     std::memcpy(path + end, name, nameLength + 1);
+    return true;
+}
+
+HMODULE LoadSystemLibrary(const char* name) {
+    char path[MAX_PATH] = {};
     // With a full path, LOAD_WITH_ALTERED_SEARCH_PATH looks for the DLL's own
     // imports in its folder first rather than in the program's.
-    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return SystemPath(name, path) ? LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr;
 }
 
 bool FindFunctions(HMODULE module, std::initializer_list<SystemFunction> functions) {

@@ -22,6 +22,10 @@ namespace quillon::net {
 // DLL is loaded.
 void RestrictLibrarySearch();
 
+// The full path of `name` (such as "netsh.exe") in the system folder; false
+// where the system folder's path is too long to name it.
+bool SystemPath(const char* name, char (&path)[MAX_PATH]);
+
 // Loads `name` (such as "iphlpapi.dll") from the system folder by its full
 // path, with the DLLs it imports looked for from there too; nullptr where it
 // is not there or the system folder's path is too long to name it.

@@ -4,6 +4,7 @@
 
 #include "net/EchoHelper.h"
 #include "net/Mtu.h"
+#include "net/win32/PersistentStore.h"
 #include "net/win32/SystemLibrary.h"
 
 namespace quillon::net {
@@ -194,8 +195,15 @@ MtuChange Win32InterfaceTable::SetMtuInUse(const std::string& adapter, unsigned 
         none.error = ERROR_GEN_FAILURE;
         return none;
     }
-    return SetInterfaceMtu(ipInterface_, version == IpVersion::k4 ? AF_INET : AF_INET6, *index, mtu,
-                           IndexLinkMtu(*index).value_or(0));
+    const bool six = version == IpVersion::k6;
+    MtuChange change =
+        SetInterfaceMtu(ipInterface_, six ? AF_INET6 : AF_INET, *index, mtu, IndexLinkMtu(*index).value_or(0));
+    // IPv4's MTU lasts in the registry, where the console program stored it;
+    // IPv6's only where Windows' persistent store keeps it too.
+    if (six && change.outcome == MtuSetting::kSet && change.inUse != 0) {
+        KeepIpv6Mtu(*index, change.inUse, change);
+    }
+    return change;
 }
 
 std::optional<DWORD> Win32InterfaceTable::IndexOf(const std::string& adapter, IpVersion version, bool* listed) {

@@ -174,7 +174,7 @@ STANDIN_IN="ip netns exec $net-c" standin_install "$WINEPREFIX" "$standin64" "$s
 in_client sysctl -qw net.ipv6.conf.wan1400.disable_ipv6=1
 in_use_cases=(
   'apply 1400 --adapter wan1492|0|"wan1492"  in use now: 1400$'
-  'apply 1400 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1400, until Windows restarts$'
+  'apply 1400 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1400, kept when Windows restarts$'
   'show|0|"wan1492"  MTU 1400  in use now: 1400, IPv6 1400$'
   'show|0|"eth0"  MTU 1300  in use now: 1500 \(1300 from the next restart\), IPv6 1500$'
   'show|0|"wan1400"  .*in use now: 1400.*, no IPv6 interface now$'
@@ -184,10 +184,10 @@ in_use_cases=(
   'apply 1500 --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU \(1500 is above it\)$'
   'show|0|"wan1492"  MTU 1500 stored, above the link.s 1492: 1492 is used  in use now: 1492, IPv6 1492$'
   'remove --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU$'
-  'apply 1300 -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1300, until Windows restarts$'
+  'apply 1300 -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1300, kept when Windows restarts$'
   'show|0|"wan1492"  no MTU stored  in use now: 1492, IPv6 1300$'
   'check 1300 -6 --adapter wan1492|0|^Compliant: every adapter uses no more than MTU 1300 for IPv6\.$'
-  'remove -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1492, the link.s MTU$'
+  'remove -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1492, the link.s MTU, kept when Windows restarts$'
   'apply 1400 --adapter wan1400|0|"wan1400"  has no IPv6 interface now'
 )
 both "$cli32" "$cli64"
@@ -200,6 +200,10 @@ for program in "${clis[@]}"; do
     [ "$code" = "$want_code" ] && grep -aEq "$want" <<<"$said" ||
       fail "$(basename "$program") $args with the stand-in: exit $code: $out $(cat "$work/err")"
   done
+  # What netsh was given: the last IPv6 MTU, wan1492's link MTU, kept in
+  # the persistent store under the interface's index.
+  in_client wine reg query "$STANDIN_KEEP_KEY" 2>/dev/null | tr -d '\r' | grep -Eq '^ *6:[0-9]+ +REG_DWORD +0x5d4$' ||
+    fail "$(basename "$program"): netsh was not given wan1492's 1492 for the persistent store"
 done
 # Something else's MTU in use (a VPN client's, netsh's): eth0 uses 1420 but
 # stores 1300. Plain apply lowers it and never raises it, plain remove
@@ -231,6 +235,10 @@ set_by_others_cases=(
   "!probe_env=QUILLON_STANDIN_TOO_BIG_REPLY=1"
   "probe ${TOPOLOGY_HOST[mtu1500]}|0|^That is this machine.s own limit, not the path.s: card 2  .* uses an MTU of 1400"
   'remove --adapter eth0|0|"eth0"  in use now: 1500, the link.s MTU$'
+  # netsh that does not store IPv6's MTU: in use all the same, until a restart.
+  "!probe_env=QUILLON_STANDIN_NETSH_EXIT=1"
+  'apply 1300 -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1300, until Windows restarts: netsh did not store it \(exit code 1\)$'
+  'remove -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1492, the link.s MTU, kept when Windows restarts$'
 )
 both "$cli32" "$cli64"
 for program in "${clis[@]}"; do

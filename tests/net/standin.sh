@@ -2,8 +2,9 @@
 # The IP-helper stand-in of tests/net/iphlpapi-standin in a Wine prefix, for
 # the network tests to source. Installed, every Wine program that the prefix
 # starts from then on, x64 and 32-bit, loads it in place of Wine's
-# iphlpapi.dll: the files go into system32 (and syswow64), and the DLL
-# override "iphlpapi" = "native" makes Wine take them.
+# iphlpapi.dll, and its netsh.exe runs in place of Wine's: the files go into
+# system32 (and syswow64), and the DLL overrides "iphlpapi" and "netsh.exe" =
+# "native" make Wine take them.
 #   standin_install PREFIX DIR64 [DIR32]  DIR64, DIR32: the standin/ folders
 #       of the windows and windows32 builds; a 64-bit prefix made with the
 #       32-bit Wine needs both, a 32-bit prefix only DIR32
@@ -19,6 +20,7 @@
 STANDIN_PATH_KEY='HKCU\Software\Quillon stand-in path MTUs'
 STANDIN_MTU_KEY='HKCU\Software\Quillon stand-in NlMtu'
 STANDIN_OVERRIDES='HKCU\Software\Wine\DllOverrides'
+STANDIN_KEEP_KEY='HKCU\Software\Quillon stand-in persistent MTU'
 
 _standin_wine() {
   WINEPREFIX=$prefix ${STANDIN_IN:-} wine "$@" >/dev/null 2>&1
@@ -29,11 +31,12 @@ _standin_wine() {
 # file loaded keeps it whole. Wine's own file is kept as iphlpapi.dll.wine.
 _standin_put() {
   local dir=$1 system=$2 file
-  for file in iphlpapi.dll wineiphl.dll; do
+  for file in iphlpapi.dll wineiphl.dll netsh.exe; do
     [ -f "$dir/$file" ] || { echo "standin_install: no $dir/$file (build the stand-in first)" >&2; return 1; }
   done
   [ -f "$system/iphlpapi.dll.wine" ] || cp -p "$system/iphlpapi.dll" "$system/iphlpapi.dll.wine" || return 1
-  for file in wineiphl.dll iphlpapi.dll; do
+  [ -f "$system/netsh.exe.wine" ] || cp -p "$system/netsh.exe" "$system/netsh.exe.wine" || return 1
+  for file in wineiphl.dll iphlpapi.dll netsh.exe; do
     cp "$dir/$file" "$system/$file.new" && mv -f "$system/$file.new" "$system/$file" || return 1
   done
 }
@@ -52,23 +55,30 @@ standin_install() {
       _standin_put "$dir32" "$windows/syswow64" || return 1
     fi
   fi
-  _standin_wine reg add "$STANDIN_OVERRIDES" /v iphlpapi /d native /f || {
+  _standin_wine reg add "$STANDIN_OVERRIDES" /v iphlpapi /d native /f &&
+    _standin_wine reg add "$STANDIN_OVERRIDES" /v netsh.exe /d native /f || {
     echo "standin_install: the DLL override could not be written" >&2
     return 1
   }
   _standin_wine reg delete "$STANDIN_MTU_KEY" /f
+  _standin_wine reg delete "$STANDIN_KEEP_KEY" /f
   standin_forget "$prefix"
 }
 
 standin_remove() {
   local prefix=$1 system status=0
   _standin_wine reg delete "$STANDIN_OVERRIDES" /v iphlpapi /f
+  _standin_wine reg delete "$STANDIN_OVERRIDES" /v netsh.exe /f
   for system in "$1/drive_c/windows/system32" "$1/drive_c/windows/syswow64"; do
     if [ -f "$system/iphlpapi.dll.wine" ]; then
       mv -f "$system/iphlpapi.dll.wine" "$system/iphlpapi.dll" && rm -f "$system/wineiphl.dll" || status=1
     fi
+    if [ -f "$system/netsh.exe.wine" ]; then
+      mv -f "$system/netsh.exe.wine" "$system/netsh.exe" || status=1
+    fi
   done
   _standin_wine reg delete "$STANDIN_MTU_KEY" /f
+  _standin_wine reg delete "$STANDIN_KEEP_KEY" /f
   standin_forget "$prefix"
   return $status
 }

@@ -612,6 +612,7 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         unsigned ownMtu = 0;  // "probe h": card 3 uses this MTU, and its refusals look like a router's
         unsigned sixA = 0;    // cards 1 and 3: IPv6's MTU in use (0: Windows does not say; 1: no IPv6 interface)
         unsigned sixB = 0;
+        net::Kept keeps = net::Kept::kNotTried;  // IPv6's in Windows' persistent store
     } cases[] = {
         {"apply 1400 --adapter 3", "", S::kSet, 0, 0, 0, "fully.\n  card 3  {B}  in use now: 1400\nThe",
          "start"},
@@ -698,6 +699,18 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
          "{B}  IPv6 in use now: 1400, left as it is: without --adapter this tool cannot tell which IPv6 MTU it "
          "set; quillon-mtu-cli remove -6 --adapter 3 puts the link's MTU back\n",
          "removed", 0, 1, 1400},
+        // What lasts past a restart: IPv6's where Windows' persistent store took it.
+        {"apply 1400 -6", "", S::kSet, 1500, 0, 0, "{B}  IPv6 in use now: 1400, kept when Windows restarts\n",
+         "until", 0, 1, 1500, net::Kept::kKept},
+        {"remove --adapter 3", "", S::kSet, 1500, 0, 0,
+         "{B}  IPv6 in use now: 1500, the link's MTU, kept when Windows restarts\n", "left", 0, 1, 1400,
+         net::Kept::kKept},
+        {"apply 1400", "", S::kSet, 1500, 0, 0,
+         "{B}  in use now: 1400\n  card 3  {B}  IPv6 in use now: 1400, until Windows restarts: netsh did not "
+         "store it (exit code 2)\n", "kept", 0, 1, 1500, net::Kept::kRefused},
+        {"apply 1400 -6", "", S::kSet, 1500, 0, 0,
+         "{B}  IPv6 in use now: 1400, until Windows restarts: netsh could not be run (error 2)\n", "kept", 0, 1,
+         1500, net::Kept::kNotStarted},
     };
     for (const auto& c : cases) {
         reg::MemoryRegistry machine;
@@ -724,6 +737,7 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         }
         table.canSetInUse = c.why != S::kMissing;
         table.refusals[c.refused] = c.why;
+        table.keeps = c.keeps;
         Capture output;
         EXPECT_EQ(ui::RunConsole(line, registry, output, &network, &table), c.code) << c.line << output.err;
         EXPECT_NE((c.code == 0 ? output.out : output.err).find(c.said), std::string::npos)

@@ -115,6 +115,7 @@ TEST(Json, SaysWhatEachChangeDid) {
         std::vector<const char*> said;
         const char* absent;
         unsigned sixB = 0;  // {B}'s IPv6 MTU in use (0: Windows does not say)
+        net::Kept keeps = net::Kept::kNotTried;  // IPv6's in Windows' persistent store
     } cases[] = {
         {"apply 1400 --adapter 3 --json", S::kSet, 0,
          {R"("inUse":{"ipv4":1400,"ipv6":1400},"link":{"ipv4":1500,"ipv6":1500})",
@@ -122,7 +123,7 @@ TEST(Json, SaysWhatEachChangeDid) {
          "notConnected", 1500},
         {"apply 1400 -6 --adapter 3 --json", S::kSet, 0,
          {R"("storedMtu":576,)", R"("change":"untouched","inUseResult":{"ipv4":null,"ipv6":"set"})",
-          R"("changed":true)"},
+          R"("lasts":{"ipv4":null,"ipv6":"untilRestart"})", R"("changed":true)"},
          "written", 1500},
         {"apply 576 --adapter 3 --json", S::kSet, 0, {R"("change":"unchanged")", R"("changed":false)"}, "written"},
         {"apply 1400 --adapter 3 --json", S::kSet, 0,
@@ -137,8 +138,9 @@ TEST(Json, SaysWhatEachChangeDid) {
         {"apply 1400 --json", S::kSet, 88, {R"("inUseResult":{"ipv4":"set")"}, "leftAlone"},
         // IPv6 uses the MTU remove deletes: that goes back to the link's.
         {"remove --json", S::kSet, 1400,
-         {R"("inUse":{"ipv4":576,"ipv6":1500})", R"("inUseResult":{"ipv4":"leftAlone","ipv6":"set"})"}, "notPutBack",
-         1400},
+         {R"("inUse":{"ipv4":576,"ipv6":1500})", R"("inUseResult":{"ipv4":"leftAlone","ipv6":"set"})",
+          R"("lasts":{"ipv4":null,"ipv6":"pastRestart"})"},
+         "notPutBack", 1400, net::Kept::kKept},
     };
     for (const auto& c : cases) {
         JsonMachine machine;
@@ -146,6 +148,7 @@ TEST(Json, SaysWhatEachChangeDid) {
             machine.model.SeedDword(kInterfaces + "{B}", "MTU", c.storedB);
         }
         machine.table.refusals["{B}"] = c.refusal;
+        machine.table.keeps = c.keeps;
         if (c.sixB != 0) {
             machine.table.inUse6["{B}"] = c.sixB;
         }

@@ -20,6 +20,7 @@ public:
     std::map<std::string, unsigned> linkMtu;          // LinkMtu's answers
     std::map<std::string, net::MtuSetting> refusals;  // SetMtuInUse's refusals, by adapter (IPv6: "NAME/6")
     bool canSetInUse = true;                          // false: a system before Vista
+    net::Kept keeps = net::Kept::kNotTried;           // what Windows' persistent store makes of IPv6's, error 2
 
     net::RouteAdapter Route(const std::string&) override { return {routeAdapter, routeAddress}; }
 
@@ -51,6 +52,10 @@ public:
         }
         if (change.outcome == net::MtuSetting::kSet) {
             table[adapter] = mtu == 0 || change.aboveLink ? change.linkMtu : mtu;
+        }
+        if (six && change.outcome == net::MtuSetting::kSet) {
+            change.kept = keeps;
+            change.keepError = keeps == net::Kept::kKept ? 0 : 2;
         }
         const auto after = table.find(adapter);
         change.inUse = after == table.end() ? 0 : after->second;

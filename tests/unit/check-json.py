@@ -28,6 +28,8 @@ def check_adapter(a, command):
         assert a["change"] in CHANGE, a
         assert set(a["inUseResult"]) == {"ipv4", "ipv6"} and all(v in IN_USE for v in a["inUseResult"].values()), a
         assert all(v is None or isinstance(v, str) for v in a["reason"].values()), a
+        assert a["lasts"]["ipv4"] is None and a["lasts"]["ipv6"] in (None, "untilRestart", "pastRestart"), a
+        assert (a["lasts"]["ipv6"] is None) == (a["inUseResult"]["ipv6"] != "set"), a
     if command == "check":
         assert isinstance(a["compliant"], bool), a
 

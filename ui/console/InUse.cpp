@@ -142,6 +142,8 @@ void PutIntoUse(Session& session, AdapterResult& adapter, unsigned asked, bool l
         switch (change.outcome) {
             case net::MtuSetting::kSet:
                 outcome.result = InUseResult::kSet;
+                outcome.kept = change.kept;
+                outcome.keepError = change.keepError;
                 break;
             case net::MtuSetting::kNoInterface:
                 // Not connected now: nothing refused, the stored value counts
@@ -173,11 +175,21 @@ void SayInUse(ConsoleOutput& output, const FamilyResult& family) {
             const std::string why = Reason(adapter, version);
             switch (outcome.result) {
                 case InUseResult::kSet:
-                    output.Out(outcome.linkMtu     ? "  %  %in use now: %, the link's MTU\n"
-                               : outcome.aboveLink ? "  %  %in use now: %, the link's MTU (% is above it)\n"
-                               : six               ? "  %  %in use now: %, until Windows restarts\n"
-                                                   : "  %  %in use now: %\n",
+                    output.Out(outcome.linkMtu     ? "  %  %in use now: %, the link's MTU"
+                               : outcome.aboveLink ? "  %  %in use now: %, the link's MTU (% is above it)"
+                                                   : "  %  %in use now: %",
                                {line, v, shown, outcome.asked});
+                    // IPv4's MTU lasts in the registry; IPv6's only where
+                    // Windows' persistent store took it.
+                    output.Out(!six ? "\n"
+                               : outcome.kept == net::Kept::kKept ? ", kept when Windows restarts\n"
+                               : outcome.kept == net::Kept::kRefused
+                                   ? ", until Windows restarts: netsh did not store it (exit code %)\n"
+                               : outcome.kept == net::Kept::kNotStarted
+                                   ? ", until Windows restarts: netsh could not be run (error %)\n"
+                               : outcome.linkMtu || outcome.aboveLink ? "\n"
+                                                                      : ", until Windows restarts\n",
+                               {outcome.keepError});
                     break;
                 case InUseResult::kNotConnected:
                     output.Out(six               ? "  %  has %\n"

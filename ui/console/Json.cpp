@@ -150,6 +150,11 @@ void WriteAdapter(Writer& json, std::string_view key, const AdapterResult& adapt
         json.ByVersion("inUseResult", NameOf(kInUseNames, adapter.inUse[kIpv4].result),
                        NameOf(kInUseNames, adapter.inUse[kIpv6].result));
         json.ByVersion("reason", Reason(adapter, net::IpVersion::k4), Reason(adapter, net::IpVersion::k6));
+        const InUseOutcome& six = adapter.inUse[kIpv6];
+        json.ByVersion("lasts", "",
+                       six.result != InUseResult::kSet ? ""
+                       : six.kept == net::Kept::kKept  ? "pastRestart"
+                                                       : "untilRestart");
     }
     if (adapter.compliant) {
         json.Bool("compliant", *adapter.compliant);

@@ -57,6 +57,8 @@ struct InUseOutcome {
     unsigned before = 0;     // the MTU in use before (0: not known)
     net::MtuSetting refusal = net::MtuSetting::kFailed;  // kRefused: what Windows said
     unsigned error = 0;                                  // and its error code
+    net::Kept kept = net::Kept::kNotTried;               // kSet: whether it lasts past a restart
+    unsigned keepError = 0;                              // and why not
 };
 
 struct AdapterResult {

@@ -1,0 +1,64 @@
+#include "net/win32/PersistentStore.h"
+
+#include <string>
+
+#include "net/win32/SystemLibrary.h"
+#include "text/Fill.h"
+
+namespace quillon::net {
+
+namespace {
+
+// netsh ends in well under a second; one that hangs does not hold the run.
+constexpr DWORD kNetshWaitMs = 30000;
+
+}  // namespace
+
+void KeepIpv6Mtu(NET_IFINDEX index, unsigned mtu, MtuChange& change) {
+    change.kept = Kept::kNotStarted;
+    char netsh[MAX_PATH] = {};
+    if (!SystemPath("netsh.exe", netsh)) {
+        change.keepError = ERROR_FILENAME_EXCED_RANGE;
+        return;
+    }
+    // The interface by its index, which netsh takes as it takes a name.
+    std::string command = text::Fill("\"%\" interface ipv6 set subinterface % mtu=% store=persistent",
+                                     {netsh, static_cast<unsigned>(index), mtu});
+    // What netsh prints goes nowhere: the console program's own output
+    // (its --json above all) stays its own.
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const HANDLE nowhere =
+        CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                    OPEN_EXISTING, 0, nullptr);
+    if (nowhere == INVALID_HANDLE_VALUE) {
+        change.keepError = GetLastError();
+        return;
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nowhere;
+    startup.hStdOutput = nowhere;
+    startup.hStdError = nowhere;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessA(netsh, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                       &startup, &process) == FALSE) {
+        change.keepError = GetLastError();
+        CloseHandle(nowhere);
+        return;
+    }
+    CloseHandle(nowhere);
+    CloseHandle(process.hThread);
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(process.hProcess, kNetshWaitMs) != WAIT_OBJECT_0) {
+        change.keepError = ERROR_TIMEOUT;
+    } else if (GetExitCodeProcess(process.hProcess, &exitCode) == FALSE) {
+        change.keepError = GetLastError();
+    } else {
+        change.kept = exitCode == 0 ? Kept::kKept : Kept::kRefused;
+        change.keepError = exitCode;
+    }
+    CloseHandle(process.hProcess);
+}
+
+}  // namespace quillon::net
