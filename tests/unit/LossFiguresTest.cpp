@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -159,6 +160,38 @@ TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
                          std::to_string(kLimitedRuns) + " runs, " + std::to_string(wrong) + " wrong, " +
                          std::to_string(none) + " without a figure");
         }
+    }
+}
+
+// The lossy black hole of the test network (one probe in five lost on its
+// way, none of the answers): never a figure below the truth, and how long
+// the slowest tenth of the runs takes, printed as the figures above are.
+TEST(LossFigures, ALossyBlackHolesSlowRunsNeverEndBelowTheTruth) {
+    constexpr unsigned kTailRuns = 20000;
+    const auto tenth = static_cast<std::ptrdiff_t>(kTailRuns * 9 / 10);
+    for (const net::ProbeSizes& sizes : kVersions) {
+        std::vector<unsigned> milliseconds;
+        std::vector<int> probes;
+        unsigned below = 0;
+        for (unsigned seed = 1; seed <= kTailRuns; ++seed) {
+            SimulatedPath simulated(seed);
+            simulated.links = {{1400, false}};
+            simulated.lossPercent = 20;
+            simulated.answersLost = false;
+            simulated.headers = sizes.headers;
+            Quiet quiet;
+            const net::PathMtu found = net::FindPathMtu(simulated, quiet, sizes);
+            below += found.status == net::PathStatus::kFound && found.mtu < 1400 ? 1 : 0;
+            milliseconds.push_back(found.milliseconds);
+            probes.push_back(found.probes);
+        }
+        EXPECT_EQ(below, 0U) << Version(sizes);
+        std::nth_element(milliseconds.begin(), milliseconds.begin() + tenth, milliseconds.end());
+        std::nth_element(probes.begin(), probes.begin() + tenth, probes.end());
+        ReportFigure(Version(sizes) + "probe of a black hole at 1400 that loses one probe in five: " +
+                     std::to_string(kTailRuns) + " runs, " + std::to_string(below) +
+                     " below the truth, 90th percentile " + std::to_string(milliseconds[tenth]) + " ms and " +
+                     std::to_string(probes[tenth]) + " probes");
     }
 }
 

@@ -53,6 +53,7 @@ class SimulatedPath final : public net::Prober {
 public:
     std::vector<Link> links;
     int lossPercent = 0;  // of the probes on their way, and again of the answers on theirs
+    bool answersLost = true;  // false: loss takes probes on their way only
     bool hostAnswers = true;
     bool unreachable = false;
     bool resolves = true;
@@ -121,14 +122,14 @@ public:
                     }
                 }
                 if (narrow != nullptr) {
-                    if (narrow->routerTells && routerLimit.Take(sentMs) && Arrives()) {
+                    if (narrow->routerTells && routerLimit.Take(sentMs) && Answered()) {
                         echo.outcome = net::EchoOutcome::kTooBig;
                         echo.nextHopMtu = narrow->mtu;
                         learnt = learns ? narrow->mtu : 0;
                         SayLearnt(echo, packetSize);
                         answerMs = sentMs + roundTripMs;
                     }
-                } else if (hostAnswers && !LostByRule(packetSize) && hostLimit.Take(sentMs) && Arrives()) {
+                } else if (hostAnswers && !LostByRule(packetSize) && hostLimit.Take(sentMs) && Answered()) {
                     const unsigned jitter =
                         hostJitterMs == 0 ? 0 : static_cast<unsigned>(random_() % hostJitterMs);
                     const auto later = answerLater.find(sent.size());
@@ -189,6 +190,7 @@ private:
         }
     }
     bool Arrives() { return lossPercent == 0 || static_cast<int>(random_() % 100) >= lossPercent; }
+    bool Answered() { return !answersLost || Arrives(); }
     bool LostByRule(int packetSize) {
         const auto rule = loseFirst.find(packetSize);
         return rule != loseFirst.end() && rule->second-- > 0;
