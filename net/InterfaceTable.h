@@ -39,7 +39,8 @@ enum class Kept {
     kNotTried,    // nothing was stored: it lasts until Windows restarts
     kKept,        // the persistent store took it
     kRefused,     // netsh ran and did not store it: `keepError` is its exit code
-    kNotStarted,  // netsh could not be run, or did not end in time: `keepError` is the system's error
+    kNotStarted,  // netsh could not be run: `keepError` is the system's error
+    kTimedOut,    // netsh did not end in time, and was ended
 };
 
 struct MtuChange {

@@ -17,9 +17,9 @@ struct ProbeSizes {
 inline constexpr ProbeSizes kIpv4Probes{static_cast<int>(kSmallestStoredMtu), static_cast<int>(kLargestStoredMtu),
                                         static_cast<int>(kSmallestIpv6Mtu), kIpv4HeaderBytes + kIcmpHeaderBytes,
                                         static_cast<int>(kSmallestIpv4Link)};
-// IPv6's: every IPv6 link carries 1280, so no path has a smaller MTU; the
-// largest is at most the MTU of the route's interface, which the probe
-// puts in its place where the system says it.
+// IPv6's: every IPv6 link carries 1280, so no path has a smaller MTU; a
+// search of an IPv6 path goes no higher than the MTU of the route's
+// interface, where the system says it, given as `largest`.
 inline constexpr ProbeSizes kIpv6Probes{static_cast<int>(kSmallestIpv6Mtu), static_cast<int>(kLargestStoredMtu),
                                         static_cast<int>(kSmallestIpv6Mtu), kIpv6HeaderBytes + kIcmpHeaderBytes,
                                         static_cast<int>(kSmallestIpv6Mtu)};

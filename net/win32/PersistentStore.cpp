@@ -10,6 +10,8 @@ namespace quillon::net {
 namespace {
 
 // netsh ends in well under a second; one that hangs does not hold the run.
+// A 32-bit program on 64-bit Windows runs the 32-bit netsh (System32 is
+// SysWOW64 for it), which Windows ships with the same interface commands.
 constexpr DWORD kNetshWaitMs = 30000;
 
 }  // namespace
@@ -50,8 +52,14 @@ void KeepIpv6Mtu(NET_IFINDEX index, unsigned mtu, MtuChange& change) {
     CloseHandle(nowhere);
     CloseHandle(process.hThread);
     DWORD exitCode = 0;
-    if (WaitForSingleObject(process.hProcess, kNetshWaitMs) != WAIT_OBJECT_0) {
-        change.keepError = ERROR_TIMEOUT;
+    const DWORD waited = WaitForSingleObject(process.hProcess, kNetshWaitMs);
+    if (waited == WAIT_TIMEOUT) {
+        // Ended, so that it stores nothing after its line said so, and lets
+        // go of the handles it was given.
+        TerminateProcess(process.hProcess, ERROR_TIMEOUT);
+        change.kept = Kept::kTimedOut;
+    } else if (waited != WAIT_OBJECT_0) {
+        change.keepError = GetLastError();
     } else if (GetExitCodeProcess(process.hProcess, &exitCode) == FALSE) {
         change.keepError = GetLastError();
     } else {

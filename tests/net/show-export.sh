@@ -174,7 +174,7 @@ STANDIN_IN="ip netns exec $net-c" standin_install "$WINEPREFIX" "$standin64" "$s
 in_client sysctl -qw net.ipv6.conf.wan1400.disable_ipv6=1
 in_use_cases=(
   'apply 1400 --adapter wan1492|0|"wan1492"  in use now: 1400$'
-  'apply 1400 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1400, kept when Windows restarts$'
+  'apply 1400 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1400, kept past a restart$'
   'show|0|"wan1492"  MTU 1400  in use now: 1400, IPv6 1400$'
   'show|0|"eth0"  MTU 1300  in use now: 1500 \(1300 from the next restart\), IPv6 1500$'
   'show|0|"wan1400"  .*in use now: 1400.*, no IPv6 interface now$'
@@ -184,14 +184,15 @@ in_use_cases=(
   'apply 1500 --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU \(1500 is above it\)$'
   'show|0|"wan1492"  MTU 1500 stored, above the link.s 1492: 1492 is used  in use now: 1492, IPv6 1492$'
   'remove --adapter wan1492|0|"wan1492"  in use now: 1492, the link.s MTU$'
-  'apply 1300 -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1300, kept when Windows restarts$'
+  'apply 1300 -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1300, kept past a restart$'
   'show|0|"wan1492"  no MTU stored  in use now: 1492, IPv6 1300$'
   'check 1300 -6 --adapter wan1492|0|^Compliant: every adapter uses no more than MTU 1300 for IPv6\.$'
-  'remove -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1492, the link.s MTU, kept when Windows restarts$'
+  'remove -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1492, the link.s MTU, kept past a restart$'
   'apply 1400 --adapter wan1400|0|"wan1400"  has no IPv6 interface now'
 )
 both "$cli32" "$cli64"
 for program in "${clis[@]}"; do
+  in_client wine reg delete "$STANDIN_KEEP_KEY" /f >/dev/null 2>&1
   for c in "${in_use_cases[@]}"; do
     IFS='|' read -r args want_code want <<<"$c"
     console_run "$program" $args
@@ -238,7 +239,7 @@ set_by_others_cases=(
   # netsh that does not store IPv6's MTU: in use all the same, until a restart.
   "!probe_env=QUILLON_STANDIN_NETSH_EXIT=1"
   'apply 1300 -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1300, until Windows restarts: netsh did not store it \(exit code 1\)$'
-  'remove -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1492, the link.s MTU, kept when Windows restarts$'
+  'remove -6 --adapter wan1492|0|"wan1492"  IPv6 in use now: 1492, the link.s MTU, kept past a restart$'
 )
 both "$cli32" "$cli64"
 for program in "${clis[@]}"; do

@@ -700,10 +700,10 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
          "set; quillon-mtu-cli remove -6 --adapter 3 puts the link's MTU back\n",
          "removed", 0, 1, 1400},
         // What lasts past a restart: IPv6's where Windows' persistent store took it.
-        {"apply 1400 -6", "", S::kSet, 1500, 0, 0, "{B}  IPv6 in use now: 1400, kept when Windows restarts\n",
+        {"apply 1400 -6", "", S::kSet, 1500, 0, 0, "{B}  IPv6 in use now: 1400, kept past a restart\n",
          "until", 0, 1, 1500, net::Kept::kKept},
         {"remove --adapter 3", "", S::kSet, 1500, 0, 0,
-         "{B}  IPv6 in use now: 1500, the link's MTU, kept when Windows restarts\n", "left", 0, 1, 1400,
+         "{B}  IPv6 in use now: 1500, the link's MTU, kept past a restart\n", "left", 0, 1, 1400,
          net::Kept::kKept},
         {"apply 1400", "", S::kSet, 1500, 0, 0,
          "{B}  in use now: 1400\n  card 3  {B}  IPv6 in use now: 1400, until Windows restarts: netsh did not "
@@ -711,6 +711,9 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         {"apply 1400 -6", "", S::kSet, 1500, 0, 0,
          "{B}  IPv6 in use now: 1400, until Windows restarts: netsh could not be run (error 2)\n", "kept", 0, 1,
          1500, net::Kept::kNotStarted},
+        {"apply 1400 -6", "", S::kSet, 1500, 0, 0,
+         "{B}  IPv6 in use now: 1400, until Windows restarts: netsh did not end within 30 seconds\n", "kept", 0,
+         1, 1500, net::Kept::kTimedOut},
     };
     for (const auto& c : cases) {
         reg::MemoryRegistry machine;

@@ -166,7 +166,7 @@ TEST(LossFigures, AHostThatLimitsItsRepliesNeverMakesAWrongFigure) {
 // The lossy black hole of the test network (one probe in five lost on its
 // way, none of the answers): never a figure below the truth, and how long
 // the slowest tenth of the runs takes, printed as the figures above are.
-TEST(LossFigures, ALossyBlackHolesSlowRunsNeverEndBelowTheTruth) {
+TEST(LossFigures, ALossyBlackHoleNeverEndsBelowTheTruth) {
     constexpr unsigned kTailRuns = 20000;
     const auto tenth = static_cast<std::ptrdiff_t>(kTailRuns * 9 / 10);
     for (const net::ProbeSizes& sizes : kVersions) {

@@ -170,7 +170,7 @@ void SayInUse(ConsoleOutput& output, const FamilyResult& family) {
             const InUseOutcome& outcome = adapter.inUse[at];
             const unsigned inUse = adapter.ip[at].inUse;
             const Piece shown = Known(inUse) ? Piece(inUse) : Piece("unknown");
-            // IPv4's lines say nothing of their IP version; nothing stores IPv6's MTU.
+            // IPv4's lines say nothing of their IP version.
             const char* const v = six ? "IPv6 " : "";
             const std::string why = Reason(adapter, version);
             switch (outcome.result) {
@@ -182,11 +182,13 @@ void SayInUse(ConsoleOutput& output, const FamilyResult& family) {
                     // IPv4's MTU lasts in the registry; IPv6's only where
                     // Windows' persistent store took it.
                     output.Out(!six ? "\n"
-                               : outcome.kept == net::Kept::kKept ? ", kept when Windows restarts\n"
+                               : outcome.kept == net::Kept::kKept ? ", kept past a restart\n"
                                : outcome.kept == net::Kept::kRefused
                                    ? ", until Windows restarts: netsh did not store it (exit code %)\n"
                                : outcome.kept == net::Kept::kNotStarted
                                    ? ", until Windows restarts: netsh could not be run (error %)\n"
+                               : outcome.kept == net::Kept::kTimedOut
+                                   ? ", until Windows restarts: netsh did not end within 30 seconds\n"
                                : outcome.linkMtu || outcome.aboveLink ? "\n"
                                                                       : ", until Windows restarts\n",
                                {outcome.keepError});

@@ -3,7 +3,9 @@
 // Microsoft documents it. IF is the interface's name or index (an index here,
 // looked up among the IP helper's IPv6 rows: "Element not found." where there
 // is none), N the MTU, S "active" (until the next boot) or "persistent"
-// (retained after reboot). A persistent MTU is recorded as the value "6:IF" of
+// (retained after reboot); a name is refused here, since the program names
+// the interface by its index.
+// A persistent MTU is recorded as the value "6:IF" of
 // HKCU\Software\Quillon stand-in persistent MTU, for the tests to read.
 // QUILLON_STANDIN_NETSH_EXIT=N makes it store nothing and exit with N.
 
@@ -56,10 +58,12 @@ int main(int argc, char** argv) {
                 "The syntax supplied for this command is not valid. Check help for the correct syntax.");
         }
     }
-    char* end = nullptr;
-    const unsigned long index = std::strtoul(name.c_str(), &end, 10);
-    const unsigned long value = std::strtoul(mtu.c_str(), &end, 10);
-    if (name.empty() || mtu.empty() || *end != '\0' || (store != "active" && store != "persistent")) {
+    char* nameEnd = nullptr;
+    char* mtuEnd = nullptr;
+    const unsigned long index = std::strtoul(name.c_str(), &nameEnd, 10);
+    const unsigned long value = std::strtoul(mtu.c_str(), &mtuEnd, 10);
+    if (name.empty() || mtu.empty() || *nameEnd != '\0' || *mtuEnd != '\0' ||
+        (store != "active" && store != "persistent")) {
         return Fail("The parameter is incorrect.");
     }
     MIB_IPINTERFACE_ROW row{};
