@@ -34,7 +34,7 @@ class Writer {
 public:
     explicit Writer(ConsoleOutput& output) : output_(output) {}
 
-    void Open(std::string_view key, char bracket) {
+    void Open(const char* key, char bracket) {
         Key(key);
         json_ += bracket;
         comma_ = false;
@@ -43,41 +43,41 @@ public:
         json_ += bracket;
         comma_ = true;
     }
-    void Key(std::string_view key) {
+    void Key(const char* key) {
         if (comma_) {
             json_ += ',';
         }
         comma_ = true;
-        if (!key.empty()) {
+        if (*key != '\0') {
             AppendString(json_, key);
             json_ += ':';
         }
     }
     // Text of the program's own, in the ANSI code page.
-    void Text(std::string_view key, std::string_view text) {
+    void Text(const char* key, std::string_view text) {
         Key(key);
         AppendString(json_, output_.Utf8(text));
     }
-    void Utf8(std::string_view key, std::string_view text) {
+    void Utf8(const char* key, std::string_view text) {
         Key(key);
         AppendString(json_, text);
     }
-    void Raw(std::string_view key, std::string_view value) {
+    void Raw(const char* key, std::string_view value) {
         Key(key);
         json_ += value;
     }
-    void Number(std::string_view key, unsigned value) { Raw(key, value != 0 ? Decimal(value) : "null"); }
-    void Bool(std::string_view key, bool value) { Raw(key, value ? "true" : "false"); }
-    void Null(std::string_view key) { Raw(key, "null"); }
+    void Number(const char* key, unsigned value) { Raw(key, value != 0 ? Decimal(value) : "null"); }
+    void Bool(const char* key, bool value) { Raw(key, value ? "true" : "false"); }
+    void Null(const char* key) { Raw(key, "null"); }
     // IPv4's and IPv6's value, each a number or a text of the program's own,
     // null where there is none.
-    void ByVersion(std::string_view key, unsigned ipv4, unsigned ipv6) {
+    void ByVersion(const char* key, unsigned ipv4, unsigned ipv6) {
         Open(key, '{');
         Number("ipv4", ipv4);
         Number("ipv6", ipv6);
         Close('}');
     }
-    void ByVersion(std::string_view key, const std::string& ipv4, const std::string& ipv6) {
+    void ByVersion(const char* key, const std::string& ipv4, const std::string& ipv6) {
         Open(key, '{');
         ipv4.empty() ? Null("ipv4") : Text("ipv4", ipv4);
         ipv6.empty() ? Null("ipv6") : Text("ipv6", ipv6);
@@ -105,7 +105,7 @@ const char* NameOf(const char* const (&names)[kCount], Enum value) {
 }
 
 // A name of a network card, read with the Unicode call where the system has it.
-void CardName(Writer& json, std::string_view key, const AdapterResult& adapter, const char* value,
+void CardName(Writer& json, const char* key, const AdapterResult& adapter, const char* value,
               const std::string& ansi) {
     if (adapter.family == settings::WindowsFamily::kNt) {
         const std::optional<std::string> wide =
@@ -118,7 +118,7 @@ void CardName(Writer& json, std::string_view key, const AdapterResult& adapter, 
     json.Text(key, ansi);
 }
 
-void WriteAdapter(Writer& json, std::string_view key, const AdapterResult& adapter, unsigned checkedMtu = 0) {
+void WriteAdapter(Writer& json, const char* key, const AdapterResult& adapter, unsigned checkedMtu = 0) {
     const settings::SlotReport& slot = adapter.slot;
     const bool nineX = adapter.family == settings::WindowsFamily::k9x;
     json.Open(key, '{');
