@@ -56,8 +56,8 @@ public:
     void Out(std::initializer_list<std::string_view> pieces);
     void Err(std::initializer_list<std::string_view> pieces);
     // A message whose every '%' is the next of `values`.
-    void Out(std::string_view pattern, std::initializer_list<text::Piece> values);
-    void Err(std::string_view pattern, std::initializer_list<text::Piece> values);
+    void Out(const char* pattern, std::initializer_list<text::Piece> values);
+    void Err(const char* pattern, std::initializer_list<text::Piece> values);
     // Writes a registry file to standard output: on a console as Out does,
     // redirected in its own code page (ANSI); false, with the reason, where
     // the text could not be written whole (a full disk behind a redirection).

@@ -12,11 +12,11 @@ void ConsoleOutput::Err(std::initializer_list<std::string_view> pieces) {
     Err(std::string_view(Cat(pieces)));
 }
 
-void ConsoleOutput::Out(std::string_view pattern, std::initializer_list<Piece> values) {
+void ConsoleOutput::Out(const char* pattern, std::initializer_list<Piece> values) {
     Out(std::string_view(Fill(pattern, values)));
 }
 
-void ConsoleOutput::Err(std::string_view pattern, std::initializer_list<Piece> values) {
+void ConsoleOutput::Err(const char* pattern, std::initializer_list<Piece> values) {
     Err(std::string_view(Fill(pattern, values)));
 }
 
