@@ -19,10 +19,11 @@ std::string Cat(std::initializer_list<std::string_view> pieces) {
     return text;
 }
 
-std::string Fill(std::string_view pattern, std::initializer_list<Piece> values) {
+std::string Fill(const char* pattern, std::initializer_list<Piece> values) {
     std::string text;
     const Piece* value = values.begin();
-    for (const char c : pattern) {
+    for (; *pattern != '\0'; ++pattern) {
+        const char c = *pattern;
         if (c == '%' && value != values.end()) {
             if (value->data == nullptr) {
                 text += Decimal(static_cast<long long>(value->size));

@@ -24,6 +24,6 @@ struct Piece {
 };
 
 // `pattern` with each '%' in it replaced by the next of `values`.
-std::string Fill(std::string_view pattern, std::initializer_list<Piece> values);
+std::string Fill(const char* pattern, std::initializer_list<Piece> values);
 
 }  // namespace quillon::text
