@@ -275,15 +275,21 @@ std::vector<SlotReport> SettingsEngine::List(WindowsFamily family) {
 
 std::vector<ToolValue> SettingsEngine::ToolValues(WindowsFamily family) {
     std::vector<ToolValue> values;
+    // Each value made where the list keeps it, by one routine.
+    const auto add = [&values](const std::string& path, const std::string& name) {
+        ToolValue& value = values.emplace_back();
+        value.path = path;
+        value.name = name;
+    };
     const bool nt = family == WindowsFamily::kNt;
     const bool serviceKeys = nt && UsesServiceTcpipKeysNt();
     ForEachSlotInUse(ScanSlots(nt, true), [&](const std::string& probe) {
-        values.push_back({MtuKey(nt, probe), nt ? kMtu : kMaxMtu});
+        add(MtuKey(nt, probe), nt ? kMtu : kMaxMtu);
         if (serviceKeys) {
-            values.push_back({ServiceTcpipKey(probe), kMtu});
+            add(ServiceTcpipKey(probe), kMtu);
         }
     });
-    values.push_back(SwitchValue(family));
+    add(SwitchPath(family), SwitchName(family));
     return values;
 }
 
