@@ -35,14 +35,13 @@ void IcmpEcho::Load() {
         return;
     }
     loaded_ = true;
-    const auto functions = {SystemFunction("IcmpCreateFile", createFile_),
-                            SystemFunction("IcmpCloseHandle", closeHandle_),
-                            SystemFunction("IcmpSendEcho", sendEcho_)};
+    const char* const names = "IcmpCreateFile\0IcmpCloseHandle\0IcmpSendEcho";
+    const auto functions = {FunctionSlot(createFile_), FunctionSlot(closeHandle_), FunctionSlot(sendEcho_)};
     ipHelperModule_ = LoadSystemLibrary("iphlpapi.dll");
     // Before XP the echo functions are in a library of their own.
-    if (!FindFunctions(ipHelperModule_, functions)) {
+    if (!FindFunctions(ipHelperModule_, names, functions)) {
         icmpModule_ = LoadSystemLibrary("icmp.dll");
-        FindFunctions(icmpModule_, functions);
+        FindFunctions(icmpModule_, names, functions);
     }
 }
 

@@ -15,7 +15,7 @@ void RestrictLibrarySearch() {
     // kernel32.dll is in every process; this looks it up, it loads nothing.
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
     BOOL(WINAPI * setDefault)(DWORD) = nullptr;
-    if (FindFunctions(kernel, {SystemFunction("SetDefaultDllDirectories", setDefault)}) &&
+    if (FindFunctions(kernel, "SetDefaultDllDirectories", {setDefault}) &&
         setDefault(kSearchSystem32) != FALSE) {
         return;
     }
@@ -23,7 +23,7 @@ void RestrictLibrarySearch() {
     // takes the current folder out of the search; the program's own folder
     // still comes first there.
     BOOL(WINAPI * setDirectory)(LPCSTR) = nullptr;
-    if (FindFunctions(kernel, {SystemFunction("SetDllDirectoryA", setDirectory)})) {
+    if (FindFunctions(kernel, "SetDllDirectoryA", {setDirectory})) {
         setDirectory("");
     }
 }
@@ -51,12 +51,13 @@ HMODULE LoadSystemLibrary(const char* name) {
     return SystemPath(name, path) ? LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : nullptr;
 }
 
-bool FindFunctions(HMODULE module, std::initializer_list<SystemFunction> functions) {
+bool FindFunctions(HMODULE module, const char* names, std::initializer_list<FunctionSlot> slots) {
     bool all = true;
-    for (const SystemFunction& function : functions) {
-        const FARPROC found = module != nullptr ? GetProcAddress(module, function.name) : nullptr;
+    for (const FunctionSlot& function : slots) {
+        const FARPROC found = module != nullptr ? GetProcAddress(module, names) : nullptr;
         std::memcpy(function.slot, &found, sizeof found);
         all = all && found != nullptr;
+        names += std::strlen(names) + 1;
     }
     return all;
 }

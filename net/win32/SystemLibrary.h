@@ -31,21 +31,23 @@ bool SystemPath(const char* name, char (&path)[MAX_PATH]);
 // is not there or the system folder's path is too long to name it.
 HMODULE LoadSystemLibrary(const char* name);
 
-// A function looked up in a library loaded at run time: its name, and the
-// function pointer, of the function's own type, that receives it.
-struct SystemFunction {
+// The function pointer, of the function's own type, that receives a function
+// looked up in a library loaded at run time.
+struct FunctionSlot {
     template <typename Function>
-    SystemFunction(const char* functionName, Function& pointer) : name(functionName), slot(&pointer) {
+    FunctionSlot(Function& pointer) : slot(&pointer) {
         static_assert(std::is_pointer_v<Function> && std::is_function_v<std::remove_pointer_t<Function>> &&
                           sizeof(Function) == sizeof(FARPROC),
                       "a pointer to a function");
     }
-    const char* name;
     void* slot;
 };
 
-// Looks each function up in `module` (none: finds nothing), nullptr where it
-// is not there; true where every one is there.
-bool FindFunctions(HMODULE module, std::initializer_list<SystemFunction> functions);
+// Looks up in `module` (none: finds nothing) each function `names` names,
+// one name after another, each ended by its NUL, in the order of `slots`:
+// the first name into the first slot, and so on; nullptr where it is not
+// there. True where every one is there. The names are one text, so that a
+// look-up passes one pointer for all of them.
+bool FindFunctions(HMODULE module, const char* names, std::initializer_list<FunctionSlot> slots);
 
 }  // namespace quillon::net

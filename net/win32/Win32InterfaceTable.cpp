@@ -43,15 +43,11 @@ void Win32InterfaceTable::Load() {
     loaded_ = true;
     module_ = LoadSystemLibrary("iphlpapi.dll");
     // Each is used where it is there: the newer ones from Vista on.
-    FindFunctions(module_, {SystemFunction("GetBestInterface", getBestInterface_),
-                            SystemFunction("GetIfEntry", getIfEntry_),
-                            SystemFunction("GetAdaptersInfo", getAdaptersInfo_),
-                            SystemFunction("GetAdaptersAddresses", getAdaptersAddresses_),
-                            SystemFunction("GetIpInterfaceTable", getIpInterfaceTable_),
-                            SystemFunction("GetIpPathTable", getIpPathTable_),
-                            SystemFunction("FreeMibTable", freeMibTable_),
-                            SystemFunction("GetIpInterfaceEntry", ipInterface_.getEntry),
-                            SystemFunction("SetIpInterfaceEntry", ipInterface_.setEntry)});
+    FindFunctions(module_,
+                  "GetBestInterface\0GetIfEntry\0GetAdaptersInfo\0GetAdaptersAddresses\0GetIpInterfaceTable\0"
+                  "GetIpPathTable\0FreeMibTable\0GetIpInterfaceEntry\0SetIpInterfaceEntry",
+                  {getBestInterface_, getIfEntry_, getAdaptersInfo_, getAdaptersAddresses_, getIpInterfaceTable_,
+                   getIpPathTable_, freeMibTable_, ipInterface_.getEntry, ipInterface_.setEntry});
     if (freeMibTable_ == nullptr) {
         getIpInterfaceTable_ = nullptr;
         getIpPathTable_ = nullptr;

@@ -31,12 +31,11 @@ bool Winsock::Load(std::string& failure) {
         dontFragment = kDontFragmentWinsock1;
         module_ = LoadSystemLibrary("wsock32.dll");
     }
-    if (!FindFunctions(module_, {SystemFunction("WSAStartup", startup), SystemFunction("WSACleanup", cleanup),
-                                 SystemFunction("WSAGetLastError", lastError), SystemFunction("socket", socket),
-                                 SystemFunction("setsockopt", setOption), SystemFunction("sendto", sendTo),
-                                 SystemFunction("recvfrom", receiveFrom), SystemFunction("select", select),
-                                 SystemFunction("closesocket", close),
-                                 SystemFunction("gethostbyname", hostByName)})) {
+    if (!FindFunctions(module_,
+                       "WSAStartup\0WSACleanup\0WSAGetLastError\0socket\0setsockopt\0sendto\0recvfrom\0select\0"
+                       "closesocket\0gethostbyname",
+                       {startup, cleanup, lastError, socket, setOption, sendTo, receiveFrom, select, close,
+                        hostByName})) {
         failure =
             "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll): install TCP/IP and try "
             "again.";

@@ -79,8 +79,7 @@ public:
     ConsoleText() {
         // kernel32.dll is in every process: a look-up, not a load.
         if ((GetVersion() & 0x80000000U) == 0) {
-            quillon::net::FindFunctions(GetModuleHandleA("kernel32.dll"),
-                                        {quillon::net::SystemFunction("WriteConsoleW", writeWide_)});
+            quillon::net::FindFunctions(GetModuleHandleA("kernel32.dll"), "WriteConsoleW", {writeWide_});
         }
     }
 
@@ -245,9 +244,8 @@ public:
         LONG(WINAPI * queryValue)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) = nullptr;
         LONG(WINAPI * closeKey)(HKEY) = nullptr;
         if (!quillon::net::FindFunctions(GetModuleHandleA("advapi32.dll"),
-                                         {quillon::net::SystemFunction("RegOpenKeyExW", openKey),
-                                          quillon::net::SystemFunction("RegQueryValueExW", queryValue),
-                                          quillon::net::SystemFunction("RegCloseKey", closeKey)})) {
+                                         "RegOpenKeyExW\0RegQueryValueExW\0RegCloseKey",
+                                         {openKey, queryValue, closeKey})) {
             return std::nullopt;
         }
         // Each with its closing NUL.
@@ -365,8 +363,7 @@ private:
         const HMODULE kernel = GetModuleHandleA("kernel32.dll");
         Renames renames;
         decltype(&MoveFileExA) moveFileEx = nullptr;
-        quillon::net::FindFunctions(kernel, {quillon::net::SystemFunction("ReplaceFileA", renames.replaceFile),
-                                             quillon::net::SystemFunction("MoveFileExA", moveFileEx)});
+        quillon::net::FindFunctions(kernel, "ReplaceFileA\0MoveFileExA", {renames.replaceFile, moveFileEx});
         const DWORD moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
         if (renames.replaceFile == nullptr && moveFileEx != nullptr) {
             if (moveFileEx(fresh, path.c_str(), moveFlags) != FALSE) {
