@@ -77,10 +77,10 @@ public:
         Number("ipv6", ipv6);
         Close('}');
     }
-    void ByVersion(const char* key, const std::string& ipv4, const std::string& ipv6) {
+    void ByVersion(const char* key, const char* ipv4, const char* ipv6) {
         Open(key, '{');
-        ipv4.empty() ? Null("ipv4") : Text("ipv4", ipv4);
-        ipv6.empty() ? Null("ipv6") : Text("ipv6", ipv6);
+        *ipv4 == '\0' ? Null("ipv4") : Text("ipv4", ipv4);
+        *ipv6 == '\0' ? Null("ipv6") : Text("ipv6", ipv6);
         Close('}');
     }
 
@@ -149,7 +149,8 @@ void WriteAdapter(Writer& json, const char* key, const AdapterResult& adapter, u
         json.Text("change", change);
         json.ByVersion("inUseResult", NameOf(kInUseNames, adapter.inUse[kIpv4].result),
                        NameOf(kInUseNames, adapter.inUse[kIpv6].result));
-        json.ByVersion("reason", Reason(adapter, net::IpVersion::k4), Reason(adapter, net::IpVersion::k6));
+        json.ByVersion("reason", Reason(adapter, net::IpVersion::k4).c_str(),
+                       Reason(adapter, net::IpVersion::k6).c_str());
         const InUseOutcome& six = adapter.inUse[kIpv6];
         json.ByVersion("lasts", "",
                        six.result != InUseResult::kSet ? ""
