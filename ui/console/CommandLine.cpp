@@ -58,14 +58,15 @@ constexpr Verb kVerbs[] = {
     {"apply", Command::kApply, 1, 1}, {"probe", Command::kProbe, 1, 1},  {"check", Command::kCheck, 1, 1},
 };
 
-// The options that take a value, as "--name VALUE" or "--name=VALUE", as given.
+// The options that take a value, as "--name VALUE" or "--name=VALUE", as
+// given: views of the arguments, which last as long as the reading.
 struct Values {
-    std::optional<std::string> family;
-    std::optional<std::string> adapter;
+    std::optional<std::string_view> family;
+    std::optional<std::string_view> adapter;
 };
 
 struct ValueOption {
-    std::optional<std::string> Values::*value;
+    std::optional<std::string_view> Values::*value;
     char name[10];
     char needs[30];
 };
@@ -126,7 +127,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
             }
         }
         if (option != nullptr) {
-            std::optional<std::string>& field = given.*option->value;
+            std::optional<std::string_view>& field = given.*option->value;
             if (value.empty()) {
                 return Refuse(error, {option->name, option->needs});
             }
@@ -170,7 +171,9 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
             return Refuse(error, {"--family takes nt or 9x, not '", *given.family, "'"});
         }
     }
-    line.adapter = std::move(given.adapter);
+    if (given.adapter) {
+        line.adapter.emplace(*given.adapter);
+    }
     if (command == nullptr) {
         return Refuse(error, {"no command given"});
     }
