@@ -53,7 +53,10 @@ public:
             json_ += ':';
         }
     }
-    // Text of the program's own, in the ANSI code page.
+    // Text of the program's own, in the ANSI code page: a string, or a C
+    // string of the program's, each passed as it is kept.
+    void Text(const char* key, const std::string& text) { Text(key, std::string_view(text)); }
+    void Text(const char* key, const char* text) { Text(key, std::string_view(text)); }
     void Text(const char* key, std::string_view text) {
         Key(key);
         AppendString(json_, output_.Utf8(text));
