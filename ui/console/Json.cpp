@@ -65,6 +65,8 @@ public:
         Key(key);
         AppendString(json_, text);
     }
+    void Raw(const char* key, const std::string& value) { Raw(key, std::string_view(value)); }
+    void Raw(const char* key, const char* value) { Raw(key, std::string_view(value)); }
     void Raw(const char* key, std::string_view value) {
         Key(key);
         json_ += value;
