@@ -24,7 +24,7 @@ int RunExport(Session& session) {
             }
         }
         if (!unreadable.empty()) {
-            session.output.Err({unreadable, " Nothing was exported.\n"});
+            session.output.Err("% Nothing was exported.\n", {unreadable});
             return kExitFailure;
         }
     }
@@ -34,11 +34,13 @@ int RunExport(Session& session) {
     const std::string& path = session.line.file;
     if (path.empty() ? !session.output.OutWhole(file, failure) : !session.output.Save(path, file, failure)) {
         if (path.empty()) {
-            session.output.Err({"The registry file could not be written to standard output: ", failure,
-                                "; what it got is not a whole registry file.\n"});
+            session.output.Err(
+                "The registry file could not be written to standard output: %; what it got is not a whole "
+                "registry file.\n",
+                {failure});
         } else {
             // The reason says what became of a file that was there.
-            session.output.Err({"The registry file could not be written to ", path, ": ", failure, "\n"});
+            session.output.Err("The registry file could not be written to %: %\n", {path, failure});
         }
         return kExitFailure;
     }
