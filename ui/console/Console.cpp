@@ -129,27 +129,27 @@ int ExitOfInUse(const RunResult& result) {
 
 bool Say(ConsoleOutput& output, const settings::Message& message) {
     if (message.notice == settings::Notice::kInformation) {
-        output.Out({message.text, "\n"});
+        output.Out("%\n", {message.text});
         return true;
     }
-    output.Err({message.text, "\n"});
+    output.Err("%\n", {message.text});
     return false;
 }
 
 int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registry, ConsoleOutput& output,
                net::Prober* prober, net::InterfaceTable* table) {
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "/?")) {
-        output.Out({kUsage, "\n", kHelp});
+        output.Out("%\n%", {kUsage, kHelp});
         return kExitSuccess;
     }
     if (arguments.size() == 1 && arguments[0] == "--version") {
-        output.Out({settings::kToolTitle, " " QUILLON_VERSION "\n"});
+        output.Out("% " QUILLON_VERSION "\n", {settings::kToolTitle});
         return kExitSuccess;
     }
     std::string error;
     CommandLine line;
     if (!ParseCommandLine(arguments, line, error)) {
-        output.Err({"quillon-mtu-cli: ", error, "\n", kUsage});
+        output.Err("quillon-mtu-cli: %\n%", {error, kUsage});
         return kExitUsage;
     }
     settings::SettingsEngine engine(registry);
@@ -170,8 +170,8 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
     const bool needsWindows = !(line.command == Command::kProbe && !line.applyProbed);
     if (needsWindows && !session.Acts(settings::WindowsFamily::kNt) && !session.Acts(settings::WindowsFamily::k9x)) {
         const bool named = line.family.has_value();
-        result.failure = Cat({named ? "The " : kNoSupportedWindows, named ? FamilyOption(*line.family) : "",
-                              named ? " family of Windows was not found on this machine.\n" : "\n"});
+        result.failure = Fill(named ? "The % family of Windows was not found on this machine.\n" : "%\n",
+                              {named ? FamilyOption(*line.family) : kNoSupportedWindows});
         result.exitCode = kExitFailure;
         prose->Err(result.failure);
     } else {
