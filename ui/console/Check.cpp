@@ -100,7 +100,7 @@ void SayCheck(ConsoleOutput& output, const RunResult& result) {
     int count = 0;
     int bad = 0;
     for (const FamilyResult& family : result.families) {
-        output.Out({family.caption, "\n"});
+        output.Out("%\n", {family.caption});
         for (const AdapterResult& adapter : family.adapters) {
             const bool complies = adapter.compliant.value_or(false);
             const std::string how = HowItComplies(adapter, result.checkedMtu);
@@ -111,8 +111,9 @@ void SayCheck(ConsoleOutput& output, const RunResult& result) {
                        {line, how});
             ++count;
             if (!complies) {
-                failing += Cat({bad == 0 ? "" : ", ", family.family == settings::WindowsFamily::k9x ? "transport " : "card ",
-                                adapter.slot.slot, " (", how, ")"});
+                failing += Fill("%% % (%)", {bad == 0 ? "" : ", ",
+                                             family.family == settings::WindowsFamily::k9x ? "transport" : "card",
+                                             adapter.slot.slot, how});
                 ++bad;
             }
         }

@@ -149,9 +149,9 @@ void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
         probe.belowApplied = true;
         probe.byHand = Decimal(probe.found.mtu);
         if (one) {
-            probe.byHand += Cat({" --family ", FamilyOption(one->family), " --adapter ", one->slot.slot});
+            probe.byHand += Fill(" --family % --adapter %", {FamilyOption(one->family), one->slot.slot});
         } else if (line.family) {
-            probe.byHand += Cat({" --family ", FamilyOption(*line.family)});
+            probe.byHand += Fill(" --family %", {FamilyOption(*line.family)});
         }
         result.exitCode = kExitFailure;
     } else if (line.applyProbed) {

@@ -68,7 +68,7 @@ void Show(Session& session, RunResult& result) {
 
 void SayShow(ConsoleOutput& output, const RunResult& result) {
     for (const FamilyResult& family : result.families) {
-        output.Out({family.caption, "\n"});
+        output.Out("%\n", {family.caption});
         const std::string_view value = family.family == settings::WindowsFamily::k9x ? "MaxMTU" : "MTU";
         for (const AdapterResult& adapter : family.adapters) {
             const IpState& ip = adapter.ip[kIpv4];
