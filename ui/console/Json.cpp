@@ -114,7 +114,7 @@ void CardName(Writer& json, const char* key, const AdapterResult& adapter, const
               const std::string& ansi) {
     if (adapter.family == settings::WindowsFamily::kNt) {
         const std::optional<std::string> wide =
-            json.output_.UnicodeString(Cat({settings::kNtVersionKey, "NetworkCards\\", adapter.slot.slot}), value);
+            json.output_.UnicodeString(Fill("%NetworkCards\\%", {settings::kNtVersionKey, adapter.slot.slot}), value);
         if (wide) {
             json.Utf8(key, *wide);
             return;
@@ -182,7 +182,7 @@ void WriteProbe(Writer& json, const ProbeResult& probe) {
     json.Number("atLeast", bounds ? static_cast<unsigned>(found.mtu) : 0);
     json.Number("atMost", bounds ? static_cast<unsigned>(found.atMost) : 0);
     json.Raw("probes", Decimal(found.probes));
-    json.Raw("seconds", Cat({Decimal(found.milliseconds / 1000), ".", Decimal(found.milliseconds % 1000 / 100)}));
+    json.Raw("seconds", Fill("%.%", {found.milliseconds / 1000, found.milliseconds % 1000 / 100}));
     probe.means.empty() ? json.Null("means") : json.Text("means", probe.means);
     if (probe.route) {
         WriteAdapter(json, "routeAdapter", *probe.route);

@@ -79,7 +79,7 @@ void AppendData(std::string& text, const reg::RawValue& value) {
 
 }  // namespace
 
-std::string RegSectionHeader(const std::string& caption) { return Cat({"\n; ", caption, "\n"}); }
+std::string RegSectionHeader(const std::string& caption) { return Fill("\n; %\n", {caption}); }
 
 bool AppendRegValue(settings::WindowsFamily family, const settings::ToolValue& where,
                     const reg::RawValue& value, std::string& text, std::string& error) {
