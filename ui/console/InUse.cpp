@@ -201,23 +201,23 @@ void SayInUse(ConsoleOutput& output, const FamilyResult& family) {
                                {line, why, stored});
                     break;
                 case InUseResult::kNotPutBack:
-                    output.Out("  %  %in use now: %, left as it is: %; quillon-mtu-cli remove -6 --adapter % puts "
-                               "the link's MTU back\n",
-                               {line, v, shown, why, adapter.slot.slot});
-                    break;
                 case InUseResult::kLeftAlone:
-                case InUseResult::kTooSmall:
-                    if (outcome.linkMtu || outcome.result == InUseResult::kTooSmall) {
-                        output.Out("  %  %in use now: %, left as it is: %\n", {line, v, shown, why});
-                    } else {
-                        output.Out(six ? "  %  %in use now: %, left as it is: %; quillon-mtu-cli apply % -6 "
-                                         "--adapter % puts it into use at once\n"
-                                       : "  %  %in use now: %, left as it is: %; % is stored, and "
-                                         "quillon-mtu-cli apply % --adapter % puts it into use at once\n",
-                                   {line, v, shown, why, outcome.asked, six ? Piece(adapter.slot.slot) : Piece(outcome.asked),
-                                    adapter.slot.slot});
-                    }
+                case InUseResult::kTooSmall: {
+                    // Each line of an MTU left as it is, from one list of
+                    // values: each pattern takes as many as it names.
+                    const bool putBack = outcome.result == InUseResult::kNotPutBack;
+                    output.Out(putBack ? "  %  %in use now: %, left as it is: %; quillon-mtu-cli remove -6 --adapter % "
+                                         "puts the link's MTU back\n"
+                               : outcome.linkMtu || outcome.result == InUseResult::kTooSmall
+                                   ? "  %  %in use now: %, left as it is: %\n"
+                               : six ? "  %  %in use now: %, left as it is: %; quillon-mtu-cli apply % -6 "
+                                       "--adapter % puts it into use at once\n"
+                                     : "  %  %in use now: %, left as it is: %; % is stored, and "
+                                       "quillon-mtu-cli apply % --adapter % puts it into use at once\n",
+                               {line, v, shown, why, putBack ? Piece(adapter.slot.slot) : Piece(outcome.asked),
+                                six ? Piece(adapter.slot.slot) : Piece(outcome.asked), adapter.slot.slot});
                     break;
+                }
                 case InUseResult::kRefused: {
                     const Piece asked = outcome.asked != 0 ? Piece(outcome.asked) : Piece("the link's MTU");
                     if (Known(inUse)) {
