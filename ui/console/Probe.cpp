@@ -201,12 +201,12 @@ void SayProbe(ConsoleOutput& output, const RunResult& result) {
             break;
     }
     if (failure != nullptr) {
-        if (found.status == net::PathStatus::kOutOfBounds) {
-            output.Err(failure, {probe.host, mtu, found.atMost, probes});
-        } else {
-            output.Err(failure, {probe.host, found.status == net::PathStatus::kBelowRange ? Piece(probe.sizes.smallest)
-                                                                                       : Piece(found.reason)});
-        }
+        // One list of values for every such line: each takes as many as it names.
+        output.Err(failure, {probe.host,
+                             found.status == net::PathStatus::kOutOfBounds  ? Piece(mtu)
+                             : found.status == net::PathStatus::kBelowRange ? Piece(probe.sizes.smallest)
+                                                                            : Piece(found.reason),
+                             found.atMost, probes});
         return;
     }
     if (probe.ownLimit) {
