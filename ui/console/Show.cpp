@@ -77,19 +77,16 @@ void SayShow(ConsoleOutput& output, const RunResult& result) {
             const Piece inUse = ip.inUse != 0 ? Piece(ip.inUse) : Piece("unknown");
             const std::string described = Describe(family.family, slot);
             // A stored MTU above the link's is never used: the link's is.
-            if (ip.link != 0 && adapter.storedMtu > ip.link) {
-                const unsigned link = ip.link;
-                output.Out("  %  % % stored, above the link's %: % is used  in use now: %",
-                           {described, value, *slot.mtu, link, link, inUse});
-            } else {
-                // Stored "1400" and 1400 in use are the same; stored "0088" and 88 are not.
-                const bool differs = ip.inUse != 0 && slot.mtu && *slot.mtu != Decimal(ip.inUse);
-                output.Out(slot.mtu ? (differs ? "  %  % %  in use now: % (% from the next restart)"
-                                               : "  %  % %  in use now: %")
-                                    : "  %  no % stored  in use now: %",
-                           {described, value, slot.mtu ? Piece(*slot.mtu) : inUse, inUse,
-                            slot.mtu ? Piece(*slot.mtu) : Piece("")});
-            }
+            const bool above = ip.link != 0 && adapter.storedMtu > ip.link;
+            // Stored "1400" and 1400 in use are the same; stored "0088" and 88 are not.
+            const bool differs = !above && ip.inUse != 0 && slot.mtu && *slot.mtu != Decimal(ip.inUse);
+            // One call, its pattern chosen first: each takes as many values as it names.
+            output.Out(above      ? "  %  % % stored, above the link's %: % is used  in use now: %"
+                       : !slot.mtu ? "  %  no % stored  in use now: %"
+                       : differs   ? "  %  % %  in use now: % (% from the next restart)"
+                                   : "  %  % %  in use now: %",
+                       {described, value, slot.mtu ? Piece(*slot.mtu) : inUse, above ? Piece(ip.link) : inUse,
+                        above ? Piece(ip.link) : slot.mtu ? Piece(*slot.mtu) : Piece(""), inUse});
             // IPv6's MTU in use after IPv4's, where Windows says it.
             output.Out(ipv6.none ? ", no IPv6 interface now\n" : ipv6.inUse != 0 ? ", IPv6 %\n" : "\n", {ipv6.inUse});
         }
