@@ -71,7 +71,9 @@ public:
         Key(key);
         json_ += value;
     }
-    void Number(const char* key, unsigned value) { Raw(key, value != 0 ? Decimal(value) : "null"); }
+    // A number in decimal, 0 too; Number's 0 is null.
+    void Whole(const char* key, long long value) { Raw(key, Decimal(value)); }
+    void Number(const char* key, unsigned value) { value != 0 ? Whole(key, value) : Null(key); }
     void Bool(const char* key, bool value) { Raw(key, value ? "true" : "false"); }
     void Null(const char* key) { Raw(key, "null"); }
     // IPv4's and IPv6's value, each a number or a text of the program's own,
@@ -127,7 +129,7 @@ void WriteAdapter(Writer& json, const char* key, const AdapterResult& adapter, u
     const settings::SlotReport& slot = adapter.slot;
     const bool nineX = adapter.family == settings::WindowsFamily::k9x;
     json.Open(key, '{');
-    json.Raw("slot", Decimal(slot.index));
+    json.Whole("slot", slot.index);
     json.Text("adapter", slot.slot);  // what --adapter takes
     if (nineX) {
         json.Text("id", slot.slot);
@@ -181,7 +183,7 @@ void WriteProbe(Writer& json, const ProbeResult& probe) {
     json.Number("mtu", figure ? static_cast<unsigned>(found.mtu) : 0);
     json.Number("atLeast", bounds ? static_cast<unsigned>(found.mtu) : 0);
     json.Number("atMost", bounds ? static_cast<unsigned>(found.atMost) : 0);
-    json.Raw("probes", Decimal(found.probes));
+    json.Whole("probes", found.probes);
     json.Raw("seconds", Fill("%.%", {found.milliseconds / 1000, found.milliseconds % 1000 / 100}));
     probe.means.empty() ? json.Null("means") : json.Text("means", probe.means);
     if (probe.route) {
@@ -197,7 +199,7 @@ std::string JsonDocument(const RunResult& result, ConsoleOutput& output) {
     Writer json(output);
     json.Open("", '{');
     json.Text("command", result.command);
-    json.Raw("exitCode", Decimal(static_cast<unsigned>(result.exitCode)));
+    json.Whole("exitCode", static_cast<unsigned>(result.exitCode));
     json.Text("version", QUILLON_VERSION);
     json.Open("errors", '[');
     for (const std::string& error : result.errors) {
