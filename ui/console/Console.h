@@ -51,6 +51,12 @@ public:
     virtual ~ConsoleOutput() = default;
     virtual void Out(std::string_view text) = 0;
     virtual void Err(std::string_view text) = 0;
+    // A text kept as a string, or a C string of the program's: its view
+    // made here, not at each place that says one.
+    void Out(const std::string& text);
+    void Out(const char* text);
+    void Err(const std::string& text);
+    void Err(const char* text);
     // A message of several pieces, joined in one place rather than at each
     // of the many places that say something.
     void Out(std::initializer_list<std::string_view> pieces);

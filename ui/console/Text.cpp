@@ -4,6 +4,14 @@
 
 namespace quillon::ui {
 
+void ConsoleOutput::Out(const std::string& text) { Out(std::string_view(text)); }
+
+void ConsoleOutput::Out(const char* text) { Out(std::string_view(text)); }
+
+void ConsoleOutput::Err(const std::string& text) { Err(std::string_view(text)); }
+
+void ConsoleOutput::Err(const char* text) { Err(std::string_view(text)); }
+
 void ConsoleOutput::Out(std::initializer_list<std::string_view> pieces) {
     Out(std::string_view(Cat(pieces)));
 }
