@@ -307,12 +307,11 @@ public:
             return true;
         }
         // Where the old one is gone, the new one, whole, is all there is: it stays.
-        failure = quillon::text::Cat(
-            {SystemReason(),
-             aside.empty() ? (there ? ". The file that was there is as it was." : ". No file was left there.")
-             : oldGone     ? ". The file that was there is gone; the new one is "
-                           : ". The file that was there could not be put back: it is now ",
-             aside, aside.empty() ? "" : "."});
+        failure = quillon::text::Fill(
+            aside.empty() ? (there ? "%. The file that was there is as it was." : "%. No file was left there.")
+            : oldGone     ? "%. The file that was there is gone; the new one is %."
+                          : "%. The file that was there could not be put back: it is now %.",
+            {SystemReason(), aside});
         if (written && !oldGone) {
             DeleteFileA(fresh);
         }
