@@ -18,7 +18,7 @@ ProductNames ReadProductNames(reg::Registry& registry) {
 }
 
 std::string Caption(const std::string& productName) {
-    return text::Cat({settings::kToolTitle, " (", productName, ")"});
+    return text::Fill("% (%)", {settings::kToolTitle, productName});
 }
 
 }  // namespace quillon::ui
