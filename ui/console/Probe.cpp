@@ -56,15 +56,14 @@ void ProbeProgress::Opened(const ProbeResult& probe) {
     output_.Out("Probing the path to %%%% %, with packets of % to % bytes that may not be fragmented:\n",
                 {probe.host, named ? " (" : "", named ? std::string_view(probe.address) : std::string_view(),
                  named ? ")" : "", probe.means, probe.sizes.smallest, probe.sizes.largest});
-    if (probe.route) {
-        output_.Out("The route to % leaves through %.\n",
-                    {probe.host, Describe(probe.route->family, probe.route->slot)});
-    } else if (!probe.via.name.empty()) {
-        output_.Out("The route to % leaves through the adapter % (%), none of the network cards found.\n",
-                    {probe.host, probe.via.name, probe.via.address});
-    } else {
-        output_.Out("This system does not say which adapter the route to % leaves through.\n", {probe.host});
-    }
+    // The route's line: one call, its pattern chosen first, each taking as
+    // many of the values as it names.
+    const std::string described = probe.route ? Describe(probe.route->family, probe.route->slot) : std::string();
+    output_.Out(probe.route ? "The route to % leaves through %.\n"
+                : !probe.via.name.empty()
+                    ? "The route to % leaves through the adapter % (%), none of the network cards found.\n"
+                    : "This system does not say which adapter the route to % leaves through.\n",
+                {probe.host, probe.route ? described : probe.via.name, probe.via.address});
 }
 
 void ProbeProgress::OnProbe(int packetSize, const net::Echo& echo) {
