@@ -58,9 +58,7 @@ void KeepIpv6Mtu(NET_IFINDEX index, unsigned mtu, MtuChange& change) {
         // go of the handles it was given.
         TerminateProcess(process.hProcess, ERROR_TIMEOUT);
         change.kept = Kept::kTimedOut;
-    } else if (waited != WAIT_OBJECT_0) {
-        change.keepError = GetLastError();
-    } else if (GetExitCodeProcess(process.hProcess, &exitCode) == FALSE) {
+    } else if (waited != WAIT_OBJECT_0 || GetExitCodeProcess(process.hProcess, &exitCode) == FALSE) {
         change.keepError = GetLastError();
     } else {
         change.kept = exitCode == 0 ? Kept::kKept : Kept::kRefused;
