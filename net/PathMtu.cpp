@@ -31,6 +31,12 @@ constexpr unsigned kLongestLateWaitMs = 4000;
 // come.
 constexpr std::array<unsigned, 4> kPausesMs = {0, 250, 500, 1000};
 constexpr double kSlowDownLoss = 0.3;
+// Once the probes go slower, a pace that loses no fewer than the one before
+// it did has not helped: loss that does not ease as the probes slow down is
+// the path's, and over the first few probes of a new pace one loss is enough
+// to look like more than kSlowDownLoss. Such a pace slows down again only
+// where more than this share goes missing at it.
+constexpr double kSlowerStillLoss = 0.5;
 constexpr unsigned kNearTheGap = 3;  // a pause this many halves of it reach the gap
 // The search ends on a figure once the odds that the MTU is larger after all
 // (that the silences above it were all losses) are below kDoubt. The loss
@@ -305,7 +311,8 @@ private:
     // was heard at each pace counts as much as the losses seen at that pace
     // make it worth.
     void SlowDown() {
-        if (Loss(pace_) > kSlowDownLoss) {
+        const bool eased = pace_ == 0 || Loss(pace_) < Loss(pace_ - 1);
+        if (Loss(pace_) > (eased ? kSlowDownLoss : kSlowerStillLoss)) {
             pace_ = std::min(pace_ + 1, kPausesMs.size() - 1);
             while (pace_ + 1 < kPausesMs.size() && kPausesMs[pace_] * kNearTheGap / 2 < answerGapMs_) {
                 ++pace_;
