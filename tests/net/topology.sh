@@ -22,6 +22,11 @@
 # Both send their answers back to r1 over a link of 1500. r2 keeps the
 # kernel's own limits on ICMP errors and limits its "fragmentation needed"
 # too; the other namespaces have no limits.
+# IPv6 runs beside IPv4 (client 2001:db8:2::2, the host's addresses in
+# 2001:db8:113::/48, each link a /64 of 2001:db8:51::/48) on the host's paths
+# of 1400, 1492, 1280 and 1500, the two routers, the black hole and its lossy
+# twin, and to an unreachable address; not to the responder, and not over the
+# links of 576 and 552, which are below IPv6's smallest MTU of 1280.
 # Sourced: topology_up NAME builds it with namespaces NAME-c, NAME-r1,
 # NAME-r2, NAME-r3, NAME-h and NAME-e and starts the responder for
 # TOPOLOGY_SECONDS (1800 unless set); topology_down NAME stops the responder
@@ -35,6 +40,12 @@ declare -A TOPOLOGY_HOST=(
   [cut68]=203.0.113.68 [late]=203.0.113.80 [cut556-black-hole]=203.0.113.56 [rate-limited]=203.0.113.90
   [mtu552]=203.0.113.52 [black-hole-loss10]=203.0.113.62 [rate1]=203.0.113.91 [every400]=203.0.113.92
   [late-jitter]=203.0.113.81
+)
+# The host's IPv6 address on each path that has one.
+declare -A TOPOLOGY_HOST6=(
+  [mtu1400]=2001:db8:113::14 [mtu1492]=2001:db8:113::21 [mtu1280]=2001:db8:113::28
+  [mtu1500]=2001:db8:113::15 [two-routers]=2001:db8:113::45 [black-hole]=2001:db8:113::60
+  [black-hole-loss]=2001:db8:113::61 [unreachable]=2001:db8:113::99
 )
 # How the responder answers on each of its paths (responder.py's settings).
 declare -A TOPOLOGY_RESPONDER=(
@@ -79,39 +90,54 @@ topology_link() {
     ip -n "$1" link set "$2" mtu "$7" up && ip -n "$4" link set "$5" mtu "$7" up
 }
 
+# topology_link6 NS1 DEV1 NS2 DEV2 N: IPv6 on a pair topology_link made, the
+# /64 2001:db8:51:N:: (N the number of its IPv4 /30 in 198.51.100.0/24), ::1
+# on the first side and ::2 on the second.
+topology_link6() {
+  ip -n "$1" addr add "2001:db8:51:$5::1/64" dev "$2" && ip -n "$3" addr add "2001:db8:51:$5::2/64" dev "$4"
+}
+
 topology_up() {
   local name=$1 n
   topology_down "$name"
   # r2 keeps this kernel's limits on ICMP errors: icmp_ratelimit=1000 (ms per error to one destination,
   # after a burst of six), icmp_msgs_per_sec=1000 with icmp_msgs_burst=50 for all destinations together,
-  # icmp_ratemask=6168 (unreachable, source quench, time exceeded, parameter problem).
+  # icmp_ratemask=6168 (unreachable, source quench, time exceeded, parameter problem); for ICMPv6
+  # ratelimit=100 (ms per error to one destination, a quarter of that through a /64 route) with
+  # ratemask 0-1,3-127: every error but "packet too big", which r2 sends for every packet, unlimited.
+  # IPv6 addresses are usable at once: no duplicate address detection, set before any link is made.
   for n in c r1 r2 r3 h e; do
     ip netns add "$name-$n" || return 1
     ip -n "$name-$n" link set lo up
-    ip netns exec "$name-$n" sysctl -qw net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.default.rp_filter=0
+    ip netns exec "$name-$n" sysctl -qw net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.default.rp_filter=0 \
+      net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0
     [ "$n" = r2 ] || ip netns exec "$name-$n" sysctl -qw net.ipv4.icmp_ratelimit=0 \
-      net.ipv4.icmp_msgs_per_sec=100000
+      net.ipv4.icmp_msgs_per_sec=100000 net.ipv6.icmp.ratelimit=0
   done
   for n in r1 r2 r3; do
-    ip netns exec "$name-$n" sysctl -qw net.ipv4.ip_forward=1
+    ip netns exec "$name-$n" sysctl -qw net.ipv4.ip_forward=1 net.ipv6.conf.all.forwarding=1
   done
   local c=$name-c r1=$name-r1 r2=$name-r2 r3=$name-r3 h=$name-h
   # The client and the first router.
   ip link add name eth0 netns "$c" type veth peer name client netns "$r1" || return 1
   ip -n "$c" addr add 192.0.2.2/24 dev eth0 && ip -n "$r1" addr add 192.0.2.1/24 dev client
+  ip -n "$c" addr add 2001:db8:2::2/64 dev eth0 && ip -n "$r1" addr add 2001:db8:2::1/64 dev client
   ip -n "$c" link set eth0 up && ip -n "$r1" link set client up
   # Two more interfaces of the client, of known MTU, for show.
   topology_link "$c" wan1400 198.51.100.41 "$r1" c1400 198.51.100.42 1400 &&
     topology_link "$c" wan1492 198.51.100.45 "$r1" c1492 198.51.100.46 1492 || return 1
   ip -n "$c" route add 203.0.113.0/24 via 192.0.2.1
   ip -n "$c" route add 198.51.100.0/24 via 192.0.2.1
+  ip -n "$c" route add 2001:db8:113::/48 via 2001:db8:2::1
   # One link from r1 to the host for each MTU; the 1500 one carries the answers.
   local i=0 mtu
   for mtu in 1500 1400 1492 1280 576; do
     topology_link "$r1" "h$mtu" "198.51.100.$((4 * i + 1))" "$h" "r$mtu" "198.51.100.$((4 * i + 2))" "$mtu" || return 1
+    [ "$mtu" = 576 ] || topology_link6 "$r1" "h$mtu" "$h" "r$mtu" "$i" || return 1
     i=$((i + 1))
   done
   ip -n "$h" route add 192.0.2.0/24 via 198.51.100.1
+  ip -n "$h" route add 2001:db8:2::/64 via 2001:db8:51:0::1
   # The client's two other links, for probes whose route leaves through them.
   ip -n "$h" route add 198.51.100.40/29 via 198.51.100.1
   local path
@@ -120,15 +146,23 @@ topology_up() {
   ip -n "$r1" route add "${TOPOLOGY_HOST[mtu1492]}" via 198.51.100.10
   ip -n "$r1" route add "${TOPOLOGY_HOST[mtu1280]}" via 198.51.100.14
   ip -n "$r1" route add "${TOPOLOGY_HOST[mtu576]}" via 198.51.100.18
+  ip -n "$r1" route add "${TOPOLOGY_HOST6[mtu1500]}" via 2001:db8:51:0::2
+  ip -n "$r1" route add "${TOPOLOGY_HOST6[mtu1400]}" via 2001:db8:51:1::2
+  ip -n "$r1" route add "${TOPOLOGY_HOST6[mtu1492]}" via 2001:db8:51:2::2
+  ip -n "$r1" route add "${TOPOLOGY_HOST6[mtu1280]}" via 2001:db8:51:3::2
   # A path narrower than the 576 bytes every IPv4 host must take whole.
   topology_link "$r1" h552 198.51.100.57 "$h" r552 198.51.100.58 552 || return 1
   ip -n "$r1" route add "${TOPOLOGY_HOST[mtu552]}" via 198.51.100.58
   # Two routers in series: r1 -> r2 over 1450, r2 -> host over 1300.
   topology_link "$r1" r2 198.51.100.21 "$r2" r1 198.51.100.22 1450 &&
-    topology_link "$r2" host 198.51.100.25 "$h" r2 198.51.100.26 1300 || return 1
+    topology_link "$r2" host 198.51.100.25 "$h" r2 198.51.100.26 1300 &&
+    topology_link6 "$r1" r2 "$r2" r1 5 && topology_link6 "$r2" host "$h" r2 6 || return 1
   ip -n "$r1" route add "${TOPOLOGY_HOST[two-routers]}" via 198.51.100.22
   ip -n "$r2" route add "${TOPOLOGY_HOST[two-routers]}" via 198.51.100.26
   ip -n "$r2" route add 192.0.2.0/24 via 198.51.100.21
+  ip -n "$r1" route add "${TOPOLOGY_HOST6[two-routers]}" via 2001:db8:51:5::2
+  ip -n "$r2" route add "${TOPOLOGY_HOST6[two-routers]}" via 2001:db8:51:6::2
+  ip -n "$r2" route add 2001:db8:2::/64 via 2001:db8:51:5::1
   # Linux exempts "fragmentation needed" from its own limits; r2 limits it as
   # routers commonly do: two a second to each destination after a burst of
   # two, so that a flood of oversized probes finds a black hole.
@@ -144,20 +178,31 @@ table ip errors {
 NFT
   # The black hole: r3 says nothing when a packet is too big for its link.
   topology_link "$r1" r3 198.51.100.29 "$r3" r1 198.51.100.30 1500 &&
-    topology_link "$r3" host 198.51.100.33 "$h" r3 198.51.100.34 1400 || return 1
+    topology_link "$r3" host 198.51.100.33 "$h" r3 198.51.100.34 1400 &&
+    topology_link6 "$r1" r3 "$r3" r1 7 && topology_link6 "$r3" host "$h" r3 8 || return 1
   for path in black-hole black-hole-loss black-hole-loss10; do
     ip -n "$r1" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.30
     ip -n "$r3" route add "${TOPOLOGY_HOST[$path]}" via 198.51.100.34
   done
   ip -n "$r3" route add 192.0.2.0/24 via 198.51.100.29
+  for path in black-hole black-hole-loss; do
+    ip -n "$r1" route add "${TOPOLOGY_HOST6[$path]}" via 2001:db8:51:7::2
+    ip -n "$r3" route add "${TOPOLOGY_HOST6[$path]}" via 2001:db8:51:8::2
+  done
+  ip -n "$r3" route add 2001:db8:2::/64 via 2001:db8:51:7::1
   ip netns exec "$r3" nft -f - <<'NFT' || return 1
 table ip blackhole {
   chain leaving { type filter hook output priority 0; icmp type destination-unreachable icmp code frag-needed drop; }
 }
+table ip6 blackhole {
+  chain leaving { type filter hook output priority 0; icmpv6 type packet-too-big drop; }
+}
 NFT
   # One probe in five to the lossy black hole is lost, and one packet in ten
   # each way to the other; r1 counts what the client sends on every path (its
-  # prerouting hook sees a probe before any MTU check).
+  # prerouting hook sees a probe before any MTU check). Over IPv6 a probe is
+  # an echo request or a UDP datagram, so one packet in five of any kind to
+  # the lossy black hole is lost, and both kinds are counted.
   ip netns exec "$r1" nft -f - <<NFT || return 1
 table ip path {
   counter probes { }
@@ -169,11 +214,23 @@ table ip path {
     ip saddr ${TOPOLOGY_HOST[black-hole-loss10]} icmp type echo-reply numgen random mod 10 == 0 drop
   }
 }
+table ip6 path {
+  counter probes { }
+  chain arriving {
+    type filter hook prerouting priority 0;
+    iifname "client" icmpv6 type echo-request counter name probes
+    iifname "client" meta l4proto udp counter name probes
+  }
+  chain forwarded { type filter hook forward priority 0; ip6 daddr ${TOPOLOGY_HOST6[black-hole-loss]} numgen random mod 5 == 0 drop; }
+}
 NFT
   # The host: every other path's address, and one that drops echo requests.
   for path in "${!TOPOLOGY_HOST[@]}"; do
     [ "$path" = unreachable ] || [ -n "${TOPOLOGY_RESPONDER[$path]:-}" ] ||
       ip -n "$h" addr add "${TOPOLOGY_HOST[$path]}/32" dev lo
+  done
+  for path in "${!TOPOLOGY_HOST6[@]}"; do
+    [ "$path" = unreachable ] || ip -n "$h" addr add "${TOPOLOGY_HOST6[$path]}/128" dev lo
   done
   ip netns exec "$h" nft -f - <<NFT || return 1
 table ip host {
@@ -181,9 +238,11 @@ table ip host {
 }
 NFT
   topology_responder "$name" || return 1
-  # Names for the client: one host name; every other name fails at once.
+  # Names for the client: one host name, over IPv4 and IPv6, and one over
+  # IPv6 only; every other name fails at once.
   mkdir -p "/etc/netns/$c"
-  printf '127.0.0.1 localhost\n%s bottleneck.test\n' "${TOPOLOGY_HOST[mtu1400]}" >"/etc/netns/$c/hosts"
+  printf '127.0.0.1 localhost\n%s bottleneck.test\n%s bottleneck.test\n%s only6.test\n' "${TOPOLOGY_HOST[mtu1400]}" \
+    "${TOPOLOGY_HOST6[mtu1400]}" "${TOPOLOGY_HOST6[mtu1500]}" >"/etc/netns/$c/hosts"
   : >"/etc/netns/$c/resolv.conf"
 }
 
@@ -222,4 +281,9 @@ topology_responder() {
 # topology_probes NAME: how many echo requests the client has sent so far.
 topology_probes() {
   ip netns exec "$1-r1" nft list counter ip path probes | sed -n 's/.*packets \([0-9]*\).*/\1/p'
+}
+
+# topology_probes6 NAME: how many IPv6 echo requests and UDP datagrams the client has sent so far.
+topology_probes6() {
+  ip netns exec "$1-r1" nft list counter ip6 path probes | sed -n 's/.*packets \([0-9]*\).*/\1/p'
 }
