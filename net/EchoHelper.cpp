@@ -126,37 +126,42 @@ MeansChosen ChooseMeans(Senders& senders) {
     return chosen;
 }
 
-std::optional<unsigned> LearntOnRoute(const std::vector<LearntPath>& rows, const Address& host,
-                                      std::uint32_t routeInterface) {
-    std::optional<unsigned> learnt;
-    for (const LearntPath& row : rows) {
-        if (row.destination == host && row.interfaceIndex == routeInterface && row.pathMtu != 0) {
-            learnt = row.pathMtu;
-        }
-    }
-    return learnt;
-}
-
 Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address& target,
                       std::optional<unsigned> learnt, const Address& local) {
+    AnswerSource from;
+    if (answer.replied) {
+        from.who = Dotted(answer.from);
+        from.host = answer.from == target;
+        from.self = answer.from == Address{} || answer.from[0] == kLoopbackNet ||
+                    (answer.from == local && local != Address{});
+    }
+    return ReadAnswer(answer, from, packetSize, kIpAndIcmpHeaders, learnt);
+}
+
+Echo ReadAnswer(const HelperAnswer& answer, const AnswerSource& from, int packetSize, int headers,
+                std::optional<unsigned> learnt) {
     Echo echo;
+    const bool aboveLearnt = learnt && *learnt < static_cast<unsigned>(packetSize);
     switch (answer.status) {
         case kIpSuccess:
             // Only the host's own reply to this echo: any length proves the
-            // probe got there whole.
-            if (answer.replied && answer.from == target && !answer.otherData) {
+            // probe got there whole, unless the system fragmented it.
+            if (answer.replied && from.host && !answer.otherData && !aboveLearnt) {
                 echo.outcome = EchoOutcome::kPassed;
-                const int sent = packetSize - kIpAndIcmpHeaders;
+                const int sent = packetSize - headers;
                 if (answer.dataBytes < static_cast<std::uint32_t>(sent)) {
-                    echo.replySize = static_cast<int>(answer.dataBytes) + kIpAndIcmpHeaders;
+                    echo.replySize = static_cast<int>(answer.dataBytes) + headers;
                 }
+                break;
             }
-            break;
+            if (!aboveLearnt || !answer.replied || !from.host) {
+                break;
+            }
+            [[fallthrough]];  // a reply to an echo the system fragmented: too big
         case kIpPacketTooBig:
             echo.outcome = EchoOutcome::kTooBig;
-            echo.refusedHere = !answer.replied || answer.from == Address{} || answer.from[0] == kLoopbackNet ||
-                               (answer.from == local && local != Address{});
-            if (learnt && *learnt < static_cast<unsigned>(packetSize)) {
+            echo.refusedHere = !answer.replied || from.self || answer.status == kIpSuccess;
+            if (aboveLearnt) {
                 echo.nextHopMtu = static_cast<int>(*learnt);
                 echo.mtuLearnt = true;
             }
@@ -173,8 +178,7 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
         case kIpTimeExceeded: {
             echo.outcome = EchoOutcome::kUnreachable;
             const char* what = StatusWords(answer.status);
-            echo.reason = text::Fill(
-                "% says %", {answer.replied ? Dotted(answer.from) : std::string("this system"), what});
+            echo.reason = text::Fill("% says %", {answer.replied ? from.who : std::string("this system"), what});
             break;
         }
         default: {
@@ -191,6 +195,7 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
 
 const char* MeansName(Means means) {
     return means == Means::kEchoHelper ? "through the IP helper's echo function, as ping sends"
+           : means == Means::kUdp      ? kUdpMeansName
                                        : "through a raw ICMP socket";
 }
 

@@ -73,7 +73,7 @@ public:
     virtual bool RawSocketNeedsRights() = 0;
 };
 
-enum class Means { kEchoHelper, kRawSocket, kNone };
+enum class Means { kEchoHelper, kRawSocket, kUdp, kNone };
 
 struct MeansChosen {
     Means means = Means::kNone;
@@ -82,18 +82,37 @@ struct MeansChosen {
 
 MeansChosen ChooseMeans(Senders& senders);
 
-// One row of the path MTUs the system learnt (GetIpPathTable).
-struct LearntPath {
-    Address destination{};
+// One row of the path MTUs the system learnt (GetIpPathTable), of IPv4
+// (Address) or IPv6 (Address6).
+template <class HostAddress>
+struct BasicLearntPath {
+    HostAddress destination{};
     std::uint32_t interfaceIndex = 0;
     unsigned pathMtu = 0;
 };
+using LearntPath = BasicLearntPath<Address>;
 
 // The path MTU learnt for the host on the interface the route to it leaves
 // through; a row of another interface (a VPN's beside the card's, Wi-Fi's
 // beside Ethernet's) is another path's.
-std::optional<unsigned> LearntOnRoute(const std::vector<LearntPath>& rows, const Address& host,
-                                      std::uint32_t routeInterface);
+template <class HostAddress>
+std::optional<unsigned> LearntOnRoute(const std::vector<BasicLearntPath<HostAddress>>& rows,
+                                      const HostAddress& host, std::uint32_t routeInterface) {
+    std::optional<unsigned> learnt;
+    for (const BasicLearntPath<HostAddress>& row : rows) {
+        if (row.destination == host && row.interfaceIndex == routeInterface && row.pathMtu != 0) {
+            learnt = row.pathMtu;
+        }
+    }
+    return learnt;
+}
+
+// Who gave an answer, as the back end of its IP version tells it.
+struct AnswerSource {
+    std::string who;    // the answering address, as text (empty: no reply came)
+    bool host = false;  // the host probed
+    bool self = false;  // this system (the zero address, a loopback or its own): a refusal of its own
+};
 
 // What the search makes of an answer of the echo function to a probe of
 // `packetSize` bytes; `learnt` is the MTU the system learnt for the path on
@@ -103,6 +122,12 @@ std::optional<unsigned> LearntOnRoute(const std::vector<LearntPath>& rows, const
 // (that address, a loopback or the zero address), is its own refusal.
 Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address& target,
                       std::optional<unsigned> learnt, const Address& local = {});
+// The same for either IP version, who answered told by `from`, `headers`
+// the probe's IP and ICMP headers. A reply to a probe larger than the MTU
+// the system learnt for the path proves nothing of that size: IPv6 has no
+// don't-fragment bit, so the system fragmented it itself. It is "too big".
+Echo ReadAnswer(const HelperAnswer& answer, const AnswerSource& from, int packetSize, int headers,
+                std::optional<unsigned> learnt);
 
 // How the first line of probe's output names each means.
 const char* MeansName(Means means);

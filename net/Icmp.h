@@ -16,6 +16,7 @@
 namespace quillon::net {
 
 using Address = std::array<std::uint8_t, 4>;
+using Address6 = std::array<std::uint8_t, 16>;
 
 // The probes sent to one host, the last of them in flight.
 class ProbeLog {

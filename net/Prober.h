@@ -5,9 +5,11 @@
 // it needs at run time; the tests put a simulated path behind the same
 // interface. What the adapters' interfaces use is net/InterfaceTable.h's.
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "net/InterfaceTable.h"
 #include "net/ProbeSizes.h"
 
 namespace quillon::net {
@@ -41,10 +43,19 @@ struct Echo {
     std::vector<LateAnswer> late;  // late replies to earlier probes that came while this one waited
 };
 
+// How PathInfo names the IPv6 probe's means where the system has no IPv6
+// echo function: datagrams that a host answers only by saying the port is
+// closed, which many hosts do not.
+inline constexpr const char kUdpMeansName[] = "through UDP datagrams to a closed port";
+
 // What OpenPath found out about the path to the host.
 struct PathInfo {
-    std::string address;  // the host's IPv4 address
+    std::string address;  // the host's address, IPv4's dotted or IPv6's as text
     std::string means;    // how the probes are sent
+    // IPv6: the MTU the route's interface uses (0: the system does not say),
+    // and the adapter the route leaves through, where the system says.
+    unsigned routeMtu = 0;
+    std::optional<RouteAdapter> via;
 };
 
 class Prober {
@@ -54,9 +65,10 @@ public:
     Prober& operator=(const Prober&) = delete;
     virtual ~Prober() = default;
 
-    // Resolves `host` the way the system resolves names and gets ready to
-    // probe it. On failure `failure` says what went wrong and what to do.
-    virtual bool OpenPath(const std::string& host, PathInfo& path, std::string& failure) = 0;
+    // Resolves `host` to an address of `version` the way the system
+    // resolves names and gets ready to probe it. On failure `failure` says
+    // what went wrong and what to do.
+    virtual bool OpenPath(const std::string& host, IpVersion version, PathInfo& path, std::string& failure) = 0;
     // Sends one echo of `packetSize` bytes with don't-fragment set to the
     // host of OpenPath and waits at most `timeoutMs` for its answer. Packets
     // that answer none of the probes sent (other programs' ICMP) are passed

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     quillon::net::Win32Prober network(table);
     quillon::net::PathInfo path;
     std::string failure;
-    if (!network.OpenPath(argv[1], path, failure)) {
+    if (!network.OpenPath(argv[1], quillon::net::IpVersion::k4, path, failure)) {
         std::fprintf(stderr, "%s\n", failure.c_str());
         return 1;
     }

@@ -78,17 +78,22 @@ public:
     unsigned pausedMs = 0;
     unsigned nowMs = 0;
     int opened = 0;
+    net::IpVersion openedVersion = net::IpVersion::k4;
+    unsigned routeMtu = 0;  // IPv6: the route interface's MTU, as OpenPath says it
 
     explicit SimulatedPath(unsigned seed = 1) : random_(seed) {}
 
-    bool OpenPath(const std::string& host, net::PathInfo& path, std::string& failure) override {
+    bool OpenPath(const std::string& host, net::IpVersion version, net::PathInfo& path,
+                  std::string& failure) override {
         ++opened;
+        openedVersion = version;
         if (!resolves) {
             failure = "The name '" + host + "' did not resolve.";
             return false;
         }
-        path.address = "203.0.113.9";
+        path.address = version == net::IpVersion::k6 ? "2001:db8::9" : "203.0.113.9";
         path.means = "through a simulated path";
+        path.routeMtu = routeMtu;
         return true;
     }
 
