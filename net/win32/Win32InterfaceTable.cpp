@@ -45,9 +45,10 @@ void Win32InterfaceTable::Load() {
     // Each is used where it is there: the newer ones from Vista on.
     FindFunctions(module_,
                   "GetBestInterface\0GetIfEntry\0GetAdaptersInfo\0GetAdaptersAddresses\0GetIpInterfaceTable\0"
-                  "GetIpPathTable\0FreeMibTable\0GetIpInterfaceEntry\0SetIpInterfaceEntry",
+                  "GetIpPathTable\0FreeMibTable\0GetIpInterfaceEntry\0SetIpInterfaceEntry\0GetBestInterfaceEx",
                   {getBestInterface_, getIfEntry_, getAdaptersInfo_, getAdaptersAddresses_, getIpInterfaceTable_,
-                   getIpPathTable_, freeMibTable_, ipInterface_.getEntry, ipInterface_.setEntry});
+                   getIpPathTable_, freeMibTable_, ipInterface_.getEntry, ipInterface_.setEntry,
+                   getBestInterfaceEx_});
     if (freeMibTable_ == nullptr) {
         getIpInterfaceTable_ = nullptr;
         getIpPathTable_ = nullptr;
@@ -84,24 +85,77 @@ RouteAdapter Win32InterfaceTable::Route(const std::string& address) {
 }
 
 std::optional<unsigned> Win32InterfaceTable::LearntMtu(const Address& host, DWORD routeIndex) {
+    return Learnt(AF_INET, host.data(), host.size(), routeIndex);
+}
+
+std::optional<unsigned> Win32InterfaceTable::LearntMtu(const Address6& host, DWORD routeIndex) {
+    return Learnt(AF_INET6, host.data(), host.size(), routeIndex);
+}
+
+std::optional<unsigned> Win32InterfaceTable::Learnt(ADDRESS_FAMILY family, const std::uint8_t* host,
+                                                    std::size_t bytes, DWORD routeIndex) {
     Load();
     PMIB_IPPATH_TABLE table = nullptr;
-    if (getIpPathTable_ == nullptr || getIpPathTable_(AF_INET, &table) != NO_ERROR || table == nullptr) {
+    if (getIpPathTable_ == nullptr || getIpPathTable_(family, &table) != NO_ERROR || table == nullptr) {
         return std::nullopt;
     }
-    std::vector<LearntPath> rows;
+    // Each address in the first `bytes` of a row's, the rest zero.
+    std::vector<BasicLearntPath<Address6>> rows;
     for (ULONG i = 0; i != table->NumEntries; ++i) {
         const MIB_IPPATH_ROW& row = table->Table[i];
-        if (row.Destination.si_family == AF_INET) {
-            LearntPath path;
-            std::memcpy(path.destination.data(), &row.Destination.Ipv4.sin_addr, path.destination.size());
+        if (row.Destination.si_family == family) {
+            BasicLearntPath<Address6>& path = rows.emplace_back();
+            std::memcpy(path.destination.data(),
+                        family == AF_INET6 ? static_cast<const void*>(&row.Destination.Ipv6.sin6_addr)
+                                           : static_cast<const void*>(&row.Destination.Ipv4.sin_addr),
+                        bytes);
             path.interfaceIndex = row.InterfaceIndex;
             path.pathMtu = row.PathMtu;
-            rows.push_back(path);
         }
     }
     freeMibTable_(table);
-    return LearntOnRoute(rows, host, routeIndex);
+    Address6 key{};
+    std::memcpy(key.data(), host, bytes);
+    return LearntOnRoute(rows, key, routeIndex);
+}
+
+std::optional<DWORD> Win32InterfaceTable::RouteIndex(const sockaddr_in6& host) {
+    Load();
+    sockaddr_in6 to = host;
+    DWORD index = 0;
+    if (getBestInterfaceEx_ != nullptr && getBestInterfaceEx_(reinterpret_cast<sockaddr*>(&to), &index) == NO_ERROR) {
+        return index;
+    }
+    return std::nullopt;
+}
+
+std::optional<unsigned> Win32InterfaceTable::Ipv6Mtu(DWORD index) {
+    Load();
+    MIB_IPINTERFACE_ROW row{};
+    row.Family = AF_INET6;
+    row.InterfaceIndex = index;
+    const DWORD status = ipInterface_.getEntry != nullptr ? ipInterface_.getEntry(&row) : ERROR_NOT_SUPPORTED;
+    if (status == ERROR_NOT_FOUND) {
+        return 0;  // no IPv6 interface: IPv6 is off there
+    }
+    return status == NO_ERROR && row.NlMtu != 0 && row.NlMtu <= kLargestIpv4Packet
+               ? std::optional<unsigned>(row.NlMtu)
+               : std::nullopt;
+}
+
+std::optional<RouteAdapter> Win32InterfaceTable::AdapterOf(DWORD index) {
+    std::vector<unsigned char> buffer;
+    bool any = false;
+    if (!AdapterList(buffer, any)) {
+        return std::nullopt;
+    }
+    for (auto* info = any ? reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()) : nullptr;
+         info != nullptr; info = info->Next) {
+        if (info->Ipv6IfIndex == index || info->IfIndex == index) {
+            return RouteAdapter{info->AdapterName, std::string()};
+        }
+    }
+    return std::nullopt;
 }
 
 bool Win32InterfaceTable::Adapters(std::vector<unsigned char>& buffer) const {
@@ -158,16 +212,7 @@ std::optional<unsigned> Win32InterfaceTable::MtuInUse(const std::string& adapter
     if (!index || ipInterface_.getEntry == nullptr) {
         return listed && ipInterface_.getEntry != nullptr ? std::optional<unsigned>(0) : std::nullopt;
     }
-    MIB_IPINTERFACE_ROW row{};
-    row.Family = AF_INET6;
-    row.InterfaceIndex = *index;
-    const DWORD status = ipInterface_.getEntry(&row);
-    if (status == ERROR_NOT_FOUND) {
-        return 0;  // no IPv6 interface: IPv6 is off there
-    }
-    return status == NO_ERROR && row.NlMtu != 0 && row.NlMtu <= kLargestIpv4Packet
-               ? std::optional<unsigned>(row.NlMtu)
-               : std::nullopt;
+    return Ipv6Mtu(*index);
 }
 
 std::optional<unsigned> Win32InterfaceTable::LinkMtu(const std::string& adapter) {
@@ -206,14 +251,13 @@ std::optional<DWORD> Win32InterfaceTable::IndexOf(const std::string& adapter, Ip
     return version == IpVersion::k4 ? AdapterIndex(adapter, listed) : Ipv6Index(adapter, listed);
 }
 
-std::optional<DWORD> Win32InterfaceTable::Ipv6Index(const std::string& adapter, bool* listed) {
+bool Win32InterfaceTable::AdapterList(std::vector<unsigned char>& buffer, bool& any) {
     Load();
     if (getAdaptersAddresses_ == nullptr) {
-        return std::nullopt;
+        return false;
     }
     constexpr ULONG kNamesOnly = GAA_FLAG_SKIP_UNICAST | GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST |
                                  GAA_FLAG_SKIP_DNS_SERVER;
-    std::vector<unsigned char> buffer;
     ULONG bytes = 16384;
     ULONG status = ERROR_BUFFER_OVERFLOW;
     for (int attempt = 0; attempt != 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
@@ -221,14 +265,20 @@ std::optional<DWORD> Win32InterfaceTable::Ipv6Index(const std::string& adapter, 
         status = getAdaptersAddresses_(AF_UNSPEC, kNamesOnly, nullptr,
                                        reinterpret_cast<PIP_ADAPTER_ADDRESSES>(buffer.data()), &bytes);
     }
-    if (status != ERROR_SUCCESS && status != ERROR_NO_DATA) {
+    any = status == ERROR_SUCCESS;
+    return any || status == ERROR_NO_DATA;
+}
+
+std::optional<DWORD> Win32InterfaceTable::Ipv6Index(const std::string& adapter, bool* listed) {
+    std::vector<unsigned char> buffer;
+    bool any = false;
+    if (!AdapterList(buffer, any)) {
         return std::nullopt;
     }
     if (listed != nullptr) {
         *listed = true;
     }
-    for (auto* info = status == ERROR_SUCCESS ? reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data())
-                                              : nullptr;
+    for (auto* info = any ? reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()) : nullptr;
          info != nullptr; info = info->Next) {
         // Wine leaves Ipv6IfIndex 0; Windows gives both indexes alike, and
         // an interface without IPv6 has no IPv6 row (ERROR_NOT_FOUND).

@@ -43,6 +43,12 @@ public:
     std::optional<DWORD> RouteIndex(const Address& host);
     std::optional<unsigned> InterfaceMtu(DWORD index);
     std::optional<unsigned> LearntMtu(const Address& host, DWORD routeIndex);
+    // The same for IPv6 (GetBestInterfaceEx, GetIpInterfaceEntry), and the
+    // adapter of an interface index, where the system lists it.
+    std::optional<DWORD> RouteIndex(const sockaddr_in6& host);
+    std::optional<unsigned> Ipv6Mtu(DWORD index);
+    std::optional<unsigned> LearntMtu(const Address6& host, DWORD routeIndex);
+    std::optional<RouteAdapter> AdapterOf(DWORD index);
 
 private:
     void Load();
@@ -56,10 +62,17 @@ private:
     // The adapter's index for `version`.
     std::optional<DWORD> IndexOf(const std::string& adapter, IpVersion version, bool* listed = nullptr);
     std::optional<unsigned> IndexLinkMtu(DWORD index) const;
+    // The path MTU learnt for a host of `family`, its address `bytes` long.
+    std::optional<unsigned> Learnt(ADDRESS_FAMILY family, const std::uint8_t* host, std::size_t bytes,
+                                   DWORD routeIndex);
+    // The adapters with their interface indexes (a buffer of
+    // IP_ADAPTER_ADDRESSES, names only); false where they cannot be listed.
+    bool AdapterList(std::vector<unsigned char>& buffer, bool& any);
 
     HMODULE module_ = nullptr;
     bool loaded_ = false;
     DWORD(WINAPI* getBestInterface_)(IPAddr, PDWORD) = nullptr;
+    DWORD(WINAPI* getBestInterfaceEx_)(sockaddr*, PDWORD) = nullptr;
     DWORD(WINAPI* getIfEntry_)(PMIB_IFROW) = nullptr;
     DWORD(WINAPI* getAdaptersInfo_)(PIP_ADAPTER_INFO, PULONG) = nullptr;
     ULONG(WINAPI* getAdaptersAddresses_)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG) = nullptr;

@@ -33,9 +33,9 @@ bool Winsock::Load(std::string& failure) {
     }
     if (!FindFunctions(module_,
                        "WSAStartup\0WSACleanup\0WSAGetLastError\0socket\0setsockopt\0sendto\0recvfrom\0select\0"
-                       "closesocket\0gethostbyname",
+                       "closesocket\0gethostbyname\0connect\0send\0recv\0getsockopt",
                        {startup, cleanup, lastError, socket, setOption, sendTo, receiveFrom, select, close,
-                        hostByName})) {
+                        hostByName, connect, send, receive, getOption})) {
         failure =
             "This system has no usable Windows Sockets (ws2_32.dll or wsock32.dll): install TCP/IP and try "
             "again.";
@@ -49,6 +49,7 @@ bool Winsock::Load(std::string& failure) {
         return false;
     }
     started_ = true;
+    FindFunctions(module_, "getaddrinfo\0freeaddrinfo\0getnameinfo", {getAddressInfo, freeAddressInfo, getNameInfo});
     return true;
 }
 
@@ -67,6 +68,54 @@ bool Winsock::Resolve(const std::string& host, Address& address, std::string& fa
     }
     std::memcpy(address.data(), entry->h_addr_list[0], address.size());
     return true;
+}
+
+}  // namespace quillon::net
+
+namespace quillon::net {
+
+bool Winsock::Resolve6(const std::string& host, sockaddr_in6& address, std::string& shown,
+                       std::string& failure) const {
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    const int status = host.empty() || getAddressInfo == nullptr ? WSAHOST_NOT_FOUND
+                                                                 : getAddressInfo(host.c_str(), nullptr, &hints, &found);
+    const bool resolved = status == 0 && found != nullptr && found->ai_family == AF_INET6 &&
+                          found->ai_addr != nullptr && found->ai_addrlen >= sizeof address;
+    if (resolved) {
+        std::memcpy(&address, found->ai_addr, sizeof address);
+    }
+    if (found != nullptr) {
+        freeAddressInfo(found);
+    }
+    if (!resolved) {
+        failure = text::Fill(
+            "The name '%' did not resolve to an IPv6 address (Windows Sockets error %). Check "
+            "the name, or give the host's address.",
+            {host, status});
+        return false;
+    }
+    Address6 bytes{};
+    std::memcpy(bytes.data(), &address.sin6_addr, bytes.size());
+    shown = Numeric(bytes);
+    if (shown.empty()) {
+        shown = host;
+    }
+    return true;
+}
+
+std::string Winsock::Numeric(const Address6& address) const {
+    sockaddr_in6 socketAddress{};
+    socketAddress.sin6_family = AF_INET6;
+    std::memcpy(&socketAddress.sin6_addr, address.data(), address.size());
+    char numeric[NI_MAXHOST] = {};
+    return getNameInfo != nullptr &&
+                   getNameInfo(reinterpret_cast<const sockaddr*>(&socketAddress), sizeof socketAddress, numeric,
+                               sizeof numeric, nullptr, 0, NI_NUMERICHOST) == 0
+               ? numeric
+               : std::string();
 }
 
 }  // namespace quillon::net

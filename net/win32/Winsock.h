@@ -6,6 +6,7 @@
 
 #define WIN32_LEAN_AND_MEAN
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <string>
@@ -26,6 +27,11 @@ public:
     // The IPv4 address `host` names: dotted as ping reads it, else through
     // the system's name look-up. On failure says why.
     bool Resolve(const std::string& host, Address& address, std::string& failure) const;
+    // The IPv6 address `host` names or is (getaddrinfo, from XP on), and it
+    // as text. On failure says why.
+    // An IPv6 address as text (getnameinfo), empty where it cannot be said.
+    std::string Numeric(const Address6& address) const;
+    bool Resolve6(const std::string& host, sockaddr_in6& address, std::string& shown, std::string& failure) const;
 
     int(WINAPI* startup)(WORD, LPWSADATA) = nullptr;
     int(WINAPI* cleanup)() = nullptr;
@@ -37,6 +43,14 @@ public:
     int(WINAPI* select)(int, fd_set*, fd_set*, fd_set*, const timeval*) = nullptr;
     int(WINAPI* close)(SOCKET) = nullptr;
     hostent*(WINAPI* hostByName)(const char*) = nullptr;
+    int(WINAPI* connect)(SOCKET, const sockaddr*, int) = nullptr;
+    int(WINAPI* send)(SOCKET, const char*, int, int) = nullptr;
+    int(WINAPI* receive)(SOCKET, char*, int, int) = nullptr;
+    int(WINAPI* getOption)(SOCKET, int, int, char*, int*) = nullptr;
+    // From XP on.
+    int(WINAPI* getAddressInfo)(const char*, const char*, const addrinfo*, addrinfo**) = nullptr;
+    void(WINAPI* freeAddressInfo)(addrinfo*) = nullptr;
+    int(WINAPI* getNameInfo)(const sockaddr*, int, char*, DWORD, char*, DWORD, int) = nullptr;
     int dontFragment = 0;  // IP_DONTFRAGMENT: its number differs between the two versions
 
 private:
