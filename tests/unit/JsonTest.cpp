@@ -194,7 +194,7 @@ TEST(Check, SaysWhichAdaptersDoNotComplyAndSummarisesLast) {
          "not '1200'", ""},
         {"show --adapter 3", "six=1400", 0, "  card 3  {B}  MTU 576  in use now: unknown, IPv6 1400\n", "MTU: 576"},
         {"show --adapter 3", "six=0", 0, "in use now: unknown, no IPv6 interface now\n", "MTU: 576"},
-        {"show -6", "", 2, "-4 and -6 go with 'apply', 'remove' and 'check' only", ""},
+        {"show -6", "", 2, "-4 and -6 go with 'apply', 'remove', 'check' and 'probe' only", ""},
     };
     for (const auto& c : cases) {
         reg::MemoryRegistry model;

@@ -15,7 +15,7 @@ const char* const kUsage =
     "  apply MTU [-4|-6] [--family nt|9x] [--adapter A] [--json]\n"
     "  remove [-4|-6] [--family nt|9x] [--adapter A] [--json]\n"
     "  check MTU [-4|-6] [--family nt|9x] [--adapter A] [--json]\n"
-    "  probe HOST [--apply [--family nt|9x] [--adapter A|route]] [--json]\n"
+    "  probe HOST [-4|-6] [--apply [--family nt|9x] [--adapter A|route]] [--json]\n"
     "  export [--family nt|9x] [FILE.reg]\n"
     "  --help (or -h, /?), --version\n";
 
@@ -36,7 +36,8 @@ const char* const kHelp =
     "  --adapter one adapter, as show names it; for probe, route: the one the\n"
     "           route to HOST leaves through\n"
     "  -4, -6   apply, remove and check for that IP version only; -6 stores\n"
-    "           nothing and leaves the switch alone\n"
+    "           nothing and leaves the switch alone. probe -6 probes over IPv6\n"
+    "           (an IPv6 address too), and --apply then applies IPv6's MTU only\n"
     "  --json   one JSON document on standard output, the text on standard error\n"
     "\n"
     "Exit codes: 0 done (check: complies); 1 failed, found nothing to act on,\n"
@@ -209,8 +210,13 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
         return Refuse(error, {"check takes a whole number from 88 to 1500, not '", line.mtu, "'"});
     }
     if (line.ipVersion && line.command != Command::kApply && line.command != Command::kRemove &&
-        line.command != Command::kCheck) {
-        return Refuse(error, {"-4 and -6 go with 'apply', 'remove' and 'check' only"});
+        line.command != Command::kCheck && line.command != Command::kProbe) {
+        return Refuse(error, {"-4 and -6 go with 'apply', 'remove', 'check' and 'probe' only"});
+    }
+    // An IPv6 address (no name has a colon) is probed over IPv6, and what
+    // --apply applies is IPv6's.
+    if (line.command == Command::kProbe && !line.ipVersion && line.host.find(':') != std::string::npos) {
+        line.ipVersion = net::IpVersion::k6;
     }
     // IPv6 cannot take less than its smallest MTU, and -6 stores nothing
     // that Windows could use instead.

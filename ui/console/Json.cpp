@@ -178,7 +178,7 @@ void WriteProbe(Writer& json, const ProbeResult& probe) {
     const bool bounds = probe.status == ProbeStatus::kNoSureFigure;
     json.Text("host", probe.host);
     probe.address.empty() ? json.Null("address") : json.Text("address", probe.address);
-    json.Raw("ipVersion", "4");
+    json.Raw("ipVersion", probe.version == net::IpVersion::k6 ? "6" : "4");
     json.Text("status", NameOf(kStatusNames, probe.status));
     json.Number("mtu", figure ? static_cast<unsigned>(found.mtu) : 0);
     json.Number("atLeast", bounds ? static_cast<unsigned>(found.mtu) : 0);

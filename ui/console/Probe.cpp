@@ -42,9 +42,9 @@ ProbeStatus StatusOf(net::PathStatus status) {
 // not say, the one it stores), and this system refused the larger probes
 // itself (as it said, or since they were larger than that MTU), the path was
 // not measured beyond this machine.
-bool OwnLimit(const AdapterResult& route, int mtu, bool refusedHere, int largestTooBig) {
-    const unsigned inUse = route.ip[0].inUse;
-    const unsigned own = inUse != 0 ? inUse : route.storedMtu;
+bool OwnLimit(const AdapterResult& route, std::size_t version, int mtu, bool refusedHere, int largestTooBig) {
+    const unsigned inUse = route.ip[version].inUse;
+    const unsigned own = inUse != 0 || version == kIpv6 ? inUse : route.storedMtu;
     return own != 0 && static_cast<unsigned>(mtu) == own &&
            (refusedHere || (inUse != 0 && static_cast<unsigned>(largestTooBig) > inUse));
 }
@@ -60,9 +60,10 @@ void ProbeProgress::Opened(const ProbeResult& probe) {
     // many of the values as it names.
     const std::string described = probe.route ? Describe(probe.route->family, probe.route->slot) : std::string();
     output_.Out(probe.route ? "The route to % leaves through %.\n"
-                : !probe.via.name.empty()
-                    ? "The route to % leaves through the adapter % (%), none of the network cards found.\n"
-                    : "This system does not say which adapter the route to % leaves through.\n",
+                : probe.via.name.empty() ? "This system does not say which adapter the route to % leaves through.\n"
+                : probe.via.address.empty()
+                    ? "The route to % leaves through the adapter %, none of the network cards found.\n"
+                    : "The route to % leaves through the adapter % (%), none of the network cards found.\n",
                 {probe.host, probe.route ? described : probe.via.name, probe.via.address});
 }
 
@@ -116,13 +117,23 @@ void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
         return;
     }
     net::PathInfo path;
-    if (!session.prober->OpenPath(line.host, path, result.failure)) {
+    probe.version = line.ipVersion.value_or(net::IpVersion::k4);
+    const bool six = probe.version == net::IpVersion::k6;
+    if (!session.prober->OpenPath(line.host, probe.version, path, result.failure)) {
         result.failure += "\n";
         return;
     }
     probe.address = path.address;
     probe.means = path.means;
-    probe.via = session.table != nullptr ? session.table->Route(path.address) : net::RouteAdapter{};
+    if (six) {
+        // Up to what the route's interface carries, where the system says.
+        probe.sizes = net::kIpv6Probes;
+        probe.sizes.largest = static_cast<int>(std::clamp(path.routeMtu == 0 ? net::kLargestStoredMtu : path.routeMtu,
+                                                          net::kSmallestIpv6Mtu, net::kLargestStoredMtu));
+    }
+    probe.via = path.via                                 ? *path.via
+                : session.table != nullptr && !six ? session.table->Route(path.address)
+                                                   : net::RouteAdapter{};
     const std::optional<Adapter> route = FindRouteAdapter(session, probe.via);
     if (route) {
         ReadInUse(session, AdapterOf(probe.route.emplace(), route->family, route->slot));
@@ -141,7 +152,8 @@ void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
     if (probe.status != ProbeStatus::kFound) {
         return;
     }
-    probe.ownLimit = probe.route && OwnLimit(*probe.route, probe.found.mtu, progress.refusedHere, progress.largestTooBig);
+    probe.ownLimit = probe.route && OwnLimit(*probe.route, six ? kIpv6 : kIpv4, probe.found.mtu,
+                                             progress.refusedHere, progress.largestTooBig);
     result.exitCode = kExitSuccess;
     if (line.applyProbed && probe.found.mtu < kSmallestAppliedMtu) {
         // The command given by hand acts on what this one would have.
@@ -177,9 +189,12 @@ void SayProbe(ConsoleOutput& output, const RunResult& result) {
             output.Out("The path to % carries packets of at most % bytes (%).\n", {probe.host, mtu, probes});
             break;
         case net::PathStatus::kSilent:
-            failure =
-                "% did not answer even the smallest probe: it may be down, or not answer ping. Probe a "
-                "host that answers ping.\n";
+            failure = probe.means == net::kUdpMeansName
+                          ? "% did not answer even the smallest probe: it may be down, or drop UDP datagrams to "
+                            "a closed port without a word, as many hosts do. Probe a host that answers them (a "
+                            "router, or a host of your own network).\n"
+                          : "% did not answer even the smallest probe: it may be down, or not answer ping. Probe "
+                            "a host that answers ping.\n";
             break;
         case net::PathStatus::kUnreachable:
             failure = "% cannot be reached: %.\n";
@@ -210,12 +225,13 @@ void SayProbe(ConsoleOutput& output, const RunResult& result) {
     }
     if (probe.ownLimit) {
         const AdapterResult& route = *probe.route;
-        const bool belowLink = route.ip[0].link > static_cast<unsigned>(found.mtu);
+        const bool six = probe.version == net::IpVersion::k6;
+        const bool belowLink = route.ip[six ? kIpv6 : kIpv4].link > static_cast<unsigned>(found.mtu);
         output.Out(
             belowLink && route.storedMtu == static_cast<unsigned>(mtu)
                 ? "That is this machine's own limit, not the path's: % uses an MTU of %, and this "
                   "system refused the larger probes itself. To measure the path beyond it, put the "
-                  "link's MTU back (quillon-mtu-cli remove --adapter %), probe again, and apply what "
+                  "link's MTU back (quillon-mtu-cli remove% --adapter %), probe again, and apply what "
                   "it finds.\n"
             // Not what this tool stored: a VPN client's, or netsh's.
             : belowLink
@@ -224,7 +240,7 @@ void SayProbe(ConsoleOutput& output, const RunResult& result) {
                   "path beyond it was not measured.\n"
                 : "That is this machine's own limit, not the path's: % uses its link's MTU of %, "
                   "and this system refused the larger probes itself.\n",
-            {Describe(route.family, route.slot), mtu, route.slot.slot});
+            {Describe(route.family, route.slot), mtu, six ? " -6" : "", route.slot.slot});
     }
     if (probe.belowApplied) {
         output.Err(

@@ -105,6 +105,7 @@ struct ProbeResult {
     std::string address;  // empty where the name did not resolve
     std::string means;
     ProbeStatus status = ProbeStatus::kNotStarted;
+    net::IpVersion version = net::IpVersion::k4;
     net::ProbeSizes sizes = net::kIpv4Probes;  // the sizes the search went through
     net::PathMtu found;
     net::RouteAdapter via;                // the route's adapter as the system names it
