@@ -15,6 +15,7 @@ namespace {
 constexpr unsigned kClosedPort = 33434;
 constexpr u_short kClosedPortOnWire = static_cast<u_short>((kClosedPort >> 8) | ((kClosedPort & 0xFF) << 8));
 constexpr int kDontFragment6 = 14;  // IPV6_DONTFRAG
+constexpr int kPathMtu6 = 72;       // IPV6_MTU: of a connected socket, the path MTU the system knows
 constexpr int kHeaders = kIpv6HeaderBytes + kIcmpHeaderBytes;
 // How often a wait looks for the host's answer: often, since the time an
 // answer takes sets the later probes' time-outs.
@@ -94,6 +95,14 @@ Echo UdpProbe::Send(int packetSize, unsigned timeoutMs) {
         const std::vector<char> data(static_cast<std::size_t>(std::max(packetSize - kHeaders, 0)));
         sent = winsock_.send(probe, data.data(), static_cast<int>(data.size()), 0) != SOCKET_ERROR;
         error = sent ? Wait(probe, start, timeoutMs) : winsock_.lastError();
+        int mtu = 0;
+        int length = sizeof mtu;
+        if (error == WSAEMSGSIZE &&
+            winsock_.getOption(probe, IPPROTO_IPV6, kPathMtu6, reinterpret_cast<char*>(&mtu), &length) == 0 &&
+            mtu >= static_cast<int>(kSmallestIpv6Mtu) && mtu < packetSize) {
+            echo.nextHopMtu = mtu;
+            echo.mtuLearnt = true;
+        }
         winsock_.close(probe);
     }
     echo.elapsedMs = GetTickCount() - start;

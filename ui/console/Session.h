@@ -99,6 +99,7 @@ public:
 
 private:
     ConsoleOutput& output_;
+    bool udp_ = false;  // the probes are UDP datagrams, whose "too big" comes without the MTU named
 };
 void Probe(Session& session, ProbeProgress& progress, RunResult& result);
 void SayProbe(ConsoleOutput& output, const RunResult& result);
