@@ -207,12 +207,14 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
         "bytes that "
         "may not be fragmented:\n"
         "This system does not say which adapter the route to host.test leaves through.\n";
+    const std::string noRoute = "This system does not say which adapter the route to ";
     const struct {
         const char* what;
         void (*set)(SimulatedPath&);
         int code;
         std::string out;
         std::string err;
+        std::vector<std::string> line = {"probe", "host.test"};
     } cases[] = {
         {"a router names 1400", [](SimulatedPath&) {}, 0,
          opening + "  1500 bytes: too big, a router names MTU 1400\n"
@@ -237,6 +239,26 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
         {"no figure within the limits", [](SimulatedPath& p) { p.lossPercent = 45; }, 1, "",
          "The probe of host.test gave up with no sure figure: the path's MTU lies from 1394 to 1400 bytes (120 "
          "probes). The path may lose many packets, or its host answer few: try later, or another host.\n"},
+        // IPv6: from 1280 up to the route interface's MTU; an address with a
+        // colon is IPv6's, unless -4 says otherwise.
+        {"-6, the route's interface of 1492", [](SimulatedPath& p) { p.routeMtu = 1492; }, 0,
+         "Probing the path to host.test (2001:db8::9) through a simulated path, with packets of 1280 to 1492 bytes "
+         "that may not be fragmented:\n" + noRoute + "host.test leaves through.\n"
+         "  1492 bytes: too big, a router names MTU 1400\n  1400 bytes: passed (2 ms)\n"
+         "The path to host.test carries packets of at most 1400 bytes (2 probes).\nMTU: 1400\n",
+         "", {"probe", "-6", "host.test"}},
+        {"an IPv6 address", [](SimulatedPath& p) { p.routeMtu = 9000; }, 0,
+         "Probing the path to 2001:db8::9 through a simulated path, with packets of 1280 to 1500 bytes that may "
+         "not be fragmented:\n" + noRoute + "2001:db8::9 leaves through.\n"
+         "  1500 bytes: too big, a router names MTU 1400\n  1400 bytes: passed (2 ms)\n"
+         "The path to 2001:db8::9 carries packets of at most 1400 bytes (2 probes).\nMTU: 1400\n",
+         "", {"probe", "2001:db8::9"}},
+        {"-4 and an IPv6 address", [](SimulatedPath&) {}, 0,
+         "Probing the path to 2001:db8::9 (203.0.113.9) through a simulated path, with packets of 88 to 1500 bytes "
+         "that may not be fragmented:\n" + noRoute + "2001:db8::9 leaves through.\n"
+         "  1500 bytes: too big, a router names MTU 1400\n  1400 bytes: passed (2 ms)\n"
+         "The path to 2001:db8::9 carries packets of at most 1400 bytes (2 probes).\nMTU: 1400\n",
+         "", {"probe", "-4", "2001:db8::9"}},
     };
     for (const auto& c : cases) {
         SimulatedPath network;
@@ -244,8 +266,7 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
         network.links = {{1500, true}, {1400, true}};
         c.set(network);
         Capture output;
-        EXPECT_EQ(ui::RunConsole({"probe", "host.test"}, routines, output, &network, &table), c.code)
-            << c.what;
+        EXPECT_EQ(ui::RunConsole(c.line, routines, output, &network, &table), c.code) << c.what;
         if (c.code == 0) {
             EXPECT_EQ(output.out, c.out) << c.what;
         } else {
@@ -640,6 +661,8 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         {"apply 1200", "", S::kSet, 1500, 0, 0, "{A}  in use now: 1200\n", "left as it is"},
         {"apply 1400 --adapter 1", "", S::kSet, 1500, 0, 0, "{A}  in use now: 1400\n", "left as it is"},
         {"probe h --apply", "", S::kSet, 1500, 0, 0, "{A}  in use now: 1300, left as it is", ""},
+        {"probe -6 h --apply", "", S::kSet, 1500, 0, 0, "{B}  IPv6 in use now: 1400, until Windows restarts\n",
+         "{B}  in use now", 0, 1500, 1500},
         // {B}'s 1450 in use is not the 576 it stores: plain remove leaves it.
         {"remove", "", S::kSet, 1500, 1450, 0,
          "{B}  in use now: 1450, left as it is: it is not the MTU that was stored, so something else set it",

@@ -49,6 +49,7 @@ struct JsonMachine {
 const char* const kLines[] = {
     "show --json",      "apply 1400 --json", "remove --json",      "check 576 --json", "probe h --json",
     "probe h --apply --json", "apply 1400 --adapter 3 --json", "show --adapter nowhere --json",
+    "probe -6 h --apply --json",
 };
 
 TEST(Json, EveryDocumentReadsAsTheNamesSayAlsoWhenARegistryCallFails) {

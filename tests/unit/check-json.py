@@ -49,7 +49,8 @@ def check(command, code, doc):
     if command == "check" and code != 2 and not doc["errors"]:
         assert doc["compliant"] == (code == 0), doc
     if command == "probe":
-        assert doc["ipVersion"] == 4 and doc["status"] in STATUS, doc
+        assert doc["ipVersion"] in (4, 6) and doc["status"] in STATUS, doc
+        assert doc["address"] is None or (":" in doc["address"]) == (doc["ipVersion"] == 6), doc
         assert number_or_null(doc["mtu"]) and (doc["mtu"] is not None) == (doc["status"] == "found"), doc
         assert isinstance(doc["probes"], int) and isinstance(doc["seconds"], (int, float)), doc
         assert doc["routeAdapter"] is None or isinstance(doc["routeAdapter"], dict), doc
