@@ -121,6 +121,7 @@ Echo UdpProbe::Send(int packetSize, unsigned timeoutMs) {
             break;
         case WSAENETUNREACH:
         case WSAEHOSTUNREACH:
+        case WSAENETRESET:  // its time to live ran out on the way
         case WSAEACCES:
             echo.outcome = EchoOutcome::kUnreachable;
             echo.reason = text::Fill(sent ? "the host or a router on the way says it is unreachable (Windows "

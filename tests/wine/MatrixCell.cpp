@@ -231,6 +231,13 @@ TEST_F(MatrixCell, TheFamilysWindowAndConsoleWorkOnThisVersion) {
         EXPECT_EQ(denied.exitCode, 1U);
         EXPECT_EQ(denied.err, kNotSaved + "\n");
     }
+    // Before Vista the IPv6 probe says what it needs, before it sends anything.
+    const bool beforeVista = mode_ != "win7" && mode_ != "win8" && mode_ != "win10" && mode_ != "vista";
+    if (beforeVista) {
+        const ConsoleRun six = RunConsole(cli_, "probe -6 2001:db8::1");
+        EXPECT_EQ(six.exitCode, 1U) << six.err;
+        EXPECT_EQ(six.err, "The IPv6 probe needs Windows Vista or later.\n") << mode_;
+    }
     Did(family_.nineX ? "console show, apply, remove, usage error"
                       : "console show, apply, remove, usage error, read-only key refused");
     if (!family_.nineX) {
