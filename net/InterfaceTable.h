@@ -60,8 +60,8 @@ public:
     InterfaceTable& operator=(const InterfaceTable&) = delete;
     virtual ~InterfaceTable() = default;
 
-    // The adapter the route to `address` (an IPv4 address, as PathInfo
-    // gives it) leaves through.
+    // The adapter the route to `address` (as PathInfo gives it) leaves
+    // through; of an IPv6 address only where PathInfo did not say it.
     virtual RouteAdapter Route(const std::string& address) = 0;
     // The MTU the adapter's interface of `version` uses now, the adapter
     // named by its service name (NT) or its IP address (9x); nothing where

@@ -663,6 +663,10 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         {"probe h --apply", "", S::kSet, 1500, 0, 0, "{A}  in use now: 1300, left as it is", ""},
         {"probe -6 h --apply", "", S::kSet, 1500, 0, 0, "{B}  IPv6 in use now: 1400, until Windows restarts\n",
          "{B}  in use now", 0, 1500, 1500},
+        {"probe -6 h", "", S::kSet, 1500, 0, 0,
+         "own limit, not the path's: card 3  {B} uses an MTU of 1400, which something else set (a VPN client, "
+         "netsh), so no larger probe was sent; the path beyond it was not measured.\n",
+         "", 0, 1500, 1400},
         // {B}'s 1450 in use is not the 576 it stores: plain remove leaves it.
         {"remove", "", S::kSet, 1500, 1450, 0,
          "{B}  in use now: 1450, left as it is: it is not the MTU that was stored, so something else set it",

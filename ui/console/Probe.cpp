@@ -41,12 +41,15 @@ ProbeStatus StatusOf(net::PathStatus status) {
 // Where the figure is the MTU the route's adapter uses (where Windows does
 // not say, the one it stores), and this system refused the larger probes
 // itself (as it said, or since they were larger than that MTU), the path was
-// not measured beyond this machine.
+// not measured beyond this machine. Over IPv6 no probe is larger than that
+// MTU, so a figure below 1500 that equals it is this machine's.
 bool OwnLimit(const AdapterResult& route, std::size_t version, int mtu, bool refusedHere, int largestTooBig) {
     const unsigned inUse = route.ip[version].inUse;
-    const unsigned own = inUse != 0 || version == kIpv6 ? inUse : route.storedMtu;
+    const bool six = version == kIpv6;
+    const unsigned own = inUse != 0 || six ? inUse : route.storedMtu;
     return own != 0 && static_cast<unsigned>(mtu) == own &&
-           (refusedHere || (inUse != 0 && static_cast<unsigned>(largestTooBig) > inUse));
+           ((six && own < net::kLargestStoredMtu) || refusedHere ||
+            (inUse != 0 && static_cast<unsigned>(largestTooBig) > inUse));
 }
 
 }  // namespace
@@ -133,9 +136,9 @@ void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
         probe.sizes.largest = static_cast<int>(std::clamp(path.routeMtu == 0 ? net::kLargestStoredMtu : path.routeMtu,
                                                           net::kSmallestIpv6Mtu, net::kLargestStoredMtu));
     }
-    probe.via = path.via                                 ? *path.via
-                : session.table != nullptr && !six ? session.table->Route(path.address)
-                                                   : net::RouteAdapter{};
+    probe.via = path.via                   ? *path.via
+                : session.table != nullptr ? session.table->Route(path.address)
+                                           : net::RouteAdapter{};
     const std::optional<Adapter> route = FindRouteAdapter(session, probe.via);
     if (route) {
         ReadInUse(session, AdapterOf(probe.route.emplace(), route->family, route->slot));
@@ -231,18 +234,17 @@ void SayProbe(ConsoleOutput& output, const RunResult& result) {
         const bool belowLink = route.ip[six ? kIpv6 : kIpv4].link > static_cast<unsigned>(found.mtu);
         output.Out(
             belowLink && route.storedMtu == static_cast<unsigned>(mtu)
-                ? "That is this machine's own limit, not the path's: % uses an MTU of %, and this "
-                  "system refused the larger probes itself. To measure the path beyond it, put the "
-                  "link's MTU back (quillon-mtu-cli remove% --adapter %), probe again, and apply what "
-                  "it finds.\n"
+                ? "That is this machine's own limit, not the path's: % uses an MTU of %, %. To measure the "
+                  "path beyond it, put the link's MTU back (quillon-mtu-cli remove% --adapter %), probe "
+                  "again, and apply what it finds.\n"
             // Not what this tool stored: a VPN client's, or netsh's.
             : belowLink
                 ? "That is this machine's own limit, not the path's: % uses an MTU of %, which something "
-                  "else set (a VPN client, netsh), and this system refused the larger probes itself; the "
-                  "path beyond it was not measured.\n"
-                : "That is this machine's own limit, not the path's: % uses its link's MTU of %, "
-                  "and this system refused the larger probes itself.\n",
-            {Describe(route.family, route.slot), mtu, six ? " -6" : "", route.slot.slot});
+                  "else set (a VPN client, netsh), %; the path beyond it was not measured.\n"
+                : "That is this machine's own limit, not the path's: % uses its link's MTU of %, %.\n",
+            {Describe(route.family, route.slot), mtu,
+             six ? "so no larger probe was sent" : "and this system refused the larger probes itself",
+             six ? " -6" : "", route.slot.slot});
     }
     if (probe.belowApplied) {
         output.Err(
