@@ -9,7 +9,15 @@
 // interface and of each IPv6 one (an adapter with an IPv6 address): what
 // SetIpInterfaceEntry last set, else the link's MTU; a don't-fragment
 // echo larger than the route's NlMtu is refused at once (as a failed call,
-// or as a reply from the zero address). Every other function is
+// or as a reply from the zero address).
+// Over IPv6 (Icmp6CreateFile and Icmp6SendEcho2, which fail in Wine, and
+// Icmp6ParseReplies, which it lacks) the echo goes as Windows sends it there:
+// whole until a router answers Packet Too Big (IP_PACKET_TOO_BIG, the MTU it
+// named learnt and listed by GetIpPathTable), and from then on fragmented
+// here, as it is when larger than the route's NlMtu; Wine has no ICMPv6
+// sockets, so each echo is a UDP datagram of the same size to a closed port,
+// whose "port unreachable" is the reply. GetBestInterfaceEx gives the IPv6
+// route's interface, which Wine's does not. Every other function is
 // forwarded to a copy of Wine's own DLL (see forwarders.cmake). Built for the
 // tests only, never shipped.
 
@@ -22,6 +30,7 @@
 #include <windows.h>
 #include <iphlpapi.h>
 #include <icmpapi.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -59,20 +68,42 @@ constexpr ULONGLONG kPathMtuLifetime = 10ULL * 60 * 1000 * 1000 * 10;
 // index: shared by every process of the prefix, 32- and 64-bit, and gone when
 // its Wine server ends, as at a restart (volatile keys).
 constexpr wchar_t kPathKey[] = L"Software\\Quillon stand-in path MTUs";
+constexpr wchar_t kPathKey6[] = L"Software\\Quillon stand-in IPv6 path MTUs";
 constexpr wchar_t kNlMtuKey[] = L"Software\\Quillon stand-in NlMtu";
 constexpr ULONG kSmallestSetMtu = 576;     // Windows 10 refuses a smaller IPv4 NlMtu
 constexpr ULONG kSmallestSetMtu6 = 1280;   // and a smaller IPv6 one, as an invalid parameter
 
 // ---- handles ----
 
-SRWLOCK handlesLock = SRWLOCK_INIT;
-std::vector<HANDLE> openHandles;
+// Each open handle with its family: IcmpCreateFile's serve the IPv4 echo,
+// Icmp6CreateFile's the IPv6 one, as on Windows, where they open different
+// devices.
+struct OpenHandle {
+    HANDLE handle;
+    ADDRESS_FAMILY family;
+};
 
-bool IsOpen(HANDLE handle) {
+SRWLOCK handlesLock = SRWLOCK_INIT;
+std::vector<OpenHandle> openHandles;
+
+bool IsOpen(HANDLE handle, ADDRESS_FAMILY family) {
     AcquireSRWLockShared(&handlesLock);
-    const bool open = std::find(openHandles.begin(), openHandles.end(), handle) != openHandles.end();
+    const bool open = std::any_of(openHandles.begin(), openHandles.end(), [handle, family](const OpenHandle& entry) {
+        return entry.handle == handle && entry.family == family;
+    });
     ReleaseSRWLockShared(&handlesLock);
     return open;
+}
+
+HANDLE CreateIcmpHandle(ADDRESS_FAMILY family) {
+    const HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (handle == nullptr) {
+        return INVALID_HANDLE_VALUE;
+    }
+    AcquireSRWLockExclusive(&handlesLock);
+    openHandles.push_back(OpenHandle{handle, family});
+    ReleaseSRWLockExclusive(&handlesLock);
+    return handle;
 }
 
 // ---- Wine's own functions behind the forwarded names ----
@@ -129,10 +160,22 @@ void DottedName(std::uint32_t address, wchar_t (&name)[16]) {
     std::swprintf(name, 16, L"%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
 }
 
-// The paths learnt in the last ten minutes; older ones are deleted.
-std::vector<LearntPath> LearntPaths() {
-    std::vector<LearntPath> paths;
-    const PathKey key;
+// One learnt IPv6 path as stored, under its destination's name.
+struct LearntPath6 {
+    std::uint8_t destination[16];
+    std::uint8_t source[16];  // the address the route's interface sends from
+    std::uint32_t pathMtu;
+    std::uint32_t interfaceIndex;
+    std::uint32_t learntLow;
+    std::uint32_t learntHigh;
+};
+
+// The paths under `keyName` learnt in the last ten minutes; older ones are
+// deleted.
+template <typename Path>
+std::vector<Path> Learnt(const wchar_t* keyName) {
+    std::vector<Path> paths;
+    const PathKey key(keyName);
     if (key.get() == nullptr) {
         return paths;
     }
@@ -140,7 +183,7 @@ std::vector<LearntPath> LearntPaths() {
     for (DWORD i = 0;; ++i) {
         wchar_t name[64];
         DWORD nameLength = 64;
-        LearntPath path{};
+        Path path{};
         DWORD type = 0;
         DWORD bytes = sizeof path;
         const LSTATUS status = RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type,
@@ -163,6 +206,8 @@ std::vector<LearntPath> LearntPaths() {
     }
     return paths;
 }
+
+std::vector<LearntPath> LearntPaths() { return Learnt<LearntPath>(kPathKey); }
 
 ULONG LearntMtu(IPAddr destination) {
     for (const LearntPath& path : LearntPaths()) {
@@ -190,6 +235,43 @@ void Learn(IPAddr destination, ULONG pathMtu) {
     wchar_t name[16];
     DottedName(destination, name);
     const PathKey key;
+    if (key.get() != nullptr) {
+        RegSetValueExW(key.get(), name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&path), sizeof path);
+    }
+}
+
+// An IPv6 address as eight groups of hex digits, uncompressed: one name for
+// each address.
+void Ipv6Name(const std::uint8_t (&address)[16], wchar_t (&name)[40]) {
+    unsigned groups[8];
+    for (int i = 0; i != 8; ++i) {
+        groups[i] = static_cast<unsigned>(address[2 * i] << 8 | address[2 * i + 1]);
+    }
+    std::swprintf(name, 40, L"%x:%x:%x:%x:%x:%x:%x:%x", groups[0], groups[1], groups[2], groups[3], groups[4],
+                  groups[5], groups[6], groups[7]);
+}
+
+ULONG LearntMtu6(const in6_addr& destination) {
+    for (const LearntPath6& path : Learnt<LearntPath6>(kPathKey6)) {
+        if (std::memcmp(path.destination, destination.s6_addr, sizeof path.destination) == 0) {
+            return path.pathMtu;
+        }
+    }
+    return 0;
+}
+
+void Learn6(const in6_addr& destination, ULONG pathMtu, const in6_addr& source, NET_IFINDEX interfaceIndex) {
+    LearntPath6 path{};
+    std::memcpy(path.destination, destination.s6_addr, sizeof path.destination);
+    std::memcpy(path.source, source.s6_addr, sizeof path.source);
+    path.pathMtu = pathMtu;
+    path.interfaceIndex = interfaceIndex;
+    const ULONGLONG now = Now();
+    path.learntLow = static_cast<std::uint32_t>(now);
+    path.learntHigh = static_cast<std::uint32_t>(now >> 32);
+    wchar_t name[40];
+    Ipv6Name(path.destination, name);
+    const PathKey key(kPathKey6);
     if (key.get() != nullptr) {
         RegSetValueExW(key.get(), name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&path), sizeof path);
     }
@@ -253,16 +335,15 @@ MIB_IPINTERFACE_ROW InterfaceRow(ADDRESS_FAMILY family, NET_IFINDEX index, ULONG
     return row;
 }
 
-// The IPv6 interfaces: the loopback and each adapter with an IPv6 address,
-// as Wine lists them, with the NlMtu SetIpInterfaceEntry set, or else with
-// the link's MTU.
-DWORD Ipv6Rows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
+// Wine's adapters with their IPv6 addresses, in `buffer`; `first` is the
+// first of them, or null where there are none.
+DWORD Ipv6Adapters(std::vector<unsigned char>& buffer, const IP_ADAPTER_ADDRESSES*& first) {
+    first = nullptr;
     using AddressesFunction = ULONG(WINAPI*)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
     const auto addresses = WineFunction<AddressesFunction>("GetAdaptersAddresses");
     if (addresses == nullptr) {
         return ERROR_NOT_SUPPORTED;
     }
-    std::vector<unsigned char> buffer;
     const DWORD status = Filled(buffer, [addresses](unsigned char* data, PULONG bytes) {
         return addresses(AF_INET6, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
                          nullptr, reinterpret_cast<PIP_ADAPTER_ADDRESSES>(data), bytes);
@@ -270,14 +351,35 @@ DWORD Ipv6Rows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
     if (status == ERROR_NO_DATA) {
         return NO_ERROR;
     }
+    if (status == NO_ERROR) {
+        first = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data());
+    }
+    return status;
+}
+
+// An adapter's IPv6 interface index (0: IPv6 is off there): Wine leaves
+// Ipv6IfIndex 0 and numbers both families' interfaces alike.
+NET_IFINDEX Ipv6Index(const IP_ADAPTER_ADDRESSES& adapter) {
+    if (adapter.FirstUnicastAddress == nullptr) {
+        return 0;
+    }
+    return adapter.Ipv6IfIndex != 0 ? adapter.Ipv6IfIndex : adapter.IfIndex;
+}
+
+// The IPv6 interfaces: the loopback and each adapter with an IPv6 address,
+// as Wine lists them, with the NlMtu SetIpInterfaceEntry set, or else with
+// the link's MTU.
+DWORD Ipv6Rows(std::vector<MIB_IPINTERFACE_ROW>& rows) {
+    std::vector<unsigned char> buffer;
+    const IP_ADAPTER_ADDRESSES* first = nullptr;
+    const DWORD status = Ipv6Adapters(buffer, first);
     if (status != NO_ERROR) {
         return status;
     }
-    for (auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
-         adapter = adapter->Next) {
-        const NET_IFINDEX index = adapter->Ipv6IfIndex != 0 ? adapter->Ipv6IfIndex : adapter->IfIndex;  // Wine: 0
-        if (adapter->FirstUnicastAddress == nullptr || index == 0) {
-            continue;  // IPv6 is off there
+    for (const IP_ADAPTER_ADDRESSES* adapter = first; adapter != nullptr; adapter = adapter->Next) {
+        const NET_IFINDEX index = Ipv6Index(*adapter);
+        if (index == 0) {
+            continue;
         }
         const ULONG set = NlMtu(AF_INET6, index);
         rows.push_back(InterfaceRow(AF_INET6, index,
@@ -522,7 +624,7 @@ volatile LONG lastSequence = 0;
 
 DWORD SendEcho(HANDLE handle, IPAddr destination, const void* requestData, WORD requestSize,
                const IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize, DWORD timeout) {
-    if (!IsOpen(handle) || (requestData == nullptr && requestSize != 0) || replyBuffer == nullptr) {
+    if (!IsOpen(handle, AF_INET) || (requestData == nullptr && requestSize != 0) || replyBuffer == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -641,24 +743,315 @@ DWORD SendEcho(HANDLE handle, IPAddr destination, const void* requestData, WORD 
     }
 }
 
+// ---- the IPv6 echo ----
+
+// Wine has no ICMPv6 sockets, so each echo goes as a UDP datagram of the
+// same size (UDP's header is 8 bytes, as an echo's) to a port that nothing
+// listens on at the test hosts: the destination's "port unreachable" is the
+// echo's reply. A new connected socket carries each echo, since Wine reports
+// what came back only as the socket's error (SO_ERROR, which stays set).
+constexpr std::size_t kIp6HeaderBytes = 40;
+constexpr std::size_t kUdpHeaderBytes = 8;
+constexpr u_short kClosedPort = 33434;
+constexpr ULONG kSmallestMtu6 = 1280;     // every IPv6 link carries this much whole
+constexpr ULONG kLargestPacket6 = 65535 + kIp6HeaderBytes;  // without a jumbo payload
+
+// ICMPV6_ECHO_REPLY as Windows lays it out: its IPV6_ADDRESS_EX is packed
+// (26 bytes), which MinGW's ipexport.h leaves out, so Status is at 28.
+#pragma pack(push, 1)
+struct AddressEx6 {
+    USHORT port;
+    ULONG flowInfo;
+    USHORT address[8];
+    ULONG scopeId;
+};
+#pragma pack(pop)
+struct EchoReply6 {
+    AddressEx6 address;
+    ULONG status;
+    unsigned int roundTripTime;
+};
+static_assert(sizeof(AddressEx6) == 26 && offsetof(EchoReply6, status) == 28 && sizeof(EchoReply6) == 36);
+
+// A UDP socket over IPv6 (Winsock started), closed when it goes; closing keeps
+// the last error.
+class Udp6 {
+public:
+    Udp6() : socket_(socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP)) {}
+    Udp6(const Udp6&) = delete;
+    Udp6& operator=(const Udp6&) = delete;
+    ~Udp6() {
+        if (socket_ != INVALID_SOCKET) {
+            const DWORD error = GetLastError();
+            closesocket(socket_);
+            SetLastError(error);
+        }
+    }
+    SOCKET get() const { return socket_; }
+
+private:
+    SOCKET socket_;
+};
+
+bool SetOption6(SOCKET s, int option, int value) {
+    return setsockopt(s, IPPROTO_IPV6, option, reinterpret_cast<const char*>(&value), sizeof value) == 0;
+}
+
+bool Connect6(SOCKET s, const sockaddr_in6& destination) {
+    sockaddr_in6 to = destination;
+    to.sin6_port = htons(kClosedPort);
+    return connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+}
+
+// The error an answer left on the socket (0: none yet).
+int SocketError(SOCKET s) {
+    int error = 0;
+    int bytes = sizeof error;
+    return getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &bytes) == 0 ? error
+                                                                                             : WSAGetLastError();
+}
+
+// The route to an IPv6 destination as the host takes it: the address it
+// sends from, and the index (as Ipv6Rows numbers them) of the interface that
+// has that address. Connecting a UDP socket sends nothing.
+struct Route6 {
+    DWORD status = NO_ERROR;
+    in6_addr source{};
+    NET_IFINDEX index = 0;
+};
+
+Route6 RouteTo(const sockaddr_in6& destination) {
+    Route6 route;
+    const Winsock winsock;
+    const Udp6 s;
+    sockaddr_in6 source{};
+    int bytes = sizeof source;
+    if (s.get() == INVALID_SOCKET) {
+        route.status = ERROR_NOT_SUPPORTED;  // no IPv6 here
+        return route;
+    }
+    if (!Connect6(s.get(), destination) ||
+        getsockname(s.get(), reinterpret_cast<sockaddr*>(&source), &bytes) != 0) {
+        route.status = ERROR_HOST_UNREACHABLE;  // no route: what Wine's GetBestInterfaceEx says for IPv4
+        return route;
+    }
+    route.source = source.sin6_addr;
+    std::vector<unsigned char> buffer;
+    const IP_ADAPTER_ADDRESSES* first = nullptr;
+    route.status = Ipv6Adapters(buffer, first);
+    for (const IP_ADAPTER_ADDRESSES* adapter = first; adapter != nullptr; adapter = adapter->Next) {
+        for (const IP_ADAPTER_UNICAST_ADDRESS* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
+             unicast = unicast->Next) {
+            const SOCKET_ADDRESS& address = unicast->Address;
+            if (address.lpSockaddr != nullptr && address.lpSockaddr->sa_family == AF_INET6 &&
+                address.iSockaddrLength >= static_cast<INT>(sizeof(sockaddr_in6)) &&
+                std::memcmp(&reinterpret_cast<const sockaddr_in6*>(address.lpSockaddr)->sin6_addr,
+                            &route.source, sizeof route.source) == 0 &&
+                Ipv6Index(*adapter) != 0) {
+                route.index = Ipv6Index(*adapter);
+                return route;
+            }
+        }
+    }
+    if (route.status == NO_ERROR) {
+        route.status = ERROR_NOT_FOUND;
+    }
+    return route;
+}
+
+// The NlMtu of an IPv6 interface (see Ipv6Rows); 0: not known.
+ULONG NlMtu6(NET_IFINDEX index) {
+    std::vector<MIB_IPINTERFACE_ROW> rows;
+    Ipv6Rows(rows);
+    for (const MIB_IPINTERFACE_ROW& row : rows) {
+        if (row.InterfaceIndex == index) {
+            return row.NlMtu;
+        }
+    }
+    return 0;
+}
+
+// The path MTU the host learnt for `destination` from a router's Packet Too
+// Big, found below `packetSize`. Wine passes on neither the MTU the router
+// named nor IPV6_MTU, but with IPV6_DONTFRAG the host refuses at once
+// (WSAEMSGSIZE) a datagram larger than the path MTU it knows: the largest it
+// still sends is that MTU. The datagrams it does send carry a hop limit of 1
+// and end at the first router. 0: nothing learnt.
+ULONG HostPathMtu(const sockaddr_in6& destination, ULONG packetSize) {
+    const Udp6 s;
+    if (packetSize <= kSmallestMtu6 || s.get() == INVALID_SOCKET || !SetOption6(s.get(), IPV6_DONTFRAG, 1) ||
+        !SetOption6(s.get(), IPV6_UNICAST_HOPS, 1) || !Connect6(s.get(), destination)) {
+        return 0;
+    }
+    const std::vector<char> data(packetSize - kIp6HeaderBytes - kUdpHeaderBytes);
+    ULONG low = kSmallestMtu6;  // passes on every path
+    ULONG high = packetSize - 1;
+    while (low < high) {
+        const ULONG middle = low + (high - low + 1) / 2;
+        if (send(s.get(), data.data(), static_cast<int>(middle - kIp6HeaderBytes - kUdpHeaderBytes), 0) !=
+            SOCKET_ERROR) {
+            low = middle;
+        } else if (WSAGetLastError() == WSAEMSGSIZE) {
+            high = middle - 1;
+        } else {
+            return 0;
+        }
+    }
+    return low;
+}
+
+// What the error an answer left on the socket says, as the echo's status.
+// Linux passes on to a socket only the ICMPv6 errors it counts as fatal (and
+// Wine has no IPV6_RECVERR for the others): "port unreachable", "prohibited"
+// (administratively, by policy, a reject route), Packet Too Big. A router's
+// "no route", "address unreachable" and Time Exceeded never come, and such
+// an echo times out; a router's "port unreachable" reads as the
+// destination's reply.
+ULONG Status6(int error) {
+    switch (error) {
+        case WSAECONNREFUSED:
+            return IP_SUCCESS;  // the destination's "port unreachable": its reply
+        case WSAEMSGSIZE:
+            return IP_PACKET_TOO_BIG;
+        case WSAENETUNREACH:
+            return IP_DEST_NO_ROUTE;
+        case WSAEHOSTUNREACH:
+            return IP_DEST_ADDR_UNREACHABLE;
+        case WSAEACCES:
+            return IP_DEST_PROHIBITED;
+        default:
+            return IP_GENERAL_FAILURE;
+    }
+}
+
+DWORD Fail6(EchoReply6* reply, DWORD error) {
+    reply->status = error;
+    SetLastError(error);
+    return 0;
+}
+
+bool IsUnspecified(const in6_addr& address) {
+    return std::all_of(std::begin(address.s6_addr), std::end(address.s6_addr),
+                       [](unsigned char byte) { return byte == 0; });
+}
+
+// The echo as Windows sends it over IPv6, which has no don't-fragment: an
+// echo larger than the path MTU learnt for the destination, or than the
+// route's NlMtu, is fragmented here and sent anyway (IP_FLAG_DF is ignored).
+// Every other echo goes whole (IPV6_DONTFRAG), so that a router on the way
+// that cannot carry it answers Packet Too Big: IP_PACKET_TOO_BIG, the MTU it
+// named learnt. Wine does not give the router's address; the reply names the
+// destination. Without IPV6_MTU the host fragments only to the path MTU it
+// knows, so an echo above a smaller NlMtu goes whole where the path carries
+// it; the answer is the same.
+DWORD SendEcho6(HANDLE handle, const sockaddr_in6* source, const sockaddr_in6* destination,
+                const void* requestData, WORD requestSize, const IP_OPTION_INFORMATION* options, void* replyBuffer,
+                DWORD replySize, DWORD timeout) {
+    if (!IsOpen(handle, AF_INET6) || source == nullptr || destination == nullptr ||
+        source->sin6_family != AF_INET6 || destination->sin6_family != AF_INET6 ||
+        (requestData == nullptr && requestSize != 0) || replyBuffer == nullptr || replySize < sizeof(EchoReply6)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // The reply, the data, an ICMP error's 8 bytes and an IO_STATUS_BLOCK.
+    if (replySize < sizeof(EchoReply6) + requestSize + kErrorRoom + sizeof(IO_STATUS_BLOCK)) {
+        SetLastError(IP_BUF_TOO_SMALL);
+        return 0;
+    }
+    auto* reply = static_cast<EchoReply6*>(replyBuffer);
+    std::memset(reply, 0, sizeof *reply);
+    auto* replyData = static_cast<std::uint8_t*>(replyBuffer) + sizeof(EchoReply6);
+    if (options != nullptr && options->OptionsSize != 0) {
+        return Fail6(reply, ERROR_NOT_SUPPORTED);  // no extension headers are sent
+    }
+    const in6_addr& to = destination->sin6_addr;
+    if (IsUnspecified(to) || to.s6_addr[0] == 0xFF) {
+        return Fail6(reply, IP_BAD_DESTINATION);  // none, or multicast
+    }
+    const ULONG packetSize = static_cast<ULONG>(kIp6HeaderBytes + kUdpHeaderBytes) + requestSize;
+    if (packetSize > kLargestPacket6) {
+        return Fail6(reply, IP_PACKET_TOO_BIG);
+    }
+    const Winsock winsock;
+    const Route6 route = RouteTo(*destination);
+    if (route.status != NO_ERROR) {
+        return Fail6(reply, IP_GENERAL_FAILURE);  // no route, as on the IPv4 side
+    }
+    const ULONG learnt = LearntMtu6(to);
+    const ULONG nlMtu = NlMtu6(route.index);
+    const bool fragmented = (learnt != 0 && packetSize > learnt) || (nlMtu != 0 && packetSize > nlMtu);
+    const int hopLimit = options != nullptr && options->Ttl != 0 ? options->Ttl : kDefaultTtl;
+
+    const DWORD start = GetTickCount();
+    // A second send only where the host had forgotten a path MTU that this
+    // still holds: the router's Packet Too Big has taught it again, and the
+    // echo goes in fragments, as Windows would have sent it at first.
+    for (int sends = 1;; ++sends) {
+        const Udp6 s;
+        sockaddr_in6 from = *source;
+        from.sin6_port = 0;
+        if (s.get() == INVALID_SOCKET ||
+            (!IsUnspecified(from.sin6_addr) && bind(s.get(), reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0) ||
+            !SetOption6(s.get(), IPV6_DONTFRAG, fragmented ? 0 : 1) ||
+            !SetOption6(s.get(), IPV6_UNICAST_HOPS, hopLimit) || !Connect6(s.get(), *destination)) {
+            const int error = WSAGetLastError();
+            return Fail6(reply, error != 0 ? static_cast<DWORD>(error) : IP_GENERAL_FAILURE);
+        }
+        int error = 0;
+        if (send(s.get(), static_cast<const char*>(requestData), requestSize, 0) == SOCKET_ERROR) {
+            if (WSAGetLastError() != WSAEMSGSIZE) {
+                return Fail6(reply, IP_GENERAL_FAILURE);
+            }
+            if (fragmented) {
+                return Fail6(reply, IP_PACKET_TOO_BIG);  // larger than any datagram here
+            }
+            // The host knows a smaller path MTU that this had forgotten
+            // (FlushIpPathTable): Windows would send the echo and hear the
+            // router's Packet Too Big.
+            error = WSAEMSGSIZE;
+        }
+        while (error == 0) {
+            error = SocketError(s.get());
+            if (error == 0 && GetTickCount() - start >= timeout) {
+                return Fail6(reply, IP_REQ_TIMED_OUT);
+            }
+            if (error == 0) {
+                Sleep(1);
+            }
+        }
+        if (error == WSAEMSGSIZE && fragmented && sends == 1) {
+            continue;
+        }
+        reply->address.scopeId = destination->sin6_scope_id;
+        std::memcpy(reply->address.address, to.s6_addr, sizeof reply->address.address);
+        reply->status = Status6(error);
+        reply->roundTripTime = GetTickCount() - start;
+        if (reply->status == IP_SUCCESS && requestSize != 0) {
+            std::memcpy(replyData, requestData, requestSize);
+        }
+        if (reply->status == IP_PACKET_TOO_BIG && !fragmented) {
+            const ULONG pathMtu = HostPathMtu(*destination, packetSize);
+            if (pathMtu != 0) {
+                Learn6(to, pathMtu, route.source, route.index);
+            }
+        }
+        return 1;
+    }
+}
+
 }  // namespace
 
 extern "C" {
 
-HANDLE WINAPI IcmpCreateFile() {
-    const HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (handle == nullptr) {
-        return INVALID_HANDLE_VALUE;
-    }
-    AcquireSRWLockExclusive(&handlesLock);
-    openHandles.push_back(handle);
-    ReleaseSRWLockExclusive(&handlesLock);
-    return handle;
-}
+HANDLE WINAPI IcmpCreateFile() { return CreateIcmpHandle(AF_INET); }
 
+HANDLE WINAPI Icmp6CreateFile() { return CreateIcmpHandle(AF_INET6); }
+
+// Closes a handle of either family.
 BOOL WINAPI IcmpCloseHandle(HANDLE handle) {
     AcquireSRWLockExclusive(&handlesLock);
-    const auto found = std::find(openHandles.begin(), openHandles.end(), handle);
+    const auto found = std::find_if(openHandles.begin(), openHandles.end(),
+                                    [handle](const OpenHandle& entry) { return entry.handle == handle; });
     const bool open = found != openHandles.end();
     if (open) {
         openHandles.erase(found);
@@ -690,25 +1083,82 @@ DWORD WINAPI IcmpSendEcho2(HANDLE handle, HANDLE event, FARPROC apcRoutine, PVOI
     return SendEcho(handle, destination, requestData, requestSize, options, replyBuffer, replySize, timeout);
 }
 
+// Only the waiting form, as for IPv4.
+DWORD WINAPI Icmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC apcRoutine, PVOID apcContext,
+                            struct sockaddr_in6* source, struct sockaddr_in6* destination, LPVOID requestData,
+                            WORD requestSize, PIP_OPTION_INFORMATION options, LPVOID replyBuffer, DWORD replySize,
+                            DWORD timeout) {
+    static_cast<void>(apcContext);
+    if (event != nullptr || apcRoutine != nullptr) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return 0;
+    }
+    return SendEcho6(handle, source, destination, requestData, requestSize, options, replyBuffer, replySize,
+                     timeout);
+}
+
+// Wine has none (a call ends the process). The echo leaves one reply: 1 for
+// a reply from the destination or a hop limit that ran out, else 0 with its
+// status as the last error.
+DWORD WINAPI Icmp6ParseReplies(LPVOID replyBuffer, DWORD replySize) {
+    if (replyBuffer == nullptr || replySize < sizeof(EchoReply6)) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return 0;
+    }
+    const ULONG status = static_cast<const EchoReply6*>(replyBuffer)->status;
+    if (status != IP_SUCCESS && status != IP_TTL_EXPIRED_TRANSIT) {
+        SetLastError(status);
+        return 0;
+    }
+    return 1;
+}
+
+// IPv6: the index of the interface the route leaves through (see RouteTo);
+// IPv4 as Wine answers.
+DWORD WINAPI GetBestInterfaceEx(struct sockaddr* destination, PDWORD index) {
+    if (destination == nullptr || index == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (destination->sa_family == AF_INET) {
+        using BestFunction = DWORD(WINAPI*)(struct sockaddr*, PDWORD);
+        const auto best = WineFunction<BestFunction>("GetBestInterfaceEx");
+        return best != nullptr ? best(destination, index) : ERROR_NOT_SUPPORTED;
+    }
+    if (destination->sa_family != AF_INET6) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    sockaddr_in6 to{};
+    std::memcpy(&to, destination, sizeof to);
+    const Route6 route = RouteTo(to);
+    if (route.status == NO_ERROR) {
+        *index = route.index;
+    }
+    return route.status;
+}
+
 // One row for each destination whose path MTU a router named in the last ten
-// minutes; freed with FreeMibTable (Wine's frees from the process heap).
+// minutes, IPv4's first; freed with FreeMibTable (Wine's frees from the
+// process heap).
 DWORD WINAPI GetIpPathTable(ADDRESS_FAMILY family, PMIB_IPPATH_TABLE* table) {
     if (table == nullptr || (family != AF_INET && family != AF_INET6 && family != AF_UNSPEC)) {
         return ERROR_INVALID_PARAMETER;
     }
     *table = nullptr;
     const std::vector<LearntPath> paths = family == AF_INET6 ? std::vector<LearntPath>() : LearntPaths();
-    if (paths.empty()) {
+    const std::vector<LearntPath6> paths6 =
+        family == AF_INET ? std::vector<LearntPath6>() : Learnt<LearntPath6>(kPathKey6);
+    const std::size_t count = paths.size() + paths6.size();
+    if (count == 0) {
         return ERROR_NOT_FOUND;
     }
-    const std::size_t bytes = offsetof(MIB_IPPATH_TABLE, Table) + paths.size() * sizeof(MIB_IPPATH_ROW);
+    const std::size_t bytes = offsetof(MIB_IPPATH_TABLE, Table) + count * sizeof(MIB_IPPATH_ROW);
     auto* result = static_cast<PMIB_IPPATH_TABLE>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
     if (result == nullptr) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     using IndexToLuidFunction = DWORD(WINAPI*)(NET_IFINDEX, PNET_LUID);
     const auto indexToLuid = WineFunction<IndexToLuidFunction>("ConvertInterfaceIndexToLuid");
-    result->NumEntries = static_cast<ULONG>(paths.size());
+    result->NumEntries = static_cast<ULONG>(count);
     for (std::size_t i = 0; i != paths.size(); ++i) {
         MIB_IPPATH_ROW& row = result->Table[i];
         row.Source.si_family = AF_INET;
@@ -721,6 +1171,21 @@ DWORD WINAPI GetIpPathTable(ADDRESS_FAMILY family, PMIB_IPPATH_TABLE* table) {
             indexToLuid(row.InterfaceIndex, &row.InterfaceLuid);
         }
         row.PathMtu = paths[i].pathMtu;
+        row.IsReachable = TRUE;
+    }
+    // The next hop is not known: left unspecified.
+    for (std::size_t i = 0; i != paths6.size(); ++i) {
+        MIB_IPPATH_ROW& row = result->Table[paths.size() + i];
+        row.Source.si_family = AF_INET6;
+        std::memcpy(row.Source.Ipv6.sin6_addr.s6_addr, paths6[i].source, sizeof paths6[i].source);
+        row.Destination.si_family = AF_INET6;
+        std::memcpy(row.Destination.Ipv6.sin6_addr.s6_addr, paths6[i].destination, sizeof paths6[i].destination);
+        row.CurrentNextHop.si_family = AF_INET6;
+        row.InterfaceIndex = paths6[i].interfaceIndex;
+        if (indexToLuid != nullptr && row.InterfaceIndex != 0) {
+            indexToLuid(row.InterfaceIndex, &row.InterfaceLuid);
+        }
+        row.PathMtu = paths6[i].pathMtu;
         row.IsReachable = TRUE;
     }
     *table = result;
@@ -790,13 +1255,17 @@ DWORD WINAPI SetIpInterfaceEntry(PMIB_IPINTERFACE_ROW row) {
     return NO_ERROR;
 }
 
-// Forgets every learnt path MTU.
+// Forgets every path MTU learnt for the family (AF_UNSPEC: both).
 DWORD WINAPI FlushIpPathTable(ADDRESS_FAMILY family) {
     if (family != AF_INET && family != AF_INET6 && family != AF_UNSPEC) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (family != AF_INET6) {
-        const LSTATUS status = RegDeleteKeyExW(HKEY_CURRENT_USER, kPathKey, KEY_WOW64_64KEY, 0);
+    for (const ADDRESS_FAMILY flushed : {AF_INET, AF_INET6}) {
+        if (family != AF_UNSPEC && family != flushed) {
+            continue;
+        }
+        const LSTATUS status =
+            RegDeleteKeyExW(HKEY_CURRENT_USER, flushed == AF_INET ? kPathKey : kPathKey6, KEY_WOW64_64KEY, 0);
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
             return static_cast<DWORD>(status);
         }
