@@ -7,8 +7,17 @@
 //     minimum (the reply, the data and 8 bytes); prints
 //     "returned R status S from ADDRESS data BYTES in MS ms", where S is the
 //     reply's status if R is not 0 and the last error if it is
+//   quillon_standin_check echo6 ADDRESS DATA_BYTES [hops=N] [timeout=MS] [reply=DELTA] [handle=closed|ipv4]
+//     one IPv6 echo (Icmp6SendEcho2 from the unspecified address, options
+//     with the hop limit, 128 unless given, and flags 0); the reply buffer is
+//     DELTA bytes larger than the documented minimum (the reply, the data, 8
+//     bytes and an IO_STATUS_BLOCK); handle=ipv4 passes IcmpCreateFile's
+//     handle; prints "returned R status S from ADDRESS data BYTES in MS ms",
+//     where BYTES is how much of what was sent follows the reply
+//   quillon_standin_check best6 ADDRESS|null   GetBestInterfaceEx of that
+//     IPv6 address (null: no address)
 //   quillon_standin_check paths [family=N]   GetIpPathTable's rows
-//   quillon_standin_check forget             FlushIpPathTable(AF_INET)
+//   quillon_standin_check forget [family=N]  FlushIpPathTable (AF_INET unless given)
 //   quillon_standin_check interfaces ADDRESS [family=N]   what the other
 //     IP-helper calls say, GetIpInterfaceTable's rows for that family
 //     (AF_INET unless given) among them
@@ -22,6 +31,7 @@
 #include <windows.h>
 #include <iphlpapi.h>
 #include <icmpapi.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -126,14 +136,109 @@ int Echo(int argc, char** argv) {
     return 0;
 }
 
+std::string Text6(const in6_addr& address) {
+    char text[INET6_ADDRSTRLEN] = "";
+    return inet_ntop(AF_INET6, &address, text, sizeof text) != nullptr ? text : "?";
+}
+
+// ICMPV6_ECHO_REPLY as Windows lays it out (MinGW's IPV6_ADDRESS_EX is not
+// packed): the address's 16 bytes at 6, the status at 28, the round trip at 32.
+constexpr std::size_t kReply6Bytes = 36;
+constexpr std::size_t kReply6Address = 6;
+constexpr std::size_t kReply6Status = 28;
+
+int Echo6(int argc, char** argv) {
+    using CreateFunction = HANDLE(WINAPI*)();
+    using CloseFunction = BOOL(WINAPI*)(HANDLE);
+    using SendFunction = DWORD(WINAPI*)(HANDLE, HANDLE, FARPROC, PVOID, sockaddr_in6*, sockaddr_in6*, LPVOID, WORD,
+                                        PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
+    const auto create = Find<CreateFunction>("Icmp6CreateFile");
+    const auto create4 = Find<CreateFunction>("IcmpCreateFile");
+    const auto close = Find<CloseFunction>("IcmpCloseHandle");
+    const auto send = Find<SendFunction>("Icmp6SendEcho2");
+    sockaddr_in6 source{};
+    source.sin6_family = AF_INET6;
+    sockaddr_in6 destination{};
+    destination.sin6_family = AF_INET6;
+    if (argc < 4 || inet_pton(AF_INET6, argv[2], &destination.sin6_addr) != 1 || create == nullptr ||
+        create4 == nullptr || close == nullptr || send == nullptr) {
+        std::puts("usage: echo6 ADDRESS DATA_BYTES [options], with the IP helper's IPv6 echo functions");
+        return 2;
+    }
+    const WORD dataBytes = static_cast<WORD>(std::atoi(argv[3]));
+    auto options = Options(argc, argv, 4);
+    IP_OPTION_INFORMATION ip{};
+    ip.Ttl = static_cast<UCHAR>(options.count("hops") != 0 ? std::atoi(options["hops"].c_str()) : 128);
+    const DWORD timeout =
+        options.count("timeout") != 0 ? std::strtoul(options["timeout"].c_str(), nullptr, 10) : 2000;
+    const int delta = options.count("reply") != 0 ? std::atoi(options["reply"].c_str()) : 0;
+    std::vector<unsigned char> data(dataBytes);
+    for (std::size_t i = 0; i != data.size(); ++i) {
+        data[i] = static_cast<unsigned char>('A' + i % 26);
+    }
+    std::vector<unsigned char> reply(kReply6Bytes + dataBytes + 8 + sizeof(IO_STATUS_BLOCK) + delta);
+
+    const bool ipv4 = options["handle"] == "ipv4";
+    HANDLE handle = ipv4 ? create4() : create();
+    if (handle == INVALID_HANDLE_VALUE) {
+        std::printf("Icmp6CreateFile failed: %lu\n", GetLastError());
+        return 0;
+    }
+    const bool closed = options["handle"] == "closed";
+    if (closed) {
+        close(handle);
+    }
+    const DWORD start = GetTickCount();
+    const DWORD returned = send(handle, nullptr, nullptr, nullptr, &source, &destination, data.data(), dataBytes,
+                                &ip, reply.data(), static_cast<DWORD>(reply.size()), timeout);
+    const DWORD error = GetLastError();
+    const DWORD ms = GetTickCount() - start;
+    if (!closed) {
+        close(handle);
+    }
+    if (returned == 0) {
+        std::printf("returned 0 status %lu in %lu ms\n", error, ms);
+        return 0;
+    }
+    in6_addr from{};
+    ULONG status = 0;
+    std::memcpy(&from, reply.data() + kReply6Address, sizeof from);
+    std::memcpy(&status, reply.data() + kReply6Status, sizeof status);
+    std::size_t same = 0;
+    while (same != data.size() && reply[kReply6Bytes + same] == data[same]) {
+        ++same;
+    }
+    std::printf("returned %lu status %lu from %s data %zu in %lu ms\n", returned, status, Text6(from).c_str(), same,
+                ms);
+    return 0;
+}
+
+int Best6(int argc, char** argv) {
+    using BestFunction = DWORD(WINAPI*)(sockaddr*, PDWORD);
+    const auto best = Find<BestFunction>("GetBestInterfaceEx");
+    sockaddr_in6 destination{};
+    destination.sin6_family = AF_INET6;
+    const bool none = argc >= 3 && std::strcmp(argv[2], "null") == 0;
+    if (argc < 3 || (!none && inet_pton(AF_INET6, argv[2], &destination.sin6_addr) != 1) || best == nullptr) {
+        std::puts("usage: best6 ADDRESS|null, with GetBestInterfaceEx");
+        return 2;
+    }
+    DWORD index = 0;
+    const DWORD status = best(none ? nullptr : reinterpret_cast<sockaddr*>(&destination), &index);
+    std::printf("GetBestInterfaceEx %s: %lu index %lu\n", argv[2], status, index);
+    return 0;
+}
+
 int Paths(int argc, char** argv) {
     using TableFunction = DWORD(WINAPI*)(ADDRESS_FAMILY, PMIB_IPPATH_TABLE*);
     using FreeFunction = void(WINAPI*)(PVOID);
     using BestFunction = DWORD(WINAPI*)(IPAddr, PDWORD);
+    using BestExFunction = DWORD(WINAPI*)(sockaddr*, PDWORD);
     const auto table = Find<TableFunction>("GetIpPathTable");
     const auto freeTable = Find<FreeFunction>("FreeMibTable");
     const auto best = Find<BestFunction>("GetBestInterface");
-    if (table == nullptr || freeTable == nullptr || best == nullptr) {
+    const auto bestEx = Find<BestExFunction>("GetBestInterfaceEx");
+    if (table == nullptr || freeTable == nullptr || best == nullptr || bestEx == nullptr) {
         std::puts("GetIpPathTable: not exported");
         return 0;
     }
@@ -148,8 +253,15 @@ int Paths(int argc, char** argv) {
     }
     for (ULONG i = 0; i != paths->NumEntries; ++i) {
         const MIB_IPPATH_ROW& row = paths->Table[i];
-        const IPAddr destination = row.Destination.Ipv4.sin_addr.s_addr;
         DWORD bestIndex = 0;
+        if (row.Destination.si_family == AF_INET6) {
+            sockaddr_in6 destination = row.Destination.Ipv6;
+            bestEx(reinterpret_cast<sockaddr*>(&destination), &bestIndex);
+            std::printf("path %s mtu %lu interface %lu best %lu\n", Text6(destination.sin6_addr).c_str(),
+                        row.PathMtu, row.InterfaceIndex, bestIndex);
+            continue;
+        }
+        const IPAddr destination = row.Destination.Ipv4.sin_addr.s_addr;
         best(destination, &bestIndex);
         std::printf("path %s mtu %lu interface %lu best %lu\n", Dotted(destination).c_str(), row.PathMtu,
                     row.InterfaceIndex, bestIndex);
@@ -158,13 +270,16 @@ int Paths(int argc, char** argv) {
     return 0;
 }
 
-int Forget() {
+int Forget(int argc, char** argv) {
     using FlushFunction = DWORD(WINAPI*)(ADDRESS_FAMILY);
     const auto flush = Find<FlushFunction>("FlushIpPathTable");
+    auto options = Options(argc, argv, 2);
+    const auto family = static_cast<ADDRESS_FAMILY>(
+        options.count("family") != 0 ? std::atoi(options["family"].c_str()) : AF_INET);
     if (flush == nullptr) {
         std::puts("FlushIpPathTable: not exported");
     } else {
-        std::printf("FlushIpPathTable: %lu\n", flush(AF_INET));
+        std::printf("FlushIpPathTable: %lu\n", flush(family));
     }
     return 0;
 }
@@ -277,11 +392,17 @@ int main(int argc, char** argv) {
     if (command == "echo") {
         return Echo(argc, argv);
     }
+    if (command == "echo6") {
+        return Echo6(argc, argv);
+    }
+    if (command == "best6") {
+        return Best6(argc, argv);
+    }
     if (command == "paths") {
         return Paths(argc, argv);
     }
     if (command == "forget") {
-        return Forget();
+        return Forget(argc, argv);
     }
     if (command == "interfaces") {
         return Interfaces(argc, argv);
@@ -289,6 +410,6 @@ int main(int argc, char** argv) {
     if (command == "mtu") {
         return Mtu(argc, argv);
     }
-    std::puts("usage: quillon_standin_check echo|paths|forget|interfaces|mtu ...");
+    std::puts("usage: quillon_standin_check echo|echo6|best6|paths|forget|interfaces|mtu ...");
     return 2;
 }
