@@ -9,8 +9,8 @@
 #       of the windows and windows32 builds; a 64-bit prefix made with the
 #       32-bit Wine needs both, a 32-bit prefix only DIR32
 #   standin_remove PREFIX    puts Wine's own DLL back
-#   standin_forget PREFIX    forgets the path MTUs the stand-in learnt, as
-#       `ip route flush cache` makes the Linux host forget its own
+#   standin_forget PREFIX    forgets the path MTUs the stand-in learnt, IPv4's
+#       and IPv6's, as `ip route flush cache` makes the Linux host forget its own
 # Installing and removing it also forgets the NlMtu its SetIpInterfaceEntry set.
 # The Wine commands run with $STANDIN_IN before them (for instance
 # "ip netns exec NAME"), so that they join the prefix's Wine server where
@@ -18,6 +18,7 @@
 
 # Where the stand-in keeps what it learnt (see IpHelperStandIn.cpp).
 STANDIN_PATH_KEY='HKCU\Software\Quillon stand-in path MTUs'
+STANDIN_PATH_KEY6='HKCU\Software\Quillon stand-in IPv6 path MTUs'
 STANDIN_MTU_KEY='HKCU\Software\Quillon stand-in NlMtu'
 STANDIN_OVERRIDES='HKCU\Software\Wine\DllOverrides'
 STANDIN_KEEP_KEY='HKCU\Software\Quillon stand-in persistent MTU'
@@ -86,5 +87,6 @@ standin_remove() {
 standin_forget() {
   local prefix=$1
   _standin_wine reg delete "$STANDIN_PATH_KEY" /f
+  _standin_wine reg delete "$STANDIN_PATH_KEY6" /f
   return 0
 }
