@@ -5,10 +5,12 @@
 # Wine's own echo ignores don't-fragment; with it an echo too big for the
 # interface or for a path MTU already learnt is refused at once, a router's
 # "fragmentation needed" comes back as IP_PACKET_TOO_BIG and its MTU is listed
-# by GetIpPathTable, GetIpInterfaceTable and GetIpInterfaceEntry give each
-# interface's NlMtu as SetIpInterfaceEntry set it, for every process (Wine's
-# own table fails, and Wine has neither function), and the other IP-helper
-# calls answer as before.
+# by GetIpPathTable, over IPv6 a router's Packet Too Big likewise (and the
+# echo is fragmented here from then on, as Windows does), GetBestInterfaceEx
+# gives the IPv6 route's interface, GetIpInterfaceTable and
+# GetIpInterfaceEntry give each interface's NlMtu as SetIpInterfaceEntry set
+# it, for every process (Wine's own table fails, and Wine has neither
+# function), and the other IP-helper calls answer as before.
 #   standin-check.sh STANDIN64_DIR CHECK64 STANDIN32_DIR CHECK32 WORK_DIR
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
@@ -77,8 +79,46 @@ with_standin=(
   "forget;^FlushIpPathTable: 0$;0;"
   "paths;^GetIpPathTable: 1168$;0;"
 )
+# IPv6, on topology.sh's client 2001:db8:2::2 (eth0, by r1 2001:db8:2::1):
+# on the way to far6 r1 names an MTU of 1400, near6's carries 1500, and
+# hole6's router says nothing of its 1400. Each echo is a UDP datagram of the
+# echo's size (the stand-in has no ICMPv6 socket in Wine), so r1's counter
+# of echo requests does not see it. Windows fragments an echo larger than a
+# path MTU it learnt, so only the first gets IP_PACKET_TOO_BIG.
+near6=2001:db8:113::15 far6=2001:db8:113::14 hole6=2001:db8:113::60
+with_standin6=(
+  "!ip -6 route flush cache;;-;"
+  "forget family=23;^FlushIpPathTable: 0$;-;"
+  # Above the NlMtu of the route's interface the echo is fragmented here, and
+  # nothing is learnt.
+  "mtu $eth0 set=1400 family=23;SetIpInterfaceEntry: 0 ;-;"
+  "echo6 $far6 1452;^returned 1 status 0 from $far6 data 1452 in;-;"
+  "paths family=23;^GetIpPathTable: 1168$;-;"
+  "mtu $eth0 set=1500 family=23;SetIpInterfaceEntry: 0 ;-;"
+  "!ip -6 route flush cache;;-;"
+  "best6 $far6;^GetBestInterfaceEx $far6: 0 index $eth0$;-;"
+  "best6 null;^GetBestInterfaceEx null: 87 ;-;"
+  "echo6 $far6 1352;^returned 1 status 0 from $far6 data 1352 in;-;"
+  "echo6 $far6 1452;^returned 1 status 11009 from $far6 data 0 in;-;"
+  "paths family=23;^GetIpPathTable: 0 path $far6 mtu 1400 interface $eth0 best $eth0$;-;"
+  "echo6 $far6 1452;^returned 1 status 0 from $far6 data 1452 in;-;"
+  "paths family=23;^GetIpPathTable: 0 path $far6 mtu 1400 interface $eth0 best $eth0$;-;"
+  # The host forgets; the stand-in does not, and the echo still goes in fragments.
+  "!ip -6 route flush cache;;-;"
+  "echo6 $far6 1452;^returned 1 status 0 from $far6 data 1452 in;-;"
+  "echo6 $near6 1452;^returned 1 status 0 from $near6 data 1452 in;-;"
+  "echo6 $hole6 1452 timeout=300;$timed_out_at_300;-;"
+  "echo6 $far6 1352 reply=-1;^returned 0 status 11001 in;-;"
+  "echo6 $far6 64 handle=closed;^returned 0 status 87 in;-;"
+  "echo6 $far6 64 handle=ipv4;^returned 0 status 87 in;-;"
+  # Both families: IPv4's were forgotten above.
+  "paths family=0;^GetIpPathTable: 0 path $far6 mtu 1400 interface $eth0 best $eth0$;-;"
+  "forget family=23;^FlushIpPathTable: 0$;-;"
+  "paths family=0;^GetIpPathTable: 1168$;-;"
+)
 # Wine's own: don't-fragment is dropped, so nothing is refused here; the host
-# fragments once a router has named the path's MTU.
+# fragments once a router has named the path's MTU. Its IPv6 echo and
+# GetBestInterfaceEx for IPv6 fail.
 without_standin=(
   "!ip route flush cache;;-;"
   "paths;^GetIpPathTable: not exported$;0;"
@@ -86,6 +126,8 @@ without_standin=(
   "echo $near 1473 df;^returned 1 status 0 from $near data 1473 in;-;"
   "echo $far 1472 df;^returned (1 status (0|11009) from|0 status 11010 in);-;"
   "echo $far 1472 df;^returned 1 status 0 from $far data 1472 in;-;"
+  "echo6 $far6 64;^Icmp6CreateFile failed: 120$;-;"
+  "best6 $far6;^GetBestInterfaceEx $far6: 50 index 0$;-;"
 )
 
 # run_cases CHECKER CASE...
@@ -137,7 +179,7 @@ done
 standin_install "$WINEPREFIX" "$standin64" "$standin32" || fail "standin_install"
 for checker in "${checkers[@]}"; do
   build=$(basename "$(dirname "$(dirname "$checker")")")
-  run_cases "$checker" "${with_standin[@]}"
+  run_cases "$checker" "${with_standin[@]}" "${with_standin6[@]}"
   interfaces "$checker" >"$work/standin-$build.txt"
   if ! diff <(forwarded "$work/wine-$build.txt") <(forwarded "$work/standin-$build.txt"); then
     fail "$build: the other IP-helper calls answer otherwise with the stand-in"
