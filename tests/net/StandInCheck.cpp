@@ -19,8 +19,8 @@
 //   quillon_standin_check paths [family=N]   GetIpPathTable's rows
 //   quillon_standin_check forget [family=N]  FlushIpPathTable (AF_INET unless given)
 //   quillon_standin_check interfaces ADDRESS [family=N]   what the other
-//     IP-helper calls say, GetIpInterfaceTable's rows for that family
-//     (AF_INET unless given) among them
+//     IP-helper calls say (GetBestInterfaceEx of the IPv4 address among them),
+//     GetIpInterfaceTable's rows for that family (AF_INET unless given)
 //   quillon_standin_check mtu INDEX [set=N] [family=N] [site=N]
 //     GetIpInterfaceEntry of that interface; with set=, SetIpInterfaceEntry
 //     of its row with NlMtu N, SitePrefixLength and family, and the row read back
@@ -306,6 +306,16 @@ int Interfaces(int argc, char** argv) {
     DWORD index = 0;
     const DWORD bestStatus = best(destination, &index);
     std::printf("GetBestInterface %s: %lu index %lu\n", argv[2], bestStatus, index);
+    using BestExFunction = DWORD(WINAPI*)(sockaddr*, PDWORD);
+    const auto bestEx = Find<BestExFunction>("GetBestInterfaceEx");
+    if (bestEx != nullptr) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = destination;
+        index = 0;
+        const DWORD exStatus = bestEx(reinterpret_cast<sockaddr*>(&to), &index);
+        std::printf("GetBestInterfaceEx %s: %lu index %lu\n", argv[2], exStatus, index);
+    }
 
     ULONG bytes = 0;
     std::vector<unsigned char> buffer;

@@ -185,7 +185,8 @@ for checker in "${checkers[@]}"; do
     fail "$build: the other IP-helper calls answer otherwise with the stand-in"
   fi
   # What was compared must be the test network as Wine lists it.
-  for want in "^GetBestInterface $far: 0 index $eth0$" " 192\.0\.2\.2 GetIfEntry 0 mtu 1500$" \
+  for want in "^GetBestInterface $far: 0 index $eth0$" "^GetBestInterfaceEx $far: 0 index $eth0$" \
+    " 192\.0\.2\.2 GetIfEntry 0 mtu 1500$" \
     " 198\.51\.100\.41 GetIfEntry 0 mtu 1400$" " 198\.51\.100\.45 GetIfEntry 0 mtu 1492$" \
     "^GetIpInterfaceTable: 0 rows 4$"; do
     grep -Eq "$want" "$work/standin-$build.txt" || fail "$build interfaces: no line '$want'"

@@ -973,12 +973,13 @@ DWORD SendEcho6(HANDLE handle, const sockaddr_in6* source, const sockaddr_in6* d
         return Fail6(reply, IP_PACKET_TOO_BIG);
     }
     const Winsock winsock;
+    // An interface Wine does not list leaves only its NlMtu unknown.
     const Route6 route = RouteTo(*destination);
-    if (route.status != NO_ERROR) {
+    if (route.status != NO_ERROR && route.status != ERROR_NOT_FOUND) {
         return Fail6(reply, IP_GENERAL_FAILURE);  // no route, as on the IPv4 side
     }
     const ULONG learnt = LearntMtu6(to);
-    const ULONG nlMtu = NlMtu6(route.index);
+    const ULONG nlMtu = route.index != 0 ? NlMtu6(route.index) : 0;
     const bool fragmented = (learnt != 0 && packetSize > learnt) || (nlMtu != 0 && packetSize > nlMtu);
     const int hopLimit = options != nullptr && options->Ttl != 0 ? options->Ttl : kDefaultTtl;
 
