@@ -7,13 +7,14 @@
 //     minimum (the reply, the data and 8 bytes); prints
 //     "returned R status S from ADDRESS data BYTES in MS ms", where S is the
 //     reply's status if R is not 0 and the last error if it is
-//   quillon_standin_check echo6 ADDRESS DATA_BYTES [hops=N] [timeout=MS] [reply=DELTA] [handle=closed|ipv4]
+//   quillon_standin_check echo6 ADDRESS DATA_BYTES [hops=N] [timeout=MS] [reply=DELTA] [handle=closed|ipv4] [parse]
 //     one IPv6 echo (Icmp6SendEcho2 from the unspecified address, options
 //     with the hop limit, 128 unless given, and flags 0); the reply buffer is
 //     DELTA bytes larger than the documented minimum (the reply, the data, 8
 //     bytes and an IO_STATUS_BLOCK); handle=ipv4 passes IcmpCreateFile's
 //     handle; prints "returned R status S from ADDRESS data BYTES in MS ms",
-//     where BYTES is how much of what was sent follows the reply
+//     where BYTES is how much of what was sent follows the reply; with
+//     parse, then what Icmp6ParseReplies makes of the reply buffer
 //   quillon_standin_check best6 ADDRESS|null   GetBestInterfaceEx of that
 //     IPv6 address (null: no address)
 //   quillon_standin_check paths [family=N]   GetIpPathTable's rows
@@ -150,12 +151,14 @@ constexpr std::size_t kReply6Status = 28;
 int Echo6(int argc, char** argv) {
     using CreateFunction = HANDLE(WINAPI*)();
     using CloseFunction = BOOL(WINAPI*)(HANDLE);
+    using ParseFunction = DWORD(WINAPI*)(LPVOID, DWORD);
     using SendFunction = DWORD(WINAPI*)(HANDLE, HANDLE, FARPROC, PVOID, sockaddr_in6*, sockaddr_in6*, LPVOID, WORD,
                                         PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
     const auto create = Find<CreateFunction>("Icmp6CreateFile");
     const auto create4 = Find<CreateFunction>("IcmpCreateFile");
     const auto close = Find<CloseFunction>("IcmpCloseHandle");
     const auto send = Find<SendFunction>("Icmp6SendEcho2");
+    const auto parse = Find<ParseFunction>("Icmp6ParseReplies");
     sockaddr_in6 source{};
     source.sin6_family = AF_INET6;
     sockaddr_in6 destination{};
@@ -208,8 +211,14 @@ int Echo6(int argc, char** argv) {
     while (same != data.size() && reply[kReply6Bytes + same] == data[same]) {
         ++same;
     }
-    std::printf("returned %lu status %lu from %s data %zu in %lu ms\n", returned, status, Text6(from).c_str(), same,
+    std::printf("returned %lu status %lu from %s data %zu in %lu ms", returned, status, Text6(from).c_str(), same,
                 ms);
+    // Wine has no Icmp6ParseReplies: a call would end the process.
+    if (options.count("parse") != 0) {
+        const DWORD parsed = parse != nullptr ? parse(reply.data(), static_cast<DWORD>(reply.size())) : 0;
+        std::printf(parsed != 0 ? " parsed %lu" : " parsed %lu error %lu", parsed, GetLastError());
+    }
+    std::puts("");
     return 0;
 }
 
