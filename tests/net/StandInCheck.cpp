@@ -7,8 +7,9 @@
 //     minimum (the reply, the data and 8 bytes); prints
 //     "returned R status S from ADDRESS data BYTES in MS ms", where S is the
 //     reply's status if R is not 0 and the last error if it is
-//   quillon_standin_check echo6 ADDRESS DATA_BYTES [hops=N] [timeout=MS] [reply=DELTA] [handle=closed|ipv4] [parse]
-//     one IPv6 echo (Icmp6SendEcho2 from the unspecified address, options
+//   quillon_standin_check echo6 ADDRESS DATA_BYTES [hops=N] [timeout=MS] [reply=DELTA]
+//                         [handle=closed|ipv4] [parse]
+//     one IPv6 echo (Icmp6SendEcho2 from the zero address ::, options
 //     with the hop limit, 128 unless given, and flags 0); the reply buffer is
 //     DELTA bytes larger than the documented minimum (the reply, the data, 8
 //     bytes and an IO_STATUS_BLOCK); handle=ipv4 passes IcmpCreateFile's
@@ -152,8 +153,8 @@ int Echo6(int argc, char** argv) {
     using CreateFunction = HANDLE(WINAPI*)();
     using CloseFunction = BOOL(WINAPI*)(HANDLE);
     using ParseFunction = DWORD(WINAPI*)(LPVOID, DWORD);
-    using SendFunction = DWORD(WINAPI*)(HANDLE, HANDLE, FARPROC, PVOID, sockaddr_in6*, sockaddr_in6*, LPVOID, WORD,
-                                        PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
+    using SendFunction = DWORD(WINAPI*)(HANDLE, HANDLE, FARPROC, PVOID, sockaddr_in6*, sockaddr_in6*, LPVOID,
+                                        WORD, PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
     const auto create = Find<CreateFunction>("Icmp6CreateFile");
     const auto create4 = Find<CreateFunction>("IcmpCreateFile");
     const auto close = Find<CloseFunction>("IcmpCloseHandle");
@@ -192,8 +193,8 @@ int Echo6(int argc, char** argv) {
         close(handle);
     }
     const DWORD start = GetTickCount();
-    const DWORD returned = send(handle, nullptr, nullptr, nullptr, &source, &destination, data.data(), dataBytes,
-                                &ip, reply.data(), static_cast<DWORD>(reply.size()), timeout);
+    const DWORD returned = send(handle, nullptr, nullptr, nullptr, &source, &destination, data.data(),
+                                dataBytes, &ip, reply.data(), static_cast<DWORD>(reply.size()), timeout);
     const DWORD error = GetLastError();
     const DWORD ms = GetTickCount() - start;
     if (!closed) {
@@ -211,8 +212,8 @@ int Echo6(int argc, char** argv) {
     while (same != data.size() && reply[kReply6Bytes + same] == data[same]) {
         ++same;
     }
-    std::printf("returned %lu status %lu from %s data %zu in %lu ms", returned, status, Text6(from).c_str(), same,
-                ms);
+    std::printf("returned %lu status %lu from %s data %zu in %lu ms", returned, status, Text6(from).c_str(),
+                same, ms);
     // Wine has no Icmp6ParseReplies: a call would end the process.
     if (options.count("parse") != 0) {
         const DWORD parsed = parse != nullptr ? parse(reply.data(), static_cast<DWORD>(reply.size())) : 0;

@@ -88,9 +88,10 @@ std::vector<OpenHandle> openHandles;
 
 bool IsOpen(HANDLE handle, ADDRESS_FAMILY family) {
     AcquireSRWLockShared(&handlesLock);
-    const bool open = std::any_of(openHandles.begin(), openHandles.end(), [handle, family](const OpenHandle& entry) {
-        return entry.handle == handle && entry.family == family;
-    });
+    const bool open =
+        std::any_of(openHandles.begin(), openHandles.end(), [handle, family](const OpenHandle& entry) {
+            return entry.handle == handle && entry.family == family;
+        });
     ReleaseSRWLockShared(&handlesLock);
     return open;
 }
@@ -753,7 +754,7 @@ DWORD SendEcho(HANDLE handle, IPAddr destination, const void* requestData, WORD 
 constexpr std::size_t kIp6HeaderBytes = 40;
 constexpr std::size_t kUdpHeaderBytes = 8;
 constexpr u_short kClosedPort = 33434;
-constexpr ULONG kSmallestMtu6 = 1280;     // every IPv6 link carries this much whole
+constexpr ULONG kSmallestMtu6 = 1280;                       // every IPv6 link carries this much whole
 constexpr ULONG kLargestPacket6 = 65535 + kIp6HeaderBytes;  // without a jumbo payload
 
 // ICMPV6_ECHO_REPLY as Windows lays it out: its IPV6_ADDRESS_EX is packed
@@ -807,8 +808,9 @@ bool Connect6(SOCKET s, const sockaddr_in6& destination) {
 int SocketError(SOCKET s) {
     int error = 0;
     int bytes = sizeof error;
-    return getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &bytes) == 0 ? error
-                                                                                             : WSAGetLastError();
+    return getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &bytes) == 0
+               ? error
+               : WSAGetLastError();
 }
 
 // The route to an IPv6 destination as the host takes it: the address it
@@ -930,7 +932,7 @@ DWORD Fail6(EchoReply6* reply, DWORD error) {
     return 0;
 }
 
-bool IsUnspecified(const in6_addr& address) {
+bool IsZeroAddress(const in6_addr& address) {
     return std::all_of(std::begin(address.s6_addr), std::end(address.s6_addr),
                        [](unsigned char byte) { return byte == 0; });
 }
@@ -945,11 +947,12 @@ bool IsUnspecified(const in6_addr& address) {
 // knows, so an echo above a smaller NlMtu goes whole where the path carries
 // it; the answer is the same.
 DWORD SendEcho6(HANDLE handle, const sockaddr_in6* source, const sockaddr_in6* destination,
-                const void* requestData, WORD requestSize, const IP_OPTION_INFORMATION* options, void* replyBuffer,
-                DWORD replySize, DWORD timeout) {
+                const void* requestData, WORD requestSize, const IP_OPTION_INFORMATION* options,
+                void* replyBuffer, DWORD replySize, DWORD timeout) {
     if (!IsOpen(handle, AF_INET6) || source == nullptr || destination == nullptr ||
         source->sin6_family != AF_INET6 || destination->sin6_family != AF_INET6 ||
-        (requestData == nullptr && requestSize != 0) || replyBuffer == nullptr || replySize < sizeof(EchoReply6)) {
+        (requestData == nullptr && requestSize != 0) || replyBuffer == nullptr ||
+        replySize < sizeof(EchoReply6)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -965,7 +968,7 @@ DWORD SendEcho6(HANDLE handle, const sockaddr_in6* source, const sockaddr_in6* d
         return Fail6(reply, ERROR_NOT_SUPPORTED);  // no extension headers are sent
     }
     const in6_addr& to = destination->sin6_addr;
-    if (IsUnspecified(to) || to.s6_addr[0] == 0xFF) {
+    if (IsZeroAddress(to) || to.s6_addr[0] == 0xFF) {
         return Fail6(reply, IP_BAD_DESTINATION);  // none, or multicast
     }
     const ULONG packetSize = static_cast<ULONG>(kIp6HeaderBytes + kUdpHeaderBytes) + requestSize;
@@ -992,7 +995,8 @@ DWORD SendEcho6(HANDLE handle, const sockaddr_in6* source, const sockaddr_in6* d
         sockaddr_in6 from = *source;
         from.sin6_port = 0;
         if (s.get() == INVALID_SOCKET ||
-            (!IsUnspecified(from.sin6_addr) && bind(s.get(), reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0) ||
+            (!IsZeroAddress(from.sin6_addr) &&
+             bind(s.get(), reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0) ||
             !SetOption6(s.get(), IPV6_DONTFRAG, fragmented ? 0 : 1) ||
             !SetOption6(s.get(), IPV6_UNICAST_HOPS, hopLimit) || !Connect6(s.get(), *destination)) {
             const int error = WSAGetLastError();
@@ -1087,8 +1091,8 @@ DWORD WINAPI IcmpSendEcho2(HANDLE handle, HANDLE event, FARPROC apcRoutine, PVOI
 // Only the waiting form, as for IPv4.
 DWORD WINAPI Icmp6SendEcho2(HANDLE handle, HANDLE event, FARPROC apcRoutine, PVOID apcContext,
                             struct sockaddr_in6* source, struct sockaddr_in6* destination, LPVOID requestData,
-                            WORD requestSize, PIP_OPTION_INFORMATION options, LPVOID replyBuffer, DWORD replySize,
-                            DWORD timeout) {
+                            WORD requestSize, PIP_OPTION_INFORMATION options, LPVOID replyBuffer,
+                            DWORD replySize, DWORD timeout) {
     static_cast<void>(apcContext);
     if (event != nullptr || apcRoutine != nullptr) {
         SetLastError(ERROR_NOT_SUPPORTED);
@@ -1174,13 +1178,14 @@ DWORD WINAPI GetIpPathTable(ADDRESS_FAMILY family, PMIB_IPPATH_TABLE* table) {
         row.PathMtu = paths[i].pathMtu;
         row.IsReachable = TRUE;
     }
-    // The next hop is not known: left unspecified.
+    // The next hop is not known: left as zeros.
     for (std::size_t i = 0; i != paths6.size(); ++i) {
         MIB_IPPATH_ROW& row = result->Table[paths.size() + i];
         row.Source.si_family = AF_INET6;
         std::memcpy(row.Source.Ipv6.sin6_addr.s6_addr, paths6[i].source, sizeof paths6[i].source);
         row.Destination.si_family = AF_INET6;
-        std::memcpy(row.Destination.Ipv6.sin6_addr.s6_addr, paths6[i].destination, sizeof paths6[i].destination);
+        std::memcpy(row.Destination.Ipv6.sin6_addr.s6_addr, paths6[i].destination,
+                    sizeof paths6[i].destination);
         row.CurrentNextHop.si_family = AF_INET6;
         row.InterfaceIndex = paths6[i].interfaceIndex;
         if (indexToLuid != nullptr && row.InterfaceIndex != 0) {
