@@ -33,7 +33,8 @@ router=192.0.2.1
 # Each case, its fields split by ";": the checker's arguments (or "!" and a
 # command for the client namespace), what its output, on one line, must match
 # (an extended regular expression), how many echo requests must reach the
-# router ("-": not counted; fragments are not echo requests there) and the
+# router ("-": not counted; IPv4 fragments are not echo requests there, but
+# over IPv6 r1 counts every UDP datagram and each of its fragments) and the
 # most it may take in ms (empty: no bound). 11009 is IP_PACKET_TOO_BIG, 1168
 # ERROR_NOT_FOUND, 87 ERROR_INVALID_PARAMETER.
 at_once=50
@@ -82,39 +83,42 @@ with_standin=(
 # IPv6, on topology.sh's client 2001:db8:2::2 (eth0, by r1 2001:db8:2::1):
 # on the way to far6 r1 names an MTU of 1400, near6's carries 1500, and
 # hole6's router says nothing of its 1400. Each echo is a UDP datagram of the
-# echo's size (the stand-in has no ICMPv6 socket in Wine), so r1's counter
-# of echo requests does not see it. Windows fragments an echo larger than a
-# path MTU it learnt, so only the first gets IP_PACKET_TOO_BIG.
-near6=2001:db8:113::15 far6=2001:db8:113::14 hole6=2001:db8:113::60
+# echo's size (the stand-in has no ICMPv6 socket in Wine), and r1 counts each
+# datagram and each fragment: 2 for an echo fragmented here, 3 for one that
+# went whole to a host that had forgotten the path MTU, heard Packet Too Big
+# and went again in fragments. Windows fragments an echo larger than a path
+# MTU it learnt, so only the first gets IP_PACKET_TOO_BIG (not counted: the
+# datagrams of hop limit 1 that find the MTU the host learnt reach r1 too).
+near6=${TOPOLOGY_HOST6[mtu1500]} far6=${TOPOLOGY_HOST6[mtu1400]} hole6=${TOPOLOGY_HOST6[black-hole]}
 with_standin6=(
   "!ip -6 route flush cache;;-;"
-  "forget family=23;^FlushIpPathTable: 0$;-;"
+  "forget family=23;^FlushIpPathTable: 0$;0;"
   # Above the NlMtu of the route's interface the echo is fragmented here, and
   # nothing is learnt.
-  "mtu $eth0 set=1400 family=23;SetIpInterfaceEntry: 0 ;-;"
-  "echo6 $far6 1452;^returned 1 status 0 from $far6 data 1452 in;-;"
-  "paths family=23;^GetIpPathTable: 1168$;-;"
-  "mtu $eth0 set=1500 family=23;SetIpInterfaceEntry: 0 ;-;"
+  "mtu $eth0 set=1400 family=23;SetIpInterfaceEntry: 0 ;0;"
+  "echo6 $far6 1452;^returned 1 status 0 from $far6 data 1452 in;3;"
+  "paths family=23;^GetIpPathTable: 1168$;0;"
+  "mtu $eth0 set=1500 family=23;SetIpInterfaceEntry: 0 ;0;"
   "!ip -6 route flush cache;;-;"
-  "best6 $far6;^GetBestInterfaceEx $far6: 0 index $eth0$;-;"
-  "best6 null;^GetBestInterfaceEx null: 87 ;-;"
-  "echo6 $far6 1352 parse;^returned 1 status 0 from $far6 data 1352 in [0-9]+ ms parsed 1$;-;"
+  "best6 $far6;^GetBestInterfaceEx $far6: 0 index $eth0$;0;"
+  "best6 null;^GetBestInterfaceEx null: 87 ;0;"
+  "echo6 $far6 1352 parse;^returned 1 status 0 from $far6 data 1352 in [0-9]+ ms parsed 1$;1;"
   "echo6 $far6 1452 parse;^returned 1 status 11009 from $far6 data 0 in [0-9]+ ms parsed 0 error 11009$;-;"
-  "paths family=23;^GetIpPathTable: 0 path $far6 mtu 1400 interface $eth0 best $eth0$;-;"
-  "echo6 $far6 1452;^returned 1 status 0 from $far6 data 1452 in;-;"
-  "paths family=23;^GetIpPathTable: 0 path $far6 mtu 1400 interface $eth0 best $eth0$;-;"
+  "paths family=23;^GetIpPathTable: 0 path $far6 mtu 1400 interface $eth0 best $eth0$;0;"
+  "echo6 $far6 1452;^returned 1 status 0 from $far6 data 1452 in;2;"
+  "paths family=23;^GetIpPathTable: 0 path $far6 mtu 1400 interface $eth0 best $eth0$;0;"
   # The host forgets; the stand-in does not, and the echo still goes in fragments.
   "!ip -6 route flush cache;;-;"
-  "echo6 $far6 1452;^returned 1 status 0 from $far6 data 1452 in;-;"
-  "echo6 $near6 1452;^returned 1 status 0 from $near6 data 1452 in;-;"
-  "echo6 $hole6 1452 timeout=300;$timed_out_at_300;-;"
-  "echo6 $far6 1352 reply=-1;^returned 0 status 11001 in;-;"
-  "echo6 $far6 64 handle=closed;^returned 0 status 87 in;-;"
-  "echo6 $far6 64 handle=ipv4;^returned 0 status 87 in;-;"
+  "echo6 $far6 1452;^returned 1 status 0 from $far6 data 1452 in;3;"
+  "echo6 $near6 1452;^returned 1 status 0 from $near6 data 1452 in;1;"
+  "echo6 $hole6 1452 timeout=300;$timed_out_at_300;1;"
+  "echo6 $far6 1352 reply=-1;^returned 0 status 11001 in;0;"
+  "echo6 $far6 64 handle=closed;^returned 0 status 87 in;0;"
+  "echo6 $far6 64 handle=ipv4;^returned 0 status 87 in;0;"
   # Both families: IPv4's were forgotten above.
-  "paths family=0;^GetIpPathTable: 0 path $far6 mtu 1400 interface $eth0 best $eth0$;-;"
-  "forget family=23;^FlushIpPathTable: 0$;-;"
-  "paths family=0;^GetIpPathTable: 1168$;-;"
+  "paths family=0;^GetIpPathTable: 0 path $far6 mtu 1400 interface $eth0 best $eth0$;0;"
+  "forget family=23;^FlushIpPathTable: 0$;0;"
+  "paths family=0;^GetIpPathTable: 1168$;0;"
 )
 # Wine's own: don't-fragment is dropped, so nothing is refused here; the host
 # fragments once a router has named the path's MTU. Its IPv6 echo and
@@ -143,10 +147,10 @@ run_cases() {
       in_client ${args:1}
       continue
     fi
-    before=$(topology_probes "$net")
+    before=$(($(topology_probes "$net") + $(topology_probes6 "$net")))
     CONSOLE_SECONDS=20 console_run "$checker" $args
     out=$(paste -sd ' ' <<<"$out")
-    probes=$(($(topology_probes "$net") - before))
+    probes=$(($(topology_probes "$net") + $(topology_probes6 "$net") - before))
     echo "$name $args: $out; $probes at the router"
     grep -Eq "$want" <<<"$out" || fail "$name $args: '$out' does not match '$want'"
     [ "$want_probes" = - ] || [ "$probes" = "$want_probes" ] ||
