@@ -30,6 +30,12 @@ run() {
 
 export WINEPREFIX=$work/prefix64
 prefix_in_client "$WINEPREFIX" ""
+# The TCP/IP parameters as they are stored now.
+tcpip='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'
+snapshot() {
+  in_client wine reg export "$tcpip" "$work/reg.txt" /y /reg:64 >/dev/null 2>&1
+  iconv -f UTF-16LE -t UTF-8 "$work/reg.txt" | tr -d '\r'
+}
 
 # The mtu1400 host's address with every part in octal, as inet_addr reads it.
 IFS=. read -r a b c d <<<"${TOPOLOGY_HOST[mtu1400]}"
@@ -196,6 +202,41 @@ for program in "${clis[@]}"; do
       fail "$(basename "$program") $args with the stand-in: exit $code: $out $err"
   done
 done
+# IPv6 through the IP helper's IPv6 echo, as Windows has it: a reply to an
+# echo larger than the path MTU the system learnt was fragmented here, and
+# says nothing of that size. Then --apply as apply -6 on the route's adapter
+# (the registry untouched), the figure capped at the MTU now in use, and back.
+helper_cases6=(
+  "probe -6 ${TOPOLOGY_HOST6[mtu1400]}|0|MTU: 1400|this system has learnt MTU 1400 for the path"
+  "probe -6 ${TOPOLOGY_HOST6[two-routers]}|0|MTU: 1300|learnt MTU 1300"
+  "probe -6 ${TOPOLOGY_HOST6[black-hole]}|0|MTU: 1400|^The route to ${TOPOLOGY_HOST6[black-hole]} leaves through card 2 "
+  "probe -6 bottleneck.test|0|MTU: 1400|^Probing the path to bottleneck.test \\(${TOPOLOGY_HOST6[mtu1400]}\\) through the IP helper's echo function, as ping sends, with packets of 1280 to 1500 bytes"
+  "probe -6 ${TOPOLOGY_HOST6[unreachable]}|1||"
+  "probe -6 ${TOPOLOGY_HOST6[mtu1400]} --apply --adapter route|0|MTU: 1400|\"eth0\"  IPv6 in use now: 1400, kept past a restart$"
+  "probe -6 ${TOPOLOGY_HOST6[mtu1500]}|0|MTU: 1400|uses an MTU of 1400, so no larger probe was sent.*remove -6 --adapter 2\\)"
+  "remove -6 --adapter eth0|0||IPv6 in use now: 1500, the link's MTU, kept past a restart$"
+  "probe -6 ${TOPOLOGY_HOST6[mtu1500]}|0|MTU: 1500|packets of 1280 to 1500 bytes"
+)
+both "$cli32" "$cli64"
+for program in "${clis[@]}"; do
+  name=$(basename "$program")
+  before=$(snapshot)
+  for c in "${helper_cases6[@]}"; do
+    IFS='|' read -r args want_code want_last want <<<"$c"
+    in_client ip -6 route flush cache
+    run "$program" $args
+    echo "$name $args through the IP helper: exit $code, '$(tail -n 1 <<<"$out")'"
+    [ "$code" = "$want_code" ] && { [ -z "$want_last" ] || [ "$(tail -n 1 <<<"$out")" = "$want_last" ]; } &&
+      { [ -z "$want" ] || grep -Eq "$want" <<<"$out"; } || fail "$name $args through the IP helper: exit $code: $out $err"
+  done
+  [ "$(snapshot)" = "$before" ] || fail "$name: probe -6 --apply wrote to the registry"
+  # The system knows the path now: 1500 is fragmented here, its reply no proof.
+  KEEP_CACHE=1 run "$program" probe -6 "${TOPOLOGY_HOST6[mtu1400]}"
+  KEEP_CACHE=1 run "$program" probe -6 "${TOPOLOGY_HOST6[mtu1400]}"
+  [ "$code" = 0 ] && [ "$(tail -n 1 <<<"$out")" = "MTU: 1400" ] &&
+    grep -q '1500 bytes: too big for what this system knows of the path (MTU 1400)' <<<"$out" ||
+    fail "$name: an IPv6 path the system already knows: $out $err"
+done
 standin_remove "$WINEPREFIX" || fail "the IP-helper stand-in could not be removed"
 unset STANDIN
 
@@ -230,11 +271,6 @@ echo "quillon-mtu-cli64.exe probe black-hole beside two pings: exit $code, '$(ta
 [ "$code" = 0 ] && [ "$(tail -n 1 <<<"$out")" = "MTU: 1400" ] || fail "other programs' ICMP changed the figure: $out"
 
 # --apply stores what apply stores; a failed or interrupted probe stores nothing.
-tcpip='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'
-snapshot() {
-  in_client wine reg export "$tcpip" "$work/reg.txt" /y /reg:64 >/dev/null 2>&1
-  iconv -f UTF-16LE -t UTF-8 "$work/reg.txt" | tr -d '\r'
-}
 both "$cli32" "$cli64"
 for program in "${clis[@]}"; do
   name=$(basename "$program")

@@ -664,8 +664,8 @@ TEST_F(Console, PutsTheMtuIntoUseAtOnceOrSaysWhy) {
         {"probe -6 h --apply", "", S::kSet, 1500, 0, 0, "{B}  IPv6 in use now: 1400, until Windows restarts\n",
          "{B}  in use now", 0, 1500, 1500},
         {"probe -6 h", "", S::kSet, 1500, 0, 0,
-         "own limit, not the path's: card 3  {B} uses an MTU of 1400, which something else set (a VPN client, "
-         "netsh), so no larger probe was sent; the path beyond it was not measured.\n",
+         "own limit, not the path's: card 3  {B} uses an MTU of 1400, so no larger probe was sent. To measure the "
+         "path beyond it, put the link's MTU back (quillon-mtu-cli remove -6 --adapter 3), probe again",
          "", 0, 1500, 1400},
         // {B}'s 1450 in use is not the 576 it stores: plain remove leaves it.
         {"remove", "", S::kSet, 1500, 1450, 0,

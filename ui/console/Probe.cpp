@@ -233,11 +233,12 @@ void SayProbe(ConsoleOutput& output, const RunResult& result) {
         const bool six = probe.version == net::IpVersion::k6;
         const bool belowLink = route.ip[six ? kIpv6 : kIpv4].link > static_cast<unsigned>(found.mtu);
         output.Out(
-            belowLink && route.storedMtu == static_cast<unsigned>(mtu)
+            belowLink && (six || route.storedMtu == static_cast<unsigned>(mtu))
                 ? "That is this machine's own limit, not the path's: % uses an MTU of %, %. To measure the "
                   "path beyond it, put the link's MTU back (quillon-mtu-cli remove% --adapter %), probe "
                   "again, and apply what it finds.\n"
-            // Not what this tool stored: a VPN client's, or netsh's.
+            // Not what this tool stored: a VPN client's, or netsh's (of
+            // IPv6's the tool stores none, so it cannot tell).
             : belowLink
                 ? "That is this machine's own limit, not the path's: % uses an MTU of %, which something "
                   "else set (a VPN client, netsh), %; the path beyond it was not measured.\n"
