@@ -253,6 +253,20 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
          "  1500 bytes: too big, a router names MTU 1400\n  1400 bytes: passed (2 ms)\n"
          "The path to 2001:db8::9 carries packets of at most 1400 bytes (2 probes).\nMTU: 1400\n",
          "", {"probe", "2001:db8::9"}},
+        // Every Packet Too Big names an MTU: one heard without it is one
+        // this system did not pass on, not a router's silence about it.
+        {"-6, a router's too big without the MTU it named", [](SimulatedPath& p) { p.saysLearnt = 1500; }, 0,
+         "Probing the path to host.test (2001:db8::9) through a simulated path, with packets of 1280 to 1500 bytes "
+         "that may not be fragmented:\n" + noRoute + "host.test leaves through.\n"
+         "  1500 bytes: too big, a router says, and this system does not pass on the MTU it names\n"
+         "  1280 bytes: passed (2 ms)\n  1390 bytes: passed (2 ms)\n"
+         "  1445 bytes: too big for what this system knows of the path\n"
+         "  1417 bytes: too big for what this system knows of the path\n"
+         "  1403 bytes: too big for what this system knows of the path\n"
+         "  1396 bytes: passed (2 ms)\n  1399 bytes: passed (2 ms)\n"
+         "  1401 bytes: too big for what this system knows of the path\n"
+         "  1399 bytes: passed (2 ms)\n  1400 bytes: passed (2 ms)\n"
+         "The path to host.test carries packets of at most 1400 bytes (11 probes).\nMTU: 1400\n", "", {"probe", "-6", "host.test"}},
         {"-4 and an IPv6 address", [](SimulatedPath&) {}, 0,
          "Probing the path to 2001:db8::9 (203.0.113.9) through a simulated path, with packets of 88 to 1500 bytes "
          "that may not be fragmented:\n" + noRoute + "2001:db8::9 leaves through.\n"

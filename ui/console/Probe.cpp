@@ -55,7 +55,7 @@ bool OwnLimit(const AdapterResult& route, std::size_t version, int mtu, bool ref
 }  // namespace
 
 void ProbeProgress::Opened(const ProbeResult& probe) {
-    udp_ = probe.means == net::kUdpMeansName;
+    six_ = probe.version == net::IpVersion::k6;
     const bool named = probe.address != probe.host;
     output_.Out("Probing the path to %%%% %, with packets of % to % bytes that may not be fragmented:\n",
                 {probe.host, named ? " (" : "", named ? std::string_view(probe.address) : std::string_view(),
@@ -90,7 +90,7 @@ void ProbeProgress::OnProbe(int packetSize, const net::Echo& echo) {
                                                             : "too big for what this system knows of the path")
                    : echo.mtuLearnt       ? "too big, this system has learnt MTU % for the path"
                    : echo.nextHopMtu != 0 ? "too big, a router names MTU %"
-                   : udp_                 ? "too big, a router says, and this system does not pass on the MTU it names"
+                   : six_                 ? "too big, a router says, and this system does not pass on the MTU it names"
                                           : "too big, a router names no MTU";
             break;
         case net::EchoOutcome::kNoAnswer:

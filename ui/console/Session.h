@@ -99,7 +99,10 @@ public:
 
 private:
     ConsoleOutput& output_;
-    bool udp_ = false;  // the probes are UDP datagrams, whose "too big" comes without the MTU named
+    // IPv6: a router's Packet Too Big always names an MTU, so one heard
+    // without it is one the system did not pass on (UDP's, or the IPv6 echo's
+    // where the path table has no row for the route).
+    bool six_ = false;
 };
 void Probe(Session& session, ProbeProgress& progress, RunResult& result);
 void SayProbe(ConsoleOutput& output, const RunResult& result);
