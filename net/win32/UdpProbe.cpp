@@ -20,6 +20,8 @@ constexpr int kHeaders = kIpv6HeaderBytes + kIcmpHeaderBytes;
 // How often a wait looks for the host's answer: often, since the time an
 // answer takes sets the later probes' time-outs.
 constexpr DWORD kLookMs = 5;
+// The largest UDP datagram's data.
+constexpr std::size_t kLargestDatagram = 65535;
 // What Wait gives where a datagram came back: the host got the probe whole.
 constexpr int kAnswered = -1;
 
@@ -46,13 +48,17 @@ bool UdpProbe::Open(const sockaddr_in6& target, std::string& failure) {
     target_.sin6_port = kClosedPortOnWire;
     int error = 0;
     const SOCKET probe = Connected(error);
-    if (probe == INVALID_SOCKET) {
-        failure = text::Fill("it would not open a UDP socket that may not fragment (Windows Sockets error %).",
-                             {error});
-        return false;
+    if (probe != INVALID_SOCKET) {
+        winsock_.close(probe);
+        return true;
     }
-    winsock_.close(probe);
-    return true;
+    // No route to the host is no failure to send: each probe says it is
+    // unreachable, as the IPv6 echo does.
+    if (error == WSAENETUNREACH || error == WSAEHOSTUNREACH) {
+        return true;
+    }
+    failure = text::Fill("it would not open a UDP socket that may not fragment (Windows Sockets error %).", {error});
+    return false;
 }
 
 int UdpProbe::Wait(SOCKET probe, DWORD start, unsigned timeoutMs) const {
@@ -70,11 +76,14 @@ int UdpProbe::Wait(SOCKET probe, DWORD start, unsigned timeoutMs) const {
         if (ready == SOCKET_ERROR) {
             Sleep(wait);  // no busy loop on a socket that cannot be waited on
         }
-        char byte = 0;
         if (ready > 0) {
             // Windows gives the host's answer here (WSAECONNRESET); a
-            // datagram back says as much.
-            return winsock_.receive(probe, &byte, 1, 0) == SOCKET_ERROR ? winsock_.lastError() : kAnswered;
+            // datagram back says as much. Room for the largest, so that
+            // WSAEMSGSIZE is never a datagram cut to fit, always the probe's.
+            std::vector<char> datagram(kLargestDatagram);
+            return winsock_.receive(probe, datagram.data(), static_cast<int>(datagram.size()), 0) == SOCKET_ERROR
+                       ? winsock_.lastError()
+                       : kAnswered;
         }
         int pending = 0;
         int length = sizeof pending;

@@ -28,7 +28,8 @@ public:
     UdpProbe& operator=(const UdpProbe&) = delete;
     ~UdpProbe() = default;
 
-    // Whether a socket for probes of `target` can be made; on failure says why.
+    // Whether a socket for probes of `target` can be made (where there is no
+    // route to it, the probes say so); on failure says why.
     bool Open(const sockaddr_in6& target, std::string& failure);
     // Sends one probe of `packetSize` bytes and waits at most `timeoutMs`
     // for its answer, or until the user presses Ctrl+C.
