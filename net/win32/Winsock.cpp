@@ -1,6 +1,7 @@
 #include "net/win32/Winsock.h"
 
 #include <cstring>
+#include <string>
 
 #include "net/win32/SystemLibrary.h"
 #include "text/Fill.h"
@@ -49,7 +50,13 @@ bool Winsock::Load(std::string& failure) {
         return false;
     }
     started_ = true;
-    FindFunctions(module_, "getaddrinfo\0freeaddrinfo\0getnameinfo", {getAddressInfo, freeAddressInfo, getNameInfo});
+    // All three or none: a name looked up is a list to free.
+    if (!FindFunctions(module_, "getaddrinfo\0freeaddrinfo\0getnameinfo",
+                       {getAddressInfo, freeAddressInfo, getNameInfo})) {
+        getAddressInfo = nullptr;
+        freeAddressInfo = nullptr;
+        getNameInfo = nullptr;
+    }
     return true;
 }
 
@@ -94,12 +101,10 @@ bool Winsock::Resolve6(const std::string& host, sockaddr_in6& address, std::stri
         failure = text::Fill(
             "The name '%' did not resolve to an IPv6 address (Windows Sockets error %). Check "
             "the name, or give the host's address.",
-            {host, status});
+            {host, std::to_string(status)});  // Wine passes on the C library's negative codes
         return false;
     }
-    Address6 bytes{};
-    std::memcpy(bytes.data(), &address.sin6_addr, bytes.size());
-    shown = Numeric(bytes);
+    shown = Numeric(address);  // with its zone (fe80::1%3) where it has one
     if (shown.empty()) {
         shown = host;
     }
@@ -110,6 +115,10 @@ std::string Winsock::Numeric(const Address6& address) const {
     sockaddr_in6 socketAddress{};
     socketAddress.sin6_family = AF_INET6;
     std::memcpy(&socketAddress.sin6_addr, address.data(), address.size());
+    return Numeric(socketAddress);
+}
+
+std::string Winsock::Numeric(const sockaddr_in6& socketAddress) const {
     char numeric[NI_MAXHOST] = {};
     return getNameInfo != nullptr &&
                    getNameInfo(reinterpret_cast<const sockaddr*>(&socketAddress), sizeof socketAddress, numeric,

@@ -29,9 +29,10 @@ public:
     bool Resolve(const std::string& host, Address& address, std::string& failure) const;
     // The IPv6 address `host` names or is (getaddrinfo, from XP on), and it
     // as text. On failure says why.
+    bool Resolve6(const std::string& host, sockaddr_in6& address, std::string& shown, std::string& failure) const;
     // An IPv6 address as text (getnameinfo), empty where it cannot be said.
     std::string Numeric(const Address6& address) const;
-    bool Resolve6(const std::string& host, sockaddr_in6& address, std::string& shown, std::string& failure) const;
+    std::string Numeric(const sockaddr_in6& address) const;
 
     int(WINAPI* startup)(WORD, LPWSADATA) = nullptr;
     int(WINAPI* cleanup)() = nullptr;
