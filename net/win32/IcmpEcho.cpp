@@ -124,6 +124,7 @@ bool Icmp6Echo::Open() {
         module_ = LoadSystemLibrary("iphlpapi.dll");
         if (!FindFunctions(module_, "Icmp6CreateFile\0IcmpCloseHandle\0Icmp6SendEcho2",
                            {FunctionSlot(createFile_), FunctionSlot(closeHandle_), FunctionSlot(sendEcho_)})) {
+            createFile_ = nullptr;  // no handle without all three, also on a later call
             return false;
         }
     }
