@@ -85,7 +85,7 @@ TEST(Json, EveryDocumentReadsAsTheNamesSayAlsoWhenARegistryCallFails) {
         }
     }
     // No Windows at all: the names of each command all the same.
-    for (const char* line : {"probe h --apply --json", "check 576 --json"}) {
+    for (const char* line : {"probe h --apply --json", "probe -6 h --apply --json", "check 576 --json"}) {
         reg::MemoryRegistry empty;
         reg::Registry registry(empty);
         SimulatedPath path;
@@ -97,6 +97,10 @@ TEST(Json, EveryDocumentReadsAsTheNamesSayAlsoWhenARegistryCallFails) {
                                                                         : R"("compliant":false)"),
                   std::string::npos)
             << output.out;
+        // The IP version asked for, though nothing was probed.
+        if (std::string(line).find(" -6 ") != std::string::npos) {
+            EXPECT_NE(output.out.find(R"("ipVersion":6)"), std::string::npos) << output.out;
+        }
         documents << Words(line)[0] << '\t' << code << '\t' << output.out;
     }
     documents.close();

@@ -162,7 +162,9 @@ int RunConsole(const std::vector<std::string>& arguments, reg::Registry& registr
     RunResult result;
     // The probe's names are in its document also where it never starts.
     if (line.command == Command::kProbe) {
-        result.probe.emplace().host = line.host;
+        ProbeResult& probe = result.probe.emplace();
+        probe.host = line.host;
+        probe.version = line.ipVersion.value_or(net::IpVersion::k4);
     }
     result.command = line.verb;
     result.checkedMtu = WholeMtu(line.mtu);

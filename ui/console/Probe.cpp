@@ -122,7 +122,6 @@ void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
         return;
     }
     net::PathInfo path;
-    probe.version = line.ipVersion.value_or(net::IpVersion::k4);
     const bool six = probe.version == net::IpVersion::k6;
     if (!session.prober->OpenPath(line.host, probe.version, path, result.failure)) {
         result.failure += "\n";
