@@ -57,7 +57,8 @@ bool UdpProbe::Open(const sockaddr_in6& target, std::string& failure) {
     if (error == WSAENETUNREACH || error == WSAEHOSTUNREACH) {
         return true;
     }
-    failure = text::Fill("it would not open a UDP socket that may not fragment (Windows Sockets error %).", {error});
+    failure =
+        text::Fill("it would not open a UDP socket that may not fragment (Windows Sockets error %).", {error});
     return false;
 }
 
@@ -81,9 +82,8 @@ int UdpProbe::Wait(SOCKET probe, DWORD start, unsigned timeoutMs) const {
             // datagram back says as much. Room for the largest, so that
             // WSAEMSGSIZE is never a datagram cut to fit, always the probe's.
             std::vector<char> datagram(kLargestDatagram);
-            return winsock_.receive(probe, datagram.data(), static_cast<int>(datagram.size()), 0) == SOCKET_ERROR
-                       ? winsock_.lastError()
-                       : kAnswered;
+            const int got = winsock_.receive(probe, datagram.data(), static_cast<int>(datagram.size()), 0);
+            return got == SOCKET_ERROR ? winsock_.lastError() : kAnswered;
         }
         int pending = 0;
         int length = sizeof pending;
