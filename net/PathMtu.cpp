@@ -311,8 +311,9 @@ private:
     // was heard at each pace counts as much as the losses seen at that pace
     // make it worth.
     void SlowDown() {
-        const bool eased = pace_ == 0 || Loss(pace_) < Loss(pace_ - 1);
+        const bool eased = pace_ == 0 || Loss(pace_) < Loss(paceBefore_);
         if (Loss(pace_) > (eased ? kSlowDownLoss : kSlowerStillLoss)) {
+            paceBefore_ = pace_;
             pace_ = std::min(pace_ + 1, kPausesMs.size() - 1);
             while (pace_ + 1 < kPausesMs.size() && kPausesMs[pace_] * kNearTheGap / 2 < answerGapMs_) {
                 ++pace_;
@@ -440,6 +441,7 @@ private:
     int hint_ = 0;                 // an MTU a router named, to try next
     bool hintLearnt_ = false;      // hint_ is what this system learnt, not a bound
     std::size_t pace_ = 0;         // which pause goes before each probe
+    std::size_t paceBefore_ = 0;   // the pace the probes went at before the last slow-down
     PerPace losses_{};             // answers missing at sizes known to pass, by pace
     PerPace passes_{};             // answers that came back, by pace
     PerPace checkLosses_{};        // of those, the checks at the boundary

@@ -34,8 +34,8 @@
 // often than loss now and then explains, the probes are spaced further
 // apart, at once about as far as the host's last two answers were, for hosts
 // and routers that answer only a few packets a second (a slower pace that
-// loses no fewer than the one before it is slowed again only where it loses
-// more than half: loss that does not ease with the pace is the path's); a
+// loses no fewer than the pace it came from is slowed again only where it
+// loses more than half: loss that does not ease with the pace is the path's); a
 // silence heard at a faster pace still counts, but only as much as the loss
 // seen at that pace allows, and no longer steers where the search probes
 // next.
