@@ -40,7 +40,7 @@ public:
     void Out(std::string_view text) override { output_.Err(text); }
     void Err(std::string_view text) override {
         output_.Err(text);
-        errors.emplace_back(text.substr(0, text.size() - (!text.empty() && text.back() == '\n' ? 1 : 0)));
+        errors.emplace_back(text.data(), text.size() - (!text.empty() && text.back() == '\n' ? 1 : 0));
     }
     std::vector<std::string> errors;
     bool OutWhole(const std::string& text, std::string& failure) override { return output_.OutWhole(text, failure); }

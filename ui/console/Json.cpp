@@ -12,7 +12,6 @@ namespace {
 // Appends `text`, UTF-8, as a JSON string: quotes, backslashes and control
 // characters escaped, the rest as it is.
 void AppendString(std::string& json, std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
     json += '"';
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -21,8 +20,7 @@ void AppendString(std::string& json, std::string_view text) {
             json += c;
         } else if (byte < 0x20) {
             json += "\\u00";
-            json += kHex[byte >> 4];
-            json += kHex[byte & 0xF];
+            AppendHex(json, byte, 2);
         } else {
             json += c;
         }

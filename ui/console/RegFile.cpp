@@ -11,15 +11,6 @@ constexpr std::size_t kBytesPerLine = 24;
 constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kDelete = 0x7F;
 
-const char* const kHexDigits = "0123456789abcdef";
-
-// Appends `value` as `digits` hexadecimal digits.
-void AppendHex(std::string& text, unsigned value, int digits) {
-    while (digits-- > 0) {
-        text += kHexDigits[(value >> (4 * digits)) & 0xFU];
-    }
-}
-
 bool Printable(unsigned char c) { return c >= kFirstPrintable && c != kDelete; }
 
 void AppendQuoted(std::string& text, std::string_view unquoted) {

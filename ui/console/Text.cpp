@@ -4,6 +4,12 @@
 
 namespace quillon::ui {
 
+void AppendHex(std::string& text, unsigned value, int digits) {
+    while (digits-- > 0) {
+        text += "0123456789abcdef"[(value >> (4 * digits)) & 0xFU];
+    }
+}
+
 void ConsoleOutput::Out(const std::string& text) { Out(std::string_view(text)); }
 
 void ConsoleOutput::Out(const char* text) { Out(std::string_view(text)); }

@@ -12,4 +12,8 @@ using text::Decimal;
 using text::Fill;
 using text::Piece;
 
+// Appends `value` as `digits` lowercase hexadecimal digits: a registry
+// file's bytes, a JSON document's escapes.
+void AppendHex(std::string& text, unsigned value, int digits);
+
 }  // namespace quillon::ui
