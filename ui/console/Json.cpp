@@ -96,17 +96,27 @@ private:
     bool comma_ = false;
 };
 
-// The names of each result, in the order of its values.
-constexpr const char* kChangeNames[] = {nullptr, "written", "unchanged", "deleted", "absent", "failed", "untouched"};
-constexpr const char* kInUseNames[] = {"",        "set",          "refused",  "leftAlone",
-                                       "restart", "notConnected", "tooSmall", "notPutBack"};
-constexpr const char* kSwitchNames[] = {"\"default\"", "\"on\"", "\"off\"", "null", "null"};
-constexpr const char* kStatusNames[] = {"found",       "silent",      "unreachable",  "belowRange",
-                                        "cannotSend",  "interrupted", "noSureFigure", "notStarted"};
+// The names of each result, in the order of its values, one after the
+// other, each ended by its NUL: one text each rather than a table of
+// pointers (and their relocations). No change (the first) has no name.
+constexpr char kChangeNames[] = "\0written\0unchanged\0deleted\0absent\0failed\0untouched";
+constexpr char kInUseNames[] = "\0set\0refused\0leftAlone\0restart\0notConnected\0tooSmall\0notPutBack";
+constexpr char kSwitchNames[] = "\"default\"\0\"on\"\0\"off\"\0null\0null";
+constexpr char kStatusNames[] =
+    "found\0silent\0unreachable\0belowRange\0cannotSend\0interrupted\0noSureFigure\0notStarted";
 
-template <typename Enum, std::size_t kCount>
-const char* NameOf(const char* const (&names)[kCount], Enum value) {
-    return names[static_cast<std::size_t>(value)];
+// The name at `index` of `names`.
+const char* NameAt(const char* names, std::size_t index) {
+    for (; index != 0; --index) {
+        while (*names++ != '\0') {
+        }
+    }
+    return names;
+}
+
+template <typename Enum>
+const char* NameOf(const char* names, Enum value) {
+    return NameAt(names, static_cast<std::size_t>(value));
 }
 
 // A name of a network card, read with the Unicode call where the system has it.
@@ -150,8 +160,8 @@ void WriteAdapter(Writer& json, const char* key, const AdapterResult& adapter, u
     const IpState& ipv6 = adapter.ip[kIpv6];
     json.ByVersion("inUse", ipv4.inUse, ipv6.inUse);
     json.ByVersion("link", ipv4.link, ipv6.link);
-    if (const char* change = NameOf(kChangeNames, adapter.change)) {
-        json.Text("change", change);
+    if (adapter.change != ValueChange::kNone) {
+        json.Text("change", NameOf(kChangeNames, adapter.change));
         json.ByVersion("inUseResult", NameOf(kInUseNames, adapter.inUse[kIpv4].result),
                        NameOf(kInUseNames, adapter.inUse[kIpv6].result));
         json.ByVersion("reason", Reason(adapter, net::IpVersion::k4).c_str(),
