@@ -221,12 +221,8 @@ bool WriteNewFile(const char* path, const std::string& bytes) {
 // is buffered, so the order of the two streams is kept.
 class StandardHandles final : public quillon::ui::ConsoleOutput {
 public:
-    void Out(std::string_view text) override {
-        console_.Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
-    }
-    void Err(std::string_view text) override {
-        console_.Write(GetStdHandle(STD_ERROR_HANDLE), WindowsLines(text));
-    }
+    void Out(std::string_view text) override { Write(STD_OUTPUT_HANDLE, text); }
+    void Err(std::string_view text) override { Write(STD_ERROR_HANDLE, text); }
     void OutUtf8(std::string_view text) override {
         console_.WriteUtf8(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text));
     }
@@ -276,7 +272,7 @@ public:
     }
     // A registry file: ANSI also where redirected.
     bool OutWhole(const std::string& text, std::string& failure) override {
-        if (console_.Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowsLines(text), true)) {
+        if (Write(STD_OUTPUT_HANDLE, text, true)) {
             return true;
         }
         failure = SystemReason();
@@ -319,6 +315,12 @@ public:
     }
 
 private:
+    // Text to standard output or standard error, one routine for every way
+    // the program writes it there.
+    bool Write(DWORD stream, std::string_view text, bool asIs = false) const {
+        return console_.Write(GetStdHandle(stream), WindowsLines(text), asIs);
+    }
+
     // The file system's steps, keeping the reason of the first that failed.
     struct Renames final : quillon::ui::FileRenames {
         using ReplaceFunction = BOOL(WINAPI*)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
