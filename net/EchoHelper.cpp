@@ -167,7 +167,14 @@ Echo ReadAnswer(const HelperAnswer& answer, const AnswerSource& from, int packet
             }
             break;
         case kIpReqTimedOut:
-        case kIpSourceQuench:  // the probe was dropped on the way: a silence
+        case kIpSourceQuench:
+            // Dropped on the way: a silence, unless the system has learnt
+            // meanwhile that the path carries less.
+            if (aboveLearnt) {
+                echo.outcome = EchoOutcome::kTooBig;
+                echo.nextHopMtu = static_cast<int>(*learnt);
+                echo.mtuLearnt = true;
+            }
             break;
         case kIpDestNetUnreachable:
         case kIpDestHostUnreachable:

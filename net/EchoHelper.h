@@ -125,7 +125,8 @@ Echo ReadHelperAnswer(const HelperAnswer& answer, int packetSize, const Address&
 // The same for either IP version, who answered told by `from`, `headers`
 // the probe's IP and ICMP headers. A reply to a probe larger than the MTU
 // the system learnt for the path proves nothing of that size: IPv6 has no
-// don't-fragment bit, so the system fragmented it itself. It is "too big".
+// don't-fragment bit, so the system fragmented it itself. It is "too big",
+// as is a silence where the system has learnt meanwhile that it is.
 Echo ReadAnswer(const HelperAnswer& answer, const AnswerSource& from, int packetSize, int headers,
                 std::optional<unsigned> learnt);
 

@@ -74,11 +74,13 @@ bool Win32Prober::OpenPath6(const std::string& host, PathInfo& path, std::string
 
 Echo Win32Prober::Send6(int packetSize, unsigned timeoutMs) {
     if (means_ == Means::kUdp) {
+        // After a "too big" or a silence, what the system learnt of the path.
         Echo echo = udp_.Send(packetSize, timeoutMs);
-        const std::optional<unsigned> learnt = echo.outcome == EchoOutcome::kTooBig && routeIndex_
-                                                   ? table_.LearntMtu(address6_, *routeIndex_)
-                                                   : std::nullopt;
+        const bool heard = echo.outcome == EchoOutcome::kTooBig || echo.outcome == EchoOutcome::kNoAnswer;
+        const std::optional<unsigned> learnt =
+            heard && routeIndex_ ? table_.LearntMtu(address6_, *routeIndex_) : std::nullopt;
         if (learnt && *learnt < static_cast<unsigned>(packetSize)) {
+            echo.outcome = EchoOutcome::kTooBig;
             echo.nextHopMtu = static_cast<int>(*learnt);
             echo.mtuLearnt = true;
         }

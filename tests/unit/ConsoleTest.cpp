@@ -243,21 +243,21 @@ TEST_F(Console, ProbePrintsEachProbeAndTheMtuLast) {
         // colon is IPv6's, unless -4 says otherwise.
         {"-6, the route's interface of 1492", [](SimulatedPath& p) { p.routeMtu = 1492; }, 0,
          "Probing the path to host.test (2001:db8::9) through a simulated path, with packets of 1280 to 1492 bytes "
-         "that may not be fragmented:\n" + noRoute + "host.test leaves through.\n"
+         "that must arrive unfragmented:\n" + noRoute + "host.test leaves through.\n"
          "  1492 bytes: too big, a router names MTU 1400\n  1400 bytes: passed (2 ms)\n"
          "The path to host.test carries packets of at most 1400 bytes (2 probes).\nMTU: 1400\n",
          "", {"probe", "-6", "host.test"}},
         {"an IPv6 address", [](SimulatedPath& p) { p.routeMtu = 9000; }, 0,
-         "Probing the path to 2001:db8::9 through a simulated path, with packets of 1280 to 1500 bytes that may "
-         "not be fragmented:\n" + noRoute + "2001:db8::9 leaves through.\n"
+         "Probing the path to 2001:db8::9 through a simulated path, with packets of 1280 to 1500 bytes that must "
+         "arrive unfragmented:\n" + noRoute + "2001:db8::9 leaves through.\n"
          "  1500 bytes: too big, a router names MTU 1400\n  1400 bytes: passed (2 ms)\n"
          "The path to 2001:db8::9 carries packets of at most 1400 bytes (2 probes).\nMTU: 1400\n",
-         "", {"probe", "2001:db8::9"}},
+         "", {"probe", "[2001:db8::9]"}},
         // Every Packet Too Big names an MTU: one heard without it is one
         // this system did not pass on, not a router's silence about it.
         {"-6, a router's too big without the MTU it named", [](SimulatedPath& p) { p.saysLearnt = 1500; }, 0,
          "Probing the path to host.test (2001:db8::9) through a simulated path, with packets of 1280 to 1500 bytes "
-         "that may not be fragmented:\n" + noRoute + "host.test leaves through.\n"
+         "that must arrive unfragmented:\n" + noRoute + "host.test leaves through.\n"
          "  1500 bytes: too big, a router says, and this system does not pass on the MTU it names\n"
          "  1280 bytes: passed (2 ms)\n  1390 bytes: passed (2 ms)\n"
          "  1445 bytes: too big for what this system knows of the path\n"

@@ -213,8 +213,11 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
         line.command != Command::kCheck && line.command != Command::kProbe) {
         return Refuse(error, {"-4 and -6 go with 'apply', 'remove', 'check' and 'probe' only"});
     }
-    // An IPv6 address (no name has a colon) is probed over IPv6, and what
-    // --apply applies is IPv6's.
+    // An IPv6 address (no name has a colon), also in brackets as in a URL,
+    // is probed over IPv6, and what --apply applies is IPv6's.
+    if (line.host.size() > 2 && line.host.front() == '[' && line.host.back() == ']') {
+        line.host = line.host.substr(1, line.host.size() - 2);
+    }
     if (line.command == Command::kProbe && !line.ipVersion && line.host.find(':') != std::string::npos) {
         line.ipVersion = net::IpVersion::k6;
     }

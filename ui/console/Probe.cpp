@@ -41,14 +41,15 @@ ProbeStatus StatusOf(net::PathStatus status) {
 // Where the figure is the MTU the route's adapter uses (where Windows does
 // not say, the one it stores), and this system refused the larger probes
 // itself (as it said, or since they were larger than that MTU), the path was
-// not measured beyond this machine. Over IPv6 no probe is larger than that
-// MTU, so a figure below 1500 that equals it is this machine's.
-bool OwnLimit(const AdapterResult& route, std::size_t version, int mtu, bool refusedHere, int largestTooBig) {
-    const unsigned inUse = route.ip[version].inUse;
-    const bool six = version == kIpv6;
-    const unsigned own = inUse != 0 || six ? inUse : route.storedMtu;
+// not measured beyond this machine. Over IPv6 no probe is larger than the
+// route interface's MTU, so a figure below 1500 that is the largest probe
+// and that MTU is this machine's.
+bool OwnLimit(const ProbeResult& probe, int mtu, bool refusedHere, int largestTooBig) {
+    const bool six = probe.version == net::IpVersion::k6;
+    const unsigned inUse = probe.route->ip[six ? kIpv6 : kIpv4].inUse;
+    const unsigned own = inUse != 0 || six ? inUse : probe.route->storedMtu;
     return own != 0 && static_cast<unsigned>(mtu) == own &&
-           ((six && own < net::kLargestStoredMtu) || refusedHere ||
+           ((six && own < net::kLargestStoredMtu && mtu == probe.sizes.largest) || refusedHere ||
             (inUse != 0 && static_cast<unsigned>(largestTooBig) > inUse));
 }
 
@@ -57,9 +58,11 @@ bool OwnLimit(const AdapterResult& route, std::size_t version, int mtu, bool ref
 void ProbeProgress::Opened(const ProbeResult& probe) {
     six_ = probe.version == net::IpVersion::k6;
     const bool named = probe.address != probe.host;
-    output_.Out("Probing the path to %%%% %, with packets of % to % bytes that may not be fragmented:\n",
+    // IPv6 has no don't-fragment bit: what this system fragments counts as too big.
+    output_.Out("Probing the path to %%%% %, with packets of % to % bytes that %:\n",
                 {probe.host, named ? " (" : "", named ? std::string_view(probe.address) : std::string_view(),
-                 named ? ")" : "", probe.means, probe.sizes.smallest, probe.sizes.largest});
+                 named ? ")" : "", probe.means, probe.sizes.smallest, probe.sizes.largest,
+                 six_ ? "must arrive unfragmented" : "may not be fragmented"});
     // The route's line: one call, its pattern chosen first, each taking as
     // many of the values as it names.
     const std::string described = probe.route ? Describe(probe.route->family, probe.route->slot) : std::string();
@@ -156,8 +159,8 @@ void Probe(Session& session, ProbeProgress& progress, RunResult& result) {
     if (probe.status != ProbeStatus::kFound) {
         return;
     }
-    probe.ownLimit = probe.route && OwnLimit(*probe.route, six ? kIpv6 : kIpv4, probe.found.mtu,
-                                             progress.refusedHere, progress.largestTooBig);
+    probe.ownLimit =
+        probe.route && OwnLimit(probe, probe.found.mtu, progress.refusedHere, progress.largestTooBig);
     result.exitCode = kExitSuccess;
     if (line.applyProbed && probe.found.mtu < kSmallestAppliedMtu) {
         // The command given by hand acts on what this one would have.
