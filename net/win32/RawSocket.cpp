@@ -96,14 +96,7 @@ Echo RawSocket::Send(int packetSize, unsigned timeoutMs) {
             return echo;
         }
         const DWORD wait = std::min<DWORD>(timeoutMs - elapsed, CtrlC::kSliceMs);
-        fd_set readable{};
-        readable.fd_count = 1;
-        readable.fd_array[0] = socket_;
-        const timeval slice{0, static_cast<long>(wait * 1000)};
-        const int ready = winsock_.select(0, &readable, nullptr, nullptr, &slice);
-        if (ready == SOCKET_ERROR) {
-            Sleep(wait);  // no busy loop on a socket that cannot be waited on
-        }
+        const int ready = winsock_.WaitReadable(socket_, wait);
         if (ready <= 0) {
             continue;
         }

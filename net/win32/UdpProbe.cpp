@@ -69,14 +69,7 @@ int UdpProbe::Wait(SOCKET probe, DWORD start, unsigned timeoutMs) const {
             return 0;
         }
         const DWORD wait = std::min<DWORD>(timeoutMs - elapsed, kLookMs);
-        fd_set readable{};
-        readable.fd_count = 1;
-        readable.fd_array[0] = probe;
-        const timeval slice{0, static_cast<long>(wait * 1000)};
-        const int ready = winsock_.select(0, &readable, nullptr, nullptr, &slice);
-        if (ready == SOCKET_ERROR) {
-            Sleep(wait);  // no busy loop on a socket that cannot be waited on
-        }
+        const int ready = winsock_.WaitReadable(probe, wait);
         if (ready > 0) {
             // Windows gives the host's answer here (WSAECONNRESET); a
             // datagram back says as much. Room for the largest, so that

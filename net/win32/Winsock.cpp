@@ -128,3 +128,19 @@ std::string Winsock::Numeric(const sockaddr_in6& socketAddress) const {
 }
 
 }  // namespace quillon::net
+
+namespace quillon::net {
+
+int Winsock::WaitReadable(SOCKET waited, DWORD milliseconds) const {
+    fd_set readable{};
+    readable.fd_count = 1;
+    readable.fd_array[0] = waited;
+    const timeval slice{0, static_cast<long>(milliseconds * 1000)};
+    const int ready = select(0, &readable, nullptr, nullptr, &slice);
+    if (ready == SOCKET_ERROR) {
+        Sleep(milliseconds);
+    }
+    return ready;
+}
+
+}  // namespace quillon::net

@@ -34,6 +34,11 @@ public:
     std::string Numeric(const Address6& address) const;
     std::string Numeric(const sockaddr_in6& address) const;
 
+    // Waits at most `milliseconds` for `waited` to have something to read:
+    // what select says (above 0: it has). A socket that cannot be waited on
+    // takes the time all the same, so that no caller loops busily.
+    int WaitReadable(SOCKET waited, DWORD milliseconds) const;
+
     int(WINAPI* startup)(WORD, LPWSADATA) = nullptr;
     int(WINAPI* cleanup)() = nullptr;
     int(WINAPI* lastError)() = nullptr;
